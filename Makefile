@@ -1,0 +1,48 @@
+# Tarsel: the two set-up commands are `make run` and `make test`.
+# Both install the Debian packages the project needs when any is missing.
+
+BUILD      ?= build
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+PACKAGES   := cmake ninja-build g++ qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev \
+              nlohmann-json3-dev fonts-noto-cjk
+SAMPLE     := samples/sample-archive.mbox
+SEARCH     ?= 検索
+
+.PHONY: all deps configure build test run bench clean format
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	  else \
+	    echo "Missing Debian packages. Run this, then try again:"; \
+	    echo "  sudo apt-get install -y$$missing"; \
+	    exit 1; \
+	  fi; \
+	fi
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) > /dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@$(BUILD)/cli/tarsel-search "$(SAMPLE)" "$(SEARCH)"
+
+clean:
+	rm -rf build build-*
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,0 +1,13 @@
+// Base64 text of one MIME encoded word, decoded and converted to Shift-JIS in one call.
+#pragma once
+
+#include <string>
+
+namespace tarsel {
+
+// Decodes complete groups of four characters; a byte outside the alphabet keeps its own
+// (signed) value and shifts everything after it, and only the last group's "=" padding is
+// honoured. The decoded bytes are ISO-2022-JP and come back converted to Shift-JIS.
+std::string DecodeBase64(std::string text);
+
+}  // namespace tarsel

@@ -1,0 +1,13 @@
+// Decoding of "=?ISO-2022-JP?B?...?=" encoded words in one header value.
+#pragma once
+
+#include <string>
+
+namespace tarsel {
+
+// Replaces every ISO-2022-JP B encoded word of the value by its Shift-JIS text, one word per
+// pass, matching the prefix in any case. A prefix with no "?=" after it ends decoding: the
+// value is returned as it stands from that prefix on.
+std::string DecodeHeaderValue(std::string value);
+
+}  // namespace tarsel

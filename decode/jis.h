@@ -1,0 +1,28 @@
+// JIS X 0208 <-> Shift-JIS arithmetic and the ISO-2022-JP to Shift-JIS conversion.
+#pragma once
+
+#include <string>
+
+namespace tarsel {
+
+// Shift-JIS lead bytes: 0x81-0x9F and 0xE0-0xFC.
+bool IsSjisLeadByte(unsigned char byte);
+
+// JIS X 0208 code (high byte << 8 | low byte) to its Shift-JIS code; 0 when either byte lies
+// outside 0x21..0x7E.
+unsigned JisToSjis(unsigned jisCode);
+
+// Shift-JIS code to its JIS X 0208 code; 0 unless both resulting bytes lie in 0x21..0x7E
+// (lead 0x81-0x9F or 0xE0-0xEF, trail 0x40-0x7E or 0x80-0xFC).
+unsigned SjisToJis(unsigned sjisCode);
+
+// Replaces the bytes of one two-byte segment (escapes already removed) by their Shift-JIS
+// form, pair by pair; invalid pairs and an odd last byte are dropped.
+void ConvertJisPairs(std::string& segment);
+
+// Converts ISO-2022-JP text to Shift-JIS. Segments run from ESC $ B to the next ESC ( B or
+// ESC ( J (or to the end); everything outside them is copied byte for byte. Every call
+// starts in single-byte mode.
+std::string ConvertJisToSjis(std::string text);
+
+}  // namespace tarsel

@@ -1,0 +1,96 @@
+// The search controller: the members that carry one search from phase to phase, the phase
+// starters and the driver. The mail pane of the window is one; the terminal front end owns
+// one too. Runs on one thread (the "main thread"); the phases' units run on the worker pool.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/search_panes.h"
+#include "engine/search_state.h"
+#include "headers/header_row.h"
+
+namespace tarsel {
+
+class CSearchController {
+public:
+    // Publishes itself as g_mailView and resets g_filePath, g_pattern and g_workersRunning.
+    CSearchController();
+    // Waits for the running phase's units before anything is destroyed.
+    virtual ~CSearchController();
+    CSearchController(const CSearchController&) = delete;
+    CSearchController& operator=(const CSearchController&) = delete;
+
+    void SetPanes(SearchPanes* panes) { m_pPanes = panes; }
+
+    // The start button after its field checks: refuses an empty file name field or a search
+    // string that is too short (or has no JIS form), then starts at loading or, on a loaded
+    // file, at the string search. Returns false when nothing was started.
+    bool StartSearch(const std::string& fileNameField, const std::string& search);
+    // A new file dropped on a pane: the next search loads it.
+    void SetFilePath(const std::filesystem::path& path);
+
+    // Phase starters. Each refuses (returns false) while another phase runs.
+    bool StartLoading();
+    bool StartMailCount();
+    bool StartStringSearch();
+    bool StartHeaderExtraction();
+
+    void SortMailStarts();
+    void SortHits();
+    void MapHitsToMails();
+
+    // The driver: acts on the end of a phase.
+    void AdvanceSearch(int code);
+    // The poll of the countdown (the window's timer tick). Returns true when it handled the
+    // end of a phase.
+    bool OnTimer();
+    // Blocks until the running phase's countdown reaches 0 (no timer latency), then polls.
+    // Returns false when nothing was pending.
+    bool WaitAndAdvance();
+
+    // Shows the mail at row m_nSelRow of page m_nPage.
+    void ShowSelectedMail();
+    // The list's selection changed to row: shows that mail unless it is the current row.
+    void SelectRow(int row);
+    // Steps the result list one page; false when that page does not exist or a phase runs.
+    bool StepPage(int delta);
+    bool PageExists(int page) const;
+
+    // True from the moment a starter stores its code until the driver has handled the end.
+    bool IsPhaseRunning() const { return m_bPhaseRunning; }
+    // Progress of the running phase, 0..100, read from the shared counters.
+    int CurrentProgress() const;
+    // Stops the remaining units of the running phase from doing work and waits for all.
+    void CancelAndWait();
+
+    // The body runs of one mail as the mail pane shows them.
+    static std::vector<BodyRun> BodyRunsOf(std::string_view mailText, std::string_view search);
+
+    // Search members (as the mail pane of the window has them).
+    int m_nSelRow = -1;
+    int m_nPage = 0;
+    std::atomic<int> m_nState{kStateIdle};
+    std::filesystem::path m_strFilePath;
+    std::string m_strSearch;  // Shift-JIS, as typed
+    std::uint64_t m_nFileSize = 0;
+    int m_bLoaded = 0;
+
+protected:
+    SearchPanes* panes() const { return m_pPanes; }
+
+private:
+    void BeginPhase(int code, int units);
+    void ShowWarning(const std::string& message);
+
+    SearchPanes* m_pPanes = nullptr;
+    bool m_bPhaseRunning = false;
+    int m_nPageRows = 0;               // rows started by the running header phase
+    std::vector<HeaderRow> m_pageRows; // each header unit writes only its own slot
+    int m_loadFd = -1;                 // the file, open read-only while it loads
+};
+
+}  // namespace tarsel

@@ -1,0 +1,48 @@
+// What the search engine needs of the panes: counters and status icons, progress, warnings,
+// the result list and the mail view. The window and the terminal front end implement it.
+// Every call arrives on the thread that runs the driver.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "headers/header_row.h"
+
+namespace tarsel {
+
+enum class PhaseIcon { kLoad, kCount, kSearch };
+
+// One run of the mail body as the mail pane shows it; hit runs are drawn in red.
+struct BodyRun {
+    std::string text;  // Shift-JIS
+    bool hit = false;
+};
+
+class SearchPanes {
+public:
+    virtual ~SearchPanes() = default;
+
+    // Counters of the input pane; -1 leaves a counter as it is.
+    virtual void SetCounters(int mails, int hits, int matches) = 0;
+    virtual void ShowPhaseIcon(PhaseIcon icon) = 0;
+    virtual void SetProgress(int percent) = 0;
+    // A modal warning (title "警告"); the text is UTF-8. Returns when it is dismissed.
+    virtual void ShowWarning(const std::string& message) = 0;
+
+    // The input pane's reset before a search on the loaded file.
+    virtual void ResetForNewSearch() = 0;
+
+    virtual void ClearResultList() = 0;
+    virtual void SetPageButtons(bool previous, bool next) = 0;
+    // The rows of a finished page, in row order.
+    virtual void ShowPageRows(const std::vector<HeaderRow>& rows,
+                              const std::vector<bool>& viewed) = 0;
+    // The counter before "通目の該当メール" (1-based) and the check mark of the row shown.
+    virtual void SetMailPosition(int position) = 0;
+    virtual void MarkRowViewed(int row) = 0;
+    virtual void ShowMailBody(const std::vector<BodyRun>& runs) = 0;
+    // After the end-of-search box: the keyboard focus goes to the result list.
+    virtual void FocusResultList() {}
+};
+
+}  // namespace tarsel

@@ -1,0 +1,19 @@
+// Rewriting of a Date header line as year/month/day time.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarsel {
+
+struct NormalizedDate {
+    std::string text;  // "yy/mm/dd time"
+    std::string day;   // the trimmed day piece, before it is padded
+};
+
+// Cuts the line after its first comma at single blanks into day, month, year and time.
+// A piece with no blank after it is the rest of the text; a month that is none of the
+// twelve names gives "00"; a year shorter than two bytes stays as it is.
+NormalizedDate NormalizeDate(std::string_view line);
+
+}  // namespace tarsel
