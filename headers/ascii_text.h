@@ -1,0 +1,35 @@
+// Byte-wise ASCII helpers shared by the header extraction and the date rewriting.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarsel {
+
+// Only a..z change, so positions found in the result are positions in the original line.
+inline std::string ToUpperAscii(std::string_view text) {
+    std::string upper(text);
+    for (char& byte : upper) {
+        if (byte >= 'a' && byte <= 'z') {
+            byte = static_cast<char>(byte - 'a' + 'A');
+        }
+    }
+    return upper;
+}
+
+inline bool IsAsciiWhiteSpace(char byte) {
+    return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\v' || byte == '\f' ||
+           byte == '\r';
+}
+
+inline std::string_view TrimAsciiWhiteSpace(std::string_view text) {
+    while (!text.empty() && IsAsciiWhiteSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsAsciiWhiteSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+}  // namespace tarsel

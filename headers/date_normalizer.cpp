@@ -1,0 +1,70 @@
+// Rewriting of a Date header line as year/month/day time.
+#include "headers/date_normalizer.h"
+
+#include <array>
+#include <cstddef>
+
+#include "headers/ascii_text.h"
+
+namespace tarsel {
+namespace {
+
+constexpr std::array<std::string_view, 12> kMonthNames = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                                          "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+constexpr std::array<std::string_view, 12> kMonthNumbers = {"01", "02", "03", "04", "05", "06",
+                                                            "07", "08", "09", "10", "11", "12"};
+constexpr std::string_view kUnknownMonth = "00";
+
+// Cuts the next piece off rest at its first blank, so two blanks in a row give an empty
+// piece. Without a blank the piece is all that is left and nothing follows it.
+std::string_view TakePiece(std::string_view& rest) {
+    const std::size_t blank = rest.find(' ');
+    if (blank == std::string_view::npos) {
+        const std::string_view piece = rest;
+        rest = {};
+        return TrimAsciiWhiteSpace(piece);
+    }
+    const std::string_view piece = rest.substr(0, blank);
+    rest.remove_prefix(blank + 1);
+    return TrimAsciiWhiteSpace(piece);
+}
+
+std::string_view MonthNumber(std::string_view monthText) {
+    const std::string upper = ToUpperAscii(monthText);
+    for (std::size_t i = 0; i < kMonthNames.size(); ++i) {
+        if (upper == kMonthNames[i]) {
+            return kMonthNumbers[i];
+        }
+    }
+    return kUnknownMonth;
+}
+
+}  // namespace
+
+NormalizedDate NormalizeDate(std::string_view line) {
+    // The pieces start two bytes after the comma (past its blank); a line without a comma
+    // loses only its first byte, which for every line but a mail's first is the LF in front.
+    const std::size_t comma = line.find(',');
+    const std::size_t from = comma == std::string_view::npos ? 1 : comma + 2;
+    std::string_view rest = from < line.size() ? line.substr(from) : std::string_view{};
+
+    NormalizedDate result;
+    result.day = std::string(TakePiece(rest));
+    const std::string_view month = MonthNumber(TakePiece(rest));
+    std::string_view year = TakePiece(rest);
+    if (year.size() > 2) {
+        year.remove_prefix(year.size() - 2);
+    }
+    const std::string_view time = TakePiece(rest);
+
+    std::string day = result.day;
+    if (day.size() == 1) {
+        day.insert(day.begin(), '0');
+    }
+    result.text.reserve(year.size() + month.size() + day.size() + time.size() + 3);
+    result.text.append(year).append("/").append(month).append("/");
+    result.text.append(day).append(" ").append(time);
+    return result;
+}
+
+}  // namespace tarsel
