@@ -10,10 +10,10 @@ inline constexpr const char* kNoFile = "検索対象となるファイルが、�
 inline constexpr const char* kNoSearch = "検索する文字列が、入力されていません。";
 inline constexpr const char* kSearchDone = "検索が終了しました。";
 
-std::string FileTooLarge();        // refusal before loading
-std::string FileCapacity();        // code 10
-std::string MailCapacity();        // code 11
-std::string HitCapacity();         // code 12
+std::string FileTooLarge();  // refusal before loading
+std::string FileCapacity();  // code 10
+std::string MailCapacity();  // code 11
+std::string HitCapacity();   // code 12
 std::string CannotOpen(const std::string& path);
 std::string NotRegularFile(const std::string& path);
 std::string CannotRead(const std::string& path);

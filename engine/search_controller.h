@@ -16,7 +16,7 @@
 namespace tarsel {
 
 class CSearchController {
-public:
+  public:
     // Publishes itself as g_mailView and resets g_filePath, g_pattern and g_workersRunning.
     CSearchController();
     // Waits for the running phase's units before anything is destroyed.
@@ -79,18 +79,25 @@ public:
     std::uint64_t m_nFileSize = 0;
     int m_bLoaded = 0;
 
-protected:
+  protected:
     SearchPanes* panes() const { return m_pPanes; }
 
-private:
+  private:
     void BeginPhase(int code, int units);
     void ShowWarning(const std::string& message);
 
+    static void LoadUnit(void* self, int chunk);
+    static void CountUnit(void* self, int chunk);
+    static void SearchUnit(void* self, int chunk);
+    static void HeaderUnit(void* self, int row);
+    void CloseLoadFile();
+
     SearchPanes* m_pPanes = nullptr;
     bool m_bPhaseRunning = false;
-    int m_nPageRows = 0;               // rows started by the running header phase
-    std::vector<HeaderRow> m_pageRows; // each header unit writes only its own slot
-    int m_loadFd = -1;                 // the file, open read-only while it loads
+    bool m_bResultKnown = false;        // the matching mails of the last search are in g_hits
+    int m_nPageRows = 0;                // rows started by the running header phase
+    std::vector<HeaderRow> m_pageRows;  // each header unit writes only its own slot
+    int m_loadFd = -1;                  // the file, open read-only while it loads
 };
 
 }  // namespace tarsel

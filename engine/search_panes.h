@@ -19,7 +19,7 @@ struct BodyRun {
 };
 
 class SearchPanes {
-public:
+  public:
     virtual ~SearchPanes() = default;
 
     // Counters of the input pane; -1 leaves a counter as it is.

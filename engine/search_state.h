@@ -37,22 +37,22 @@ enum StateCode : int {
 // One 100000-byte piece of the file. The buffer is allocated once, on first use, and
 // refilled by later loads; a loaded chunk never holds a NUL byte.
 class FileChunk {
-public:
+  public:
     std::string_view view() const { return {data_.get(), static_cast<std::size_t>(size_)}; }
     int size() const { return size_; }
     // Buffer of kChunkSize bytes to load into; sets the size to 0 until Commit().
     char* Prepare();
     void Commit(int size) { size_ = size; }
 
-private:
+  private:
     std::unique_ptr<char[]> data_;
     int size_ = 0;
 };
 
 extern FileChunk g_fileChunks[kChunkCapacity];
-extern int g_lastChunkSize;              // bytes of the final chunk, 1..kChunkSize
-extern std::filesystem::path g_filePath; // the file being loaded
-extern int g_chunkCount;                 // chunks of the loaded file; also units per scan phase
+extern int g_lastChunkSize;               // bytes of the final chunk, 1..kChunkSize
+extern std::filesystem::path g_filePath;  // the file being loaded
+extern int g_chunkCount;                  // chunks of the loaded file; also units per scan phase
 
 // Units of the running phase that have not finished. Each unit decrements it once, as its
 // very last act; 0 means the phase has ended and is not yet handled, 1 means nothing pending.
@@ -62,10 +62,10 @@ extern std::atomic<int> g_unitsDone;
 
 extern std::string g_pattern;  // what the scan units look for; read-only while they run
 
-extern std::atomic<int> g_mailCount;  // entries of g_mailStarts in use
+extern std::atomic<int> g_mailCount;     // entries of g_mailStarts in use
 extern int g_mailStarts[kMailCapacity];  // absolute offsets of the mail marks
-extern std::atomic<int> g_hitCount;  // hits, then (after mapping) matching mails
-extern int g_hits[kHitCapacity];     // hit offsets, then mail indexes of the matching mails
+extern std::atomic<int> g_hitCount;      // hits, then (after mapping) matching mails
+extern int g_hits[kHitCapacity];         // hit offsets, then mail indexes of the matching mails
 // 1 once the mail at result position p has been shown.
 extern std::atomic<int> g_viewedFlags[kViewedCapacity];
 
@@ -76,8 +76,12 @@ class CSearchController;
 extern CSearchController* g_mailView;  // the controller whose m_nState the workers write
 
 // Chunk index and offset within it of an absolute file offset.
-inline int ChunkOf(std::int64_t offset) { return static_cast<int>(offset / kChunkSize); }
-inline int PlaceOf(std::int64_t offset) { return static_cast<int>(offset % kChunkSize); }
+inline int ChunkOf(std::int64_t offset) {
+    return static_cast<int>(offset / kChunkSize);
+}
+inline int PlaceOf(std::int64_t offset) {
+    return static_cast<int>(offset % kChunkSize);
+}
 
 // Total bytes loaded: every chunk but the last is full.
 std::int64_t LoadedSize();

@@ -11,7 +11,7 @@ namespace tarsel::test {
 
 // A directory under the system's temporary directory, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -27,7 +27,7 @@ public:
     // A file the process cannot read (mode 000); as root, reads still succeed.
     std::filesystem::path Unreadable(const std::string& name, std::string_view bytes) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -1,0 +1,74 @@
+// Printing a finished search as text or JSON. Everything the engine holds is Shift-JIS and
+// is converted to UTF-8 here, at the edge.
+#include "cli/result_output.h"
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+#include "decode/cp932.h"
+
+namespace tarsel::cli {
+namespace {
+
+std::string Tabless(std::string text) {
+    // A tab inside a field would break the columns of the text output.
+    for (char& c : text) {
+        if (c == '\t' || c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+void PrintText(const TerminalPanes& panes, bool withBody, bool colour, std::ostream& out) {
+    out << "全メール数 ：" << panes.mails() << " 通\n"
+        << "該当個数 ：" << panes.hits() << " 個\n"
+        << "該当メール数 ：" << panes.matches() << " 通\n";
+    for (const ListedRow& listed : panes.rows()) {
+        const HeaderRow& row = listed.row;
+        out << listed.position << '\t' << Tabless(Cp932ToUtf8(row.sender)) << '\t'
+            << Tabless(Cp932ToUtf8(row.subject)) << '\t' << Tabless(Cp932ToUtf8(row.date)) << '\t'
+            << row.address << '\n';
+    }
+    if (withBody) {
+        out << '\n';
+        for (const BodyRun& run : panes.body()) {
+            std::string text = Cp932ToUtf8(run.text);
+            text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+            if (run.hit && colour) {
+                out << "\x1b[31m" << text << "\x1b[0m";
+            } else {
+                out << text;
+            }
+        }
+        out << '\n';
+    }
+}
+
+void PrintJson(const TerminalPanes& panes, bool withBody, std::ostream& out) {
+    nlohmann::ordered_json result;
+    result["mails"] = panes.mails();
+    result["hits"] = panes.hits();
+    result["matching"] = panes.matches();
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    for (const ListedRow& listed : panes.rows()) {
+        rows.push_back({{"position", listed.position},
+                        {"sender", Cp932ToUtf8(listed.row.sender)},
+                        {"subject", Cp932ToUtf8(listed.row.subject)},
+                        {"date", Cp932ToUtf8(listed.row.date)},
+                        {"address", listed.row.address}});
+    }
+    result["rows"] = std::move(rows);
+    if (withBody) {
+        nlohmann::ordered_json body = nlohmann::ordered_json::array();
+        for (const BodyRun& run : panes.body()) {
+            body.push_back({{"text", Cp932ToUtf8(run.text)}, {"hit", run.hit}});
+        }
+        result["body"] = std::move(body);
+    }
+    out << result.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace tarsel::cli

@@ -1,0 +1,116 @@
+// One whole search from the terminal. The driver is the window's; only the wait differs:
+// instead of a 100 ms tick it sleeps on the phase countdown itself.
+#include "cli/search_run.h"
+
+#include <chrono>
+#include <thread>
+
+#include "cli/result_output.h"
+#include "cli/terminal_panes.h"
+#include "decode/cp932.h"
+#include "engine/search_controller.h"
+
+namespace tarsel::cli {
+namespace {
+
+const char* PhaseName(int state) {
+    switch (state) {
+        case kStateLoading:
+            return "読み込み";
+        case kStateCounting:
+            return "カウント";
+        case kStateSearching:
+            return "検索";
+        default:
+            return "ヘッダー";
+    }
+}
+
+// Runs phases until none is pending.
+void Drive(CSearchController& controller, std::ostream& err, bool progress) {
+    while (controller.IsPhaseRunning()) {
+        if (!progress) {
+            controller.WaitAndAdvance();
+            continue;
+        }
+        while (g_workersRunning.load() != 0) {
+            err << "\r" << PhaseName(controller.m_nState) << " " << controller.CurrentProgress()
+                << "%   " << std::flush;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kTimerMs));
+        }
+        controller.OnTimer();
+    }
+    if (progress) {
+        err << "\r                    \r" << std::flush;
+    }
+}
+
+bool FailedState(int state) {
+    return state == kStateFileCapacity || state == kStateMailCapacity || state == kStateHitCapacity;
+}
+
+}  // namespace
+
+int RunSearch(const Options& options, std::ostream& out, std::ostream& err, bool progress,
+              bool colour) {
+    bool converted = true;
+    const std::string search = Utf8ToCp932(options.search, &converted);
+    if (!converted) {
+        err << "tarsel-search: 検索文字列を Shift-JIS に変換できません。\n";
+        return 2;
+    }
+    TerminalPanes panes(err);
+    CSearchController controller;
+    controller.SetPanes(&panes);
+    const std::filesystem::path path(options.mailFile);
+    controller.SetFilePath(path);
+    if (!controller.StartSearch(path.filename().string(), search)) {
+        return 2;
+    }
+    Drive(controller, err, progress);
+    if (panes.failed() || FailedState(controller.m_nState)) {
+        return 2;
+    }
+
+    const int matches = panes.matches();
+    const int pages = (matches + kPageRows - 1) / kPageRows;
+    if (options.page > 0 && options.page > pages) {
+        err << "tarsel-search: ページ " << options.page << " はありません（全 " << pages
+            << " ページ）。\n";
+        return 2;
+    }
+    if (options.show > matches) {
+        err << "tarsel-search: 該当メール " << options.show << " はありません（全 " << matches
+            << " 通）。\n";
+        return 2;
+    }
+    // The driver listed page 0; the others are extracted one after another like the window's
+    // page steps.
+    const int first = options.page > 0 ? options.page - 1 : 0;
+    const int last = options.page > 0 ? options.page - 1 : pages - 1;
+    if (first != 0) {
+        panes.ClearRows();  // only the asked page is listed
+    }
+    for (int page = first; page <= last; ++page) {
+        if (page != 0) {
+            panes.SetListedPage(page);
+            controller.m_nPage = page;
+            controller.StartHeaderExtraction();
+            Drive(controller, err, false);
+        }
+    }
+    if (options.show > 0) {
+        controller.m_nPage = (options.show - 1) / kPageRows;
+        controller.m_nSelRow = -1;
+        controller.SelectRow((options.show - 1) % kPageRows);
+    }
+
+    if (options.json) {
+        PrintJson(panes, options.show > 0, out);
+    } else {
+        PrintText(panes, options.show > 0, colour, out);
+    }
+    return matches > 0 ? 0 : 1;
+}
+
+}  // namespace tarsel::cli

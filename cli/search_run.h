@@ -1,0 +1,15 @@
+// One whole search from the terminal: the same phases through the same driver as the window.
+#pragma once
+
+#include <ostream>
+
+#include "cli/cli_options.h"
+
+namespace tarsel::cli {
+
+// Runs the search and prints its result. progress: report the phases on err as they go.
+// Returns the exit status: 0 a mail matched, 1 none did, 2 an error.
+int RunSearch(const Options& options, std::ostream& out, std::ostream& err, bool progress,
+              bool colour);
+
+}  // namespace tarsel::cli

@@ -1,0 +1,46 @@
+// The panes of a terminal.
+#include "cli/terminal_panes.h"
+
+#include <algorithm>
+
+#include "engine/messages.h"
+#include "engine/search_state.h"
+
+namespace tarsel::cli {
+
+void TerminalPanes::SetCounters(int mails, int hits, int matches) {
+    if (mails >= 0) {
+        mails_ = mails;
+    }
+    if (hits >= 0) {
+        hits_ = hits;
+    }
+    if (matches >= 0) {
+        matches_ = matches;
+    }
+}
+
+void TerminalPanes::ShowWarning(const std::string& message) {
+    if (message == msg::kSearchDone) {
+        return;  // the end of a search is no news on a terminal
+    }
+    failed_ = true;
+    // The messages are written for a box; on a terminal the blank line becomes one line break.
+    std::string text;
+    std::string_view rest = message;
+    for (std::size_t at; (at = rest.find("\r\n\r\n")) != std::string_view::npos;) {
+        text.append(rest.substr(0, at)).append("\n");
+        rest.remove_prefix(at + 4);
+    }
+    text.append(rest);
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    err_ << "tarsel-search: " << text << "\n";
+}
+
+void TerminalPanes::ShowPageRows(const std::vector<HeaderRow>& rows, const std::vector<bool>&) {
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        rows_.push_back(ListedRow{page_ * kPageRows + static_cast<int>(r) + 1, rows[r]});
+    }
+}
+
+}  // namespace tarsel::cli

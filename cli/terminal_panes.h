@@ -1,0 +1,56 @@
+// The panes of a terminal: they keep what the window would show, for printing at the end.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/search_panes.h"
+
+namespace tarsel::cli {
+
+struct ListedRow {
+    int position;  // 1-based, across pages
+    HeaderRow row;
+};
+
+class TerminalPanes : public SearchPanes {
+  public:
+    explicit TerminalPanes(std::ostream& err) : err_(err) {}
+
+    void SetCounters(int mails, int hits, int matches) override;
+    void ShowPhaseIcon(PhaseIcon) override {}
+    void SetProgress(int) override {}
+    void ShowWarning(const std::string& message) override;
+    void ResetForNewSearch() override {}
+    void ClearResultList() override {}
+    void SetPageButtons(bool, bool) override {}
+    void ShowPageRows(const std::vector<HeaderRow>& rows, const std::vector<bool>&) override;
+    void SetMailPosition(int position) override { position_ = position; }
+    void MarkRowViewed(int) override {}
+    void ShowMailBody(const std::vector<BodyRun>& runs) override { body_ = runs; }
+
+    // The page the next ShowPageRows belongs to (0-based).
+    void SetListedPage(int page) { page_ = page; }
+    void ClearRows() { rows_.clear(); }
+
+    int mails() const { return mails_; }
+    int hits() const { return hits_; }
+    int matches() const { return matches_; }
+    bool failed() const { return failed_; }
+    const std::vector<ListedRow>& rows() const { return rows_; }
+    const std::vector<BodyRun>& body() const { return body_; }
+
+  private:
+    std::ostream& err_;
+    int mails_ = 0;
+    int hits_ = 0;
+    int matches_ = 0;
+    bool failed_ = false;  // a warning other than the end of the search was shown
+    int page_ = 0;
+    int position_ = 0;
+    std::vector<ListedRow> rows_;
+    std::vector<BodyRun> body_;
+};
+
+}  // namespace tarsel::cli

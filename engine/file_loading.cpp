@@ -1,0 +1,102 @@
+// The load phase: the size check and one unit per 100000-byte chunk. The file is opened once,
+// read-only and never created; every unit reads its own chunk with pread.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "engine/messages.h"
+#include "engine/phase_units.h"
+#include "engine/search_controller.h"
+#include "engine/worker_pool.h"
+
+namespace tarsel {
+
+bool CSearchController::StartLoading() {
+    if (m_bPhaseRunning) {
+        return false;
+    }
+    g_unitsDone = 0;
+    g_filePath = m_strFilePath;
+    const std::string shown = m_strFilePath.string();
+    if (m_strFilePath.empty()) {
+        ShowWarning(msg::kNoFile);
+        return false;
+    }
+    // Non-blocking, so that opening a FIFO with no writer cannot hang the search.
+    const int fd = ::open(m_strFilePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        ShowWarning(msg::CannotOpen(shown));
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        ShowWarning(msg::NotRegularFile(shown));
+        return false;
+    }
+    m_nFileSize = static_cast<std::uint64_t>(st.st_size);
+    if (m_nFileSize > kMaxFileSize) {
+        ::close(fd);
+        ShowWarning(msg::FileTooLarge());
+        return false;
+    }
+    CloseLoadFile();
+    m_loadFd = fd;
+    g_loadFailed = false;
+    const int chunks = static_cast<int>((m_nFileSize + kChunkSize - 1) / kChunkSize);
+    g_chunkCount = chunks;
+    g_lastChunkSize =
+        chunks == 0
+            ? 0
+            : static_cast<int>(m_nFileSize - static_cast<std::uint64_t>(chunks - 1) * kChunkSize);
+    BeginPhase(kStateLoading, chunks);
+    if (m_pPanes != nullptr) {
+        m_pPanes->SetProgress(0);
+    }
+    WorkerPool::Shared().Post(&CSearchController::LoadUnit, this, chunks);
+    return true;
+}
+
+void CSearchController::LoadUnit(void* context, int c) {
+    auto* self = static_cast<CSearchController*>(context);
+    if (g_cancelUnits.load()) {
+        FinishUnit();
+        return;
+    }
+    if (c >= kChunkCapacity) {
+        self->m_nState = kStateFileCapacity;
+        FinishUnit();
+        return;
+    }
+    const int want = c == g_chunkCount - 1 ? g_lastChunkSize : kChunkSize;
+    char* buffer = g_fileChunks[c].Prepare();
+    const off_t at = static_cast<off_t>(c) * kChunkSize;
+    int got = 0;
+    while (got < want) {
+        const ssize_t n =
+            ::pread(self->m_loadFd, buffer + got, static_cast<size_t>(want - got), at + got);
+        if (n > 0) {
+            got += static_cast<int>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (n < 0) {
+                g_loadFailed = true;
+            }
+            break;  // the file shrank: what is missing reads as spaces
+        }
+    }
+    std::memset(buffer + got, ' ', static_cast<std::size_t>(want - got));
+    // NUL bytes read as blanks, so a chunk never holds one.
+    for (char* p = buffer; (p = static_cast<char*>(std::memchr(p, 0, buffer + want - p)));) {
+        *p++ = ' ';
+    }
+    g_fileChunks[c].Commit(want);
+    g_unitsDone.fetch_add(1);
+    FinishUnit();
+}
+
+}  // namespace tarsel

@@ -1,0 +1,30 @@
+// Cutting one mail out of the loaded chunks.
+#include "engine/mail_text.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "engine/search_state.h"
+
+namespace tarsel {
+
+std::string MailText(int m) {
+    const std::int64_t start = g_mailStarts[m];
+    const std::int64_t end = m + 1 < g_mailCount.load() ? g_mailStarts[m + 1] : LoadedSize();
+    std::string text;
+    text.reserve(static_cast<std::size_t>(std::max<std::int64_t>(0, end - start)));
+    for (std::int64_t at = start; at < end;) {
+        const std::string_view chunk = g_fileChunks[ChunkOf(at)].view();
+        const std::size_t place = static_cast<std::size_t>(PlaceOf(at));
+        const std::size_t take =
+            std::min<std::size_t>(chunk.size() - place, static_cast<std::size_t>(end - at));
+        if (take == 0) {
+            break;  // nothing loaded there (the table and the chunks disagree)
+        }
+        text.append(chunk.substr(place, take));
+        at += static_cast<std::int64_t>(take);
+    }
+    return text;
+}
+
+}  // namespace tarsel

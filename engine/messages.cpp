@@ -1,0 +1,41 @@
+// The system's messages that are built from numbers or names.
+#include "engine/messages.h"
+
+#include "engine/search_state.h"
+
+namespace tarsel::msg {
+
+std::string FileTooLarge() {
+    const std::string limit = std::to_string(kMaxFileSize);
+    return "ファイルサイズが " + limit + " バイトを超えています。\r\n\r\nファイルを " + limit +
+           " バイト以下に分割してからやり直してください。";
+}
+
+std::string FileCapacity() {
+    return "ファイルサイズが " + std::to_string(kMaxFileSize) +
+           " バイトを超えています。\r\n\r\n容量オーバーにより、ファイルの読み込みを中断しました。";
+}
+
+std::string MailCapacity() {
+    return "メール数が、" + std::to_string(kMailCapacity) +
+           " 通を超えています。\r\n\r\n容量オーバーにより、メールのカウントを中断しました。";
+}
+
+std::string HitCapacity() {
+    return "該当個数数が、" + std::to_string(kHitCapacity) +
+           " 個を超えています。\r\n\r\n容量オーバーにより、文字列の検索を中断しました。";
+}
+
+std::string CannotOpen(const std::string& path) {
+    return "ファイルを開けません。\r\n\r\n" + path;
+}
+
+std::string NotRegularFile(const std::string& path) {
+    return "通常のファイルではないため、検索できません。\r\n\r\n" + path;
+}
+
+std::string CannotRead(const std::string& path) {
+    return "ファイルを読み込めません。\r\n\r\n" + path;
+}
+
+}  // namespace tarsel::msg

@@ -1,0 +1,91 @@
+// Occurrence search: the first and last byte of the pattern are compared at sixteen
+// positions at once, and only positions where both agree are compared in full. Mail text
+// rarely repeats the pair, so the scan runs at memory speed for typical patterns.
+#include "engine/pattern_finder.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tarsel {
+namespace {
+
+// Returns false once out is full.
+inline bool Record(std::int64_t offset, std::vector<int>& out, std::size_t limit) {
+    out.push_back(static_cast<int>(offset));
+    return out.size() < limit;
+}
+
+void FindSingleByte(std::string_view text, char byte, std::int64_t base, std::vector<int>& out,
+                    std::size_t limit) {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    for (const char* p = begin; p < end;) {
+        const void* hit = std::memchr(p, byte, static_cast<std::size_t>(end - p));
+        if (hit == nullptr) {
+            return;
+        }
+        const char* h = static_cast<const char*>(hit);
+        if (!Record(base + (h - begin), out, limit)) {
+            return;
+        }
+        p = h + 1;
+    }
+}
+
+// Positions from `from` on, one at a time (used for the tail the vector loop cannot load).
+bool FindScalar(std::string_view text, std::string_view pattern, std::size_t from,
+                std::int64_t base, std::vector<int>& out, std::size_t limit) {
+    const std::size_t m = pattern.size();
+    for (std::size_t i = from; i + m <= text.size(); ++i) {
+        if (text[i] == pattern[0] && text[i + m - 1] == pattern[m - 1] &&
+            std::memcmp(text.data() + i, pattern.data(), m) == 0) {
+            if (!Record(base + static_cast<std::int64_t>(i), out, limit)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void FindAllOccurrences(std::string_view text, std::string_view pattern, std::int64_t base,
+                        std::vector<int>& out, std::size_t limit) {
+    const std::size_t m = pattern.size();
+    if (m == 0 || text.size() < m || out.size() >= limit) {
+        return;
+    }
+    if (m == 1) {
+        FindSingleByte(text, pattern[0], base, out, limit);
+        return;
+    }
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi8(pattern[0]);
+    const __m128i last = _mm_set1_epi8(pattern[m - 1]);
+    const char* data = text.data();
+    // Both loads of a round must stay inside the text: i + m - 1 + 16 <= size.
+    for (; i + m - 1 + 16 <= text.size(); i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + m - 1));
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+        while (mask != 0) {
+            const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+            mask &= mask - 1;
+            const std::size_t pos = i + bit;
+            if (m <= 2 || std::memcmp(data + pos + 1, pattern.data() + 1, m - 2) == 0) {
+                if (!Record(base + static_cast<std::int64_t>(pos), out, limit)) {
+                    return;
+                }
+            }
+        }
+    }
+#endif
+    FindScalar(text, pattern, i, base, out, limit);
+}
+
+}  // namespace tarsel

@@ -1,0 +1,14 @@
+// What every work unit does at its end, and the stop flag used when the window closes.
+#pragma once
+
+#include <atomic>
+
+namespace tarsel {
+
+// Set while a closing controller drains the pool: units then skip their work.
+extern std::atomic<bool> g_cancelUnits;
+
+// The last act of every unit: count down the phase and wake a front end that waits for it.
+void FinishUnit();
+
+}  // namespace tarsel

@@ -1,0 +1,73 @@
+// The search phase: the search string (as bare JIS pairs when it begins with a Japanese
+// character) in every chunk, then the hits turned into the list of matching mails.
+#include <algorithm>
+
+#include "decode/jis.h"
+#include "engine/chunk_scan.h"
+#include "engine/phase_units.h"
+#include "engine/search_controller.h"
+#include "engine/worker_pool.h"
+
+namespace tarsel {
+
+bool CSearchController::StartStringSearch() {
+    if (m_bPhaseRunning) {
+        return false;
+    }
+    for (auto& flag : g_viewedFlags) {
+        flag.store(0, std::memory_order_relaxed);
+    }
+    std::string pattern = m_strSearch;
+    if (!pattern.empty() && IsSjisLeadByte(static_cast<unsigned char>(pattern[0]))) {
+        ConvertPatternToJis(pattern);
+    }
+    if (pattern.empty()) {
+        return false;  // StartSearch refuses such a string before any phase
+    }
+    g_pattern = pattern;
+    g_hitCount = 0;
+    m_bResultKnown = false;
+    BeginPhase(kStateSearching, g_chunkCount);
+    if (m_pPanes != nullptr) {
+        m_pPanes->SetProgress(0);
+    }
+    WorkerPool::Shared().Post(&CSearchController::SearchUnit, this, g_chunkCount);
+    return true;
+}
+
+void CSearchController::SearchUnit(void* context, int c) {
+    auto* self = static_cast<CSearchController*>(context);
+    if (!g_cancelUnits.load()) {
+        if (ScanChunk(c, ScanTable{g_hits, &g_hitCount, kHitCapacity, kStateHitCapacity})) {
+            g_unitsDone.fetch_add(1);
+        } else {
+            self->m_nState = kStateHitCapacity;
+        }
+    }
+    FinishUnit();
+}
+
+void CSearchController::SortHits() {
+    std::sort(g_hits, g_hits + g_hitCount.load());
+}
+
+void CSearchController::MapHitsToMails() {
+    // A merge walk over the two ascending tables. A hit belongs to the last mail whose mark
+    // begins at or before it; hits before the first mark belong to no mail and are dropped.
+    const int hits = g_hitCount.load();
+    const int mails = g_mailCount.load();
+    int mail = -1;
+    int kept = 0;
+    for (int i = 0; i < hits; ++i) {
+        while (mail + 1 < mails && g_mailStarts[mail + 1] <= g_hits[i]) {
+            ++mail;
+        }
+        if (mail >= 0 && (kept == 0 || g_hits[kept - 1] != mail)) {
+            g_hits[kept++] = mail;
+        }
+    }
+    g_hitCount = kept;
+    AdvanceSearch(kStateResultKnown);
+}
+
+}  // namespace tarsel

@@ -1,0 +1,164 @@
+// The chunk scan must record exactly what a scan in 100-byte blocks with overlaps records:
+// every occurrence, overlapping ones included, once, across block and chunk edges.
+#include "engine/chunk_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "engine/pattern_finder.h"
+#include "engine/search_state.h"
+#include "tests/support/archive_builder.h"
+
+namespace tarsel {
+namespace {
+
+// The block scan, step by step: a work text of the chunk with m - 1 bytes of the chunk
+// before it, cut into blocks of 100 bytes with m - 1 bytes of back-step.
+std::vector<int> BlockScan(const std::string& pattern) {
+    std::vector<int> found;
+    const int m = static_cast<int>(pattern.size());
+    for (int c = 0; c < g_chunkCount; ++c) {
+        const int ov = c > 0 ? m - 1 : 0;
+        std::string work;
+        if (c > 0) {
+            work = std::string(g_fileChunks[c - 1].view().substr(kChunkSize - ov));
+        }
+        work += g_fileChunks[c].view();
+        const int length = static_cast<int>(work.size());
+        for (int k = 0;; ++k) {
+            const int n =
+                k * kScanBlock + kScanBlock < length ? kScanBlock : length - k * kScanBlock;
+            const int b = k > 0 ? m - 1 : 0;
+            std::string rest = work.substr(k * kScanBlock - b, n + b);
+            int off = 0;
+            for (std::size_t pos; (pos = rest.find(pattern)) != std::string::npos;) {
+                found.push_back(c * kChunkSize - ov + k * kScanBlock - b + off +
+                                static_cast<int>(pos));
+                rest = rest.substr(pos + 1);
+                off += static_cast<int>(pos) + 1;
+            }
+            if (n != kScanBlock) {
+                break;
+            }
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::vector<int> FastScan(const std::string& pattern, int capacity = kHitCapacity) {
+    g_pattern = pattern;
+    g_hitCount = 0;
+    for (int c = 0; c < g_chunkCount; ++c) {
+        EXPECT_TRUE(ScanChunk(c, ScanTable{g_hits, &g_hitCount, capacity, kStateHitCapacity}));
+    }
+    std::vector<int> found(g_hits, g_hits + g_hitCount.load());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::string Filler(std::size_t size) {
+    return std::string(size, '.');
+}
+
+TEST(ChunkScan, FindsPatternsAtEveryEdge) {
+    struct Case {
+        const char* name;
+        std::size_t at;  // where the pattern is put in a text of 250000 bytes
+        std::string pattern;
+    };
+    const Case cases[] = {
+        {"at offset 0", 0, "abc"},
+        {"straddling the chunk edge", kChunkSize - 1, "\x7F\x20\x7F"},
+        {"ending at the chunk edge", kChunkSize - 3, "abc"},
+        {"starting at the chunk edge", kChunkSize, "abc"},
+        {"straddling a block edge", 199, "abc"},
+        {"straddling the second chunk edge", 2 * kChunkSize - 2, "abcdef"},
+        {"at the last byte", 250000 - 1, "z"},
+        {"ending at the last byte", 250000 - 4, "wxyz"},
+    };
+    for (const Case& c : cases) {
+        std::string text = Filler(250000);
+        text.replace(c.at, c.pattern.size(), c.pattern);
+        test::PutIntoChunks(text);
+        const std::vector<int> expected{static_cast<int>(c.at)};
+        EXPECT_EQ(BlockScan(c.pattern), expected) << c.name;
+        EXPECT_EQ(FastScan(c.pattern), expected) << c.name;
+    }
+}
+
+TEST(ChunkScan, RecordsOverlappingOccurrences) {
+    test::PutIntoChunks("xx\x7F\x20\x7F\x20\x7Fxx aaaa abab");
+    EXPECT_EQ(FastScan("\x7F\x20\x7F"), (std::vector<int>{2, 4}));
+    EXPECT_EQ(FastScan("aa"), (std::vector<int>{10, 11, 12}));
+    EXPECT_EQ(FastScan("ab"), (std::vector<int>{15, 17}));
+}
+
+TEST(ChunkScan, AgreesWithTheBlockScanOnRandomTexts) {
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 12; ++round) {
+        const std::size_t size = 1 + random() % 330000;
+        const char alphabet[] = "ab\x7F ";
+        std::string text(size, ' ');
+        for (char& ch : text) {
+            ch = alphabet[random() % 4];
+        }
+        test::PutIntoChunks(text);
+        for (const std::size_t length : {1u, 2u, 3u, 5u, 8u}) {
+            std::string pattern(length, ' ');
+            for (char& ch : pattern) {
+                ch = alphabet[random() % 4];
+            }
+            const auto expected = BlockScan(pattern);
+            if (expected.size() > std::size_t(kHitCapacity)) {
+                continue;
+            }
+            EXPECT_EQ(FastScan(pattern), expected) << "round " << round << " length " << length;
+        }
+    }
+}
+
+TEST(ChunkScan, OverflowsOnlyBeyondCapacity) {
+    // Capacity N holds N occurrences; the (N + 1)st overflows.
+    std::string text = Filler(2 * kChunkSize);
+    for (int i = 0; i < 10; ++i) {
+        text[std::size_t(i) * 20000 + 5] = 'q';
+    }
+    test::PutIntoChunks(text);
+    g_pattern = "q";
+    for (const int capacity : {10, 9}) {
+        g_hitCount = 0;
+        bool complete = true;
+        for (int c = 0; c < g_chunkCount; ++c) {
+            complete = ScanChunk(c, ScanTable{g_hits, &g_hitCount, capacity, kStateHitCapacity}) &&
+                       complete;
+        }
+        EXPECT_EQ(complete, capacity == 10) << capacity;
+        EXPECT_EQ(g_hitCount.load(), capacity);
+    }
+}
+
+TEST(PatternFinder, StopsAtTheLimit) {
+    std::vector<int> out;
+    FindAllOccurrences("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "aa", 100, out, 5);
+    EXPECT_EQ(out, (std::vector<int>{100, 101, 102, 103, 104}));
+}
+
+TEST(PatternFinder, FindsEveryOccurrenceAroundTheVectorWidth) {
+    // Texts of every length around one and two vector widths, with the pattern everywhere.
+    for (std::size_t size = 1; size < 70; ++size) {
+        for (std::size_t at = 0; at + 3 <= size; ++at) {
+            std::string text(size, '-');
+            text.replace(at, 3, "8!:");
+            std::vector<int> out;
+            FindAllOccurrences(text, "8!:", 0, out, 100);
+            ASSERT_EQ(out, std::vector<int>{static_cast<int>(at)}) << size << " " << at;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarsel
