@@ -16,6 +16,10 @@ unsigned JisToSjis(unsigned jisCode);
 // (lead 0x81-0x9F or 0xE0-0xEF, trail 0x40-0x7E or 0x80-0xFC).
 unsigned SjisToJis(unsigned sjisCode);
 
+// Converts a Shift-JIS search string to bare JIS pairs, pair by position; pairs that do not
+// convert and an odd last byte are dropped.
+void ConvertPatternToJis(std::string& pattern);
+
 // Replaces the bytes of one two-byte segment (escapes already removed) by their Shift-JIS
 // form, pair by pair; invalid pairs and an odd last byte are dropped.
 void ConvertJisPairs(std::string& segment);

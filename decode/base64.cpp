@@ -1,0 +1,63 @@
+// Base64 text of one encoded header word to Shift-JIS, keeping the lenient arithmetic that
+// lets stray characters through instead of rejecting the word.
+#include "decode/base64.h"
+
+#include <array>
+#include <string_view>
+
+#include "decode/jis.h"
+
+namespace tarsel {
+
+namespace {
+
+constexpr std::string_view kAlphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// A character outside the alphabet keeps its own byte value, read as signed, so that a line
+// break or a stray "=" inside the text changes the bytes rather than being skipped.
+constexpr std::array<int, 256> MakeValues() {
+    std::array<int, 256> values{};
+    for (int byte = 0; byte < 256; ++byte) {
+        values[byte] = byte < 128 ? byte : byte - 256;
+    }
+    for (std::size_t i = 0; i < kAlphabet.size(); ++i) {
+        values[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int>(i);
+    }
+    return values;
+}
+
+constexpr std::array<int, 256> kValues = MakeValues();
+
+int ValueOf(char c) {
+    return kValues[static_cast<unsigned char>(c)];
+}
+
+}  // namespace
+
+std::string DecodeBase64(std::string text) {
+    std::string bytes;
+    bytes.reserve(text.size() / 4 * 3);
+    std::size_t last = std::string::npos;
+    for (std::size_t i = 0; i + 3 < text.size(); i += 4) {
+        const int x0 = ValueOf(text[i]);
+        const int x1 = ValueOf(text[i + 1]);
+        const int x2 = ValueOf(text[i + 2]);
+        const int x3 = ValueOf(text[i + 3]);
+        bytes.push_back(static_cast<char>((4 * x0 + (x1 >> 4)) & 0xFF));
+        bytes.push_back(static_cast<char>((16 * x1 + (x2 >> 2)) & 0xFF));
+        bytes.push_back(static_cast<char>((64 * x2 + x3) & 0xFF));
+        last = i;
+    }
+    // Padding counts only in the final group; the third character is looked at only when the
+    // fourth one was padding.
+    if (last != std::string::npos && text[last + 3] == '=') {
+        bytes.pop_back();
+        if (text[last + 2] == '=') {
+            bytes.pop_back();
+        }
+    }
+    return ConvertJisToSjis(std::move(bytes));
+}
+
+}  // namespace tarsel

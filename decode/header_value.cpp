@@ -1,0 +1,230 @@
+// Decoding of "=?ISO-2022-JP?B?...?=" words in one header value.
+//
+// The decoding is defined pass by pass: find the first prefix in a search copy of the value
+// (letters upper-cased, except the text that the previous pass decoded), take the first "?="
+// that begins at or after the end of that prefix, replace the word by its decoded text and start
+// again from the beginning. Because the decoded text is searched again, a word may decode to
+// text that forms a new prefix or terminator together with its neighbours, and that text may
+// only match once a later pass upper-cases it. Done literally that costs a rebuild and a full
+// search per word, quadratic for a long value; this file gives the same results with work that
+// stays close to linear.
+//
+// How: the value lives in one buffer with a gap at the current word, so a replacement only
+// touches the word (the decoded text is never longer than its word). A pass then needs to look
+// only where the previous passes could have created a match:
+//   - everything before the horizon has been searched, except for pending windows: ranges of
+//     start positions whose 16 bytes were changed since they were searched;
+//   - a replacement opens a window over the 15 positions before the decoded text and over the
+//     text itself, and, when the text of the previous pass contains lower-case letters that this
+//     pass upper-cases, a window over the 15 positions before that text and over the text;
+//   - windows are searched in order of position, the back of the list first; new ones always
+//     lie before the old ones, which all lie after the word just replaced;
+//   - positions past the word keep their distance from the end of the value, so the horizon and
+//     the windows are kept as distances from the end and survive the replacement unchanged.
+// The first match is then the first match inside a pending window (in order) or, failing
+// that, the first match at or after the horizon. The unit tests compare this against the
+// literal pass-by-pass procedure on random and hostile values.
+#include "decode/header_value.h"
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "decode/base64.h"
+
+namespace tarsel {
+
+namespace {
+
+constexpr std::string_view kPrefix = "=?ISO-2022-JP?B?";
+constexpr std::string_view kTerminator = "?=";
+// How many start positions before a byte still have it among their 16 bytes.
+constexpr std::size_t kReach = kPrefix.size() - 1;
+
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool HasLowerCase(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
+// The value as buf[0, left) followed by buf[right, end).
+class GapText {
+  public:
+    explicit GapText(std::string text) : buf_(std::move(text)), left_(0), right_(0) {}
+
+    std::size_t size() const { return left_ + (buf_.size() - right_); }
+    char at(std::size_t pos) const { return pos < left_ ? buf_[pos] : buf_[pos - left_ + right_]; }
+
+    void MoveGapTo(std::size_t pos) {
+        if (pos < left_) {
+            const std::size_t count = left_ - pos;
+            std::copy_backward(buf_.begin() + static_cast<std::ptrdiff_t>(pos),
+                               buf_.begin() + static_cast<std::ptrdiff_t>(left_),
+                               buf_.begin() + static_cast<std::ptrdiff_t>(right_));
+            left_ -= count;
+            right_ -= count;
+        } else if (pos > left_) {
+            const std::size_t count = pos - left_;
+            std::copy(buf_.begin() + static_cast<std::ptrdiff_t>(right_),
+                      buf_.begin() + static_cast<std::ptrdiff_t>(right_ + count),
+                      buf_.begin() + static_cast<std::ptrdiff_t>(left_));
+            left_ += count;
+            right_ += count;
+        }
+    }
+
+    // The value from the gap on.
+    std::string_view AfterGap() const { return std::string_view(buf_).substr(right_); }
+
+    // Replaces the first count bytes after the gap by text, which is never longer.
+    void ReplaceAfterGap(std::size_t count, std::string_view text) {
+        right_ += count - text.size();
+        std::copy(text.begin(), text.end(), buf_.begin() + static_cast<std::ptrdiff_t>(right_));
+    }
+
+    std::string Release() && {
+        buf_.erase(left_, right_ - left_);
+        return std::move(buf_);
+    }
+
+  private:
+    std::string buf_;
+    std::size_t left_;
+    std::size_t right_;
+};
+
+// Start positions [first, last) that must be searched again, as distances from the end.
+struct Window {
+    std::size_t fromEnd;   // size - first
+    std::size_t untilEnd;  // size - last
+};
+
+class Decoder {
+  public:
+    explicit Decoder(std::string value) : text_(std::move(value)), horizonFromEnd_(text_.size()) {}
+
+    std::string Run() && {
+        for (;;) {
+            const std::size_t size = text_.size();
+            const std::size_t start = FindFirstPrefix();
+            if (start == kNone) {
+                break;
+            }
+            text_.MoveGapTo(start);
+            const std::string_view rest = text_.AfterGap();
+            const std::size_t end = rest.find(kTerminator, kPrefix.size());
+            if (end == std::string_view::npos) {
+                break;  // cut-off word: the value stays as it is from here on
+            }
+            const std::string decoded =
+                DecodeBase64(std::string(rest.substr(kPrefix.size(), end - kPrefix.size())));
+            text_.ReplaceAfterGap(end + kTerminator.size(), decoded);
+            Update(size, start, start + end + kTerminator.size(), decoded);
+        }
+        return std::move(text_).Release();
+    }
+
+  private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    // Whether the search copy holds the prefix at pos: letters compare upper-cased, except inside
+    // the text decoded by the previous pass, which the copy holds as it is.
+    bool MatchesAt(std::size_t pos) const {
+        if (pos + kPrefix.size() > text_.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < kPrefix.size(); ++i) {
+            const std::size_t at = pos + i;
+            const char c = text_.at(at);
+            const bool asIs = at >= exactFirst_ && at < exactLast_;
+            if ((asIs ? c : Upper(c)) != kPrefix[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    std::size_t FindFirstPrefix() {
+        const std::size_t size = text_.size();
+        const std::size_t horizon = size - std::min(horizonFromEnd_, size);
+        while (!windows_.empty()) {
+            Window& window = windows_.back();
+            const std::size_t first = size - window.fromEnd;
+            const std::size_t last = std::min(size - window.untilEnd, horizon);
+            for (std::size_t pos = first; pos < last; ++pos) {
+                if (MatchesAt(pos)) {
+                    window.fromEnd = size - (pos + 1);
+                    return pos;
+                }
+            }
+            windows_.pop_back();
+        }
+        for (std::size_t pos = horizon; pos + kPrefix.size() <= size; ++pos) {
+            if (MatchesAt(pos)) {
+                horizonFromEnd_ = size - (pos + 1);
+                return pos;
+            }
+        }
+        return kNone;
+    }
+
+    // Records what the replacement of [start, wordEnd) by decoded changed; oldSize is the size
+    // of the value before it.
+    void Update(std::size_t oldSize, std::size_t start, std::size_t wordEnd,
+                std::string_view decoded) {
+        const std::size_t tailFromEnd = oldSize - wordEnd;  // the tail after the word
+        const std::size_t size = text_.size();
+        const std::size_t decodedEnd = start + decoded.size();
+
+        // Windows keep only their part after the word: what lay before it has been searched and
+        // the word itself is gone. Windows may overlap, so every one that begins before the end
+        // of the word is looked at; they all sit at the back.
+        auto clipped = std::partition_point(
+            windows_.begin(), windows_.end(),
+            [tailFromEnd](const Window& w) { return w.fromEnd <= tailFromEnd; });
+        std::size_t reach = tailFromEnd;  // the clipped windows all start there: keep one
+        for (auto it = clipped; it != windows_.end(); ++it) {
+            reach = std::min(reach, it->untilEnd);
+        }
+        windows_.erase(clipped, windows_.end());
+        if (reach < tailFromEnd) {
+            windows_.push_back(Window{tailFromEnd, reach});
+        }
+        horizonFromEnd_ = std::min(horizonFromEnd_, tailFromEnd);
+
+        // Lower-case letters of the previous text are upper-cased from now on. Only its part
+        // before the word needs a new window: a part after the word still lies inside the window
+        // opened when that text was decoded, as this pass stopped before using that window up.
+        windows_.push_back(WindowFor(size, start, decodedEnd));
+        if (exactHasLower_ && exactFirst_ < start) {
+            windows_.push_back(WindowFor(size, exactFirst_, std::min(exactLast_, start)));
+        }
+
+        exactFirst_ = start;
+        exactLast_ = decodedEnd;
+        exactHasLower_ = HasLowerCase(decoded);
+    }
+
+    // A window over every start whose 16 bytes reach into [first, last).
+    static Window WindowFor(std::size_t size, std::size_t first, std::size_t last) {
+        const std::size_t from = first > kReach ? first - kReach : 0;
+        return Window{size - from, size - last};
+    }
+
+    GapText text_;
+    std::size_t horizonFromEnd_;
+    std::vector<Window> windows_;
+    std::size_t exactFirst_ = 0;
+    std::size_t exactLast_ = 0;
+    bool exactHasLower_ = false;
+};
+
+}  // namespace
+
+std::string DecodeHeaderValue(std::string value) {
+    return Decoder(std::move(value)).Run();
+}
+
+}  // namespace tarsel

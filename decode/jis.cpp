@@ -1,0 +1,132 @@
+// JIS X 0208 <-> Shift-JIS arithmetic and the conversion of ISO-2022-JP text to Shift-JIS.
+#include "decode/jis.h"
+
+#include <string_view>
+
+namespace tarsel {
+
+namespace {
+
+constexpr char kEsc = '\x1B';
+
+bool IsJisByte(unsigned byte) {
+    return byte >= 0x21 && byte <= 0x7E;
+}
+
+// Replaces pairs by position: a byte is never re-paired after a pair is dropped, so text that
+// is not in step stays dropped rather than shifting into a different character.
+template <typename Convert>
+void ConvertPairs(std::string& text, Convert convert) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+        const unsigned code =
+            (static_cast<unsigned char>(text[i]) << 8) | static_cast<unsigned char>(text[i + 1]);
+        const unsigned converted = convert(code) & 0xFFFF;
+        if (converted != 0) {
+            out.push_back(static_cast<char>(converted >> 8));
+            out.push_back(static_cast<char>(converted & 0xFF));
+        }
+    }
+    text = std::move(out);
+}
+
+// Position of the first ESC ( B or ESC ( J at or after from; npos when there is none.
+std::size_t FindReturnSequence(std::string_view text, std::size_t from) {
+    for (std::size_t pos = text.find(kEsc, from); pos != std::string_view::npos;
+         pos = text.find(kEsc, pos + 1)) {
+        if (pos + 2 < text.size() && text[pos + 1] == '(' &&
+            (text[pos + 2] == 'B' || text[pos + 2] == 'J')) {
+            return pos;
+        }
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+bool IsSjisLeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+unsigned JisToSjis(unsigned jisCode) {
+    const unsigned high = jisCode >> 8;
+    const unsigned low = jisCode & 0xFF;
+    if (!IsJisByte(high) || !IsJisByte(low)) {
+        return 0;
+    }
+    unsigned sjisLow;
+    if (high & 1) {
+        sjisLow = low <= 0x5F ? low + 0x1F : low + 0x20;
+    } else {
+        sjisLow = low + 0x7E;
+    }
+    unsigned sjisHigh = ((high - 0x21) >> 1) + 0x81;
+    if (sjisHigh > 0x9F) {
+        sjisHigh += 0x40;
+    }
+    return (sjisHigh << 8) | sjisLow;
+}
+
+unsigned SjisToJis(unsigned sjisCode) {
+    if (sjisCode > 0xFFFF) {
+        return 0;
+    }
+    unsigned high = sjisCode >> 8;
+    unsigned low = sjisCode & 0xFF;
+    const bool leadOk = (high >= 0x81 && high <= 0x9F) || (high >= 0xE0 && high <= 0xEF);
+    const bool trailOk = (low >= 0x40 && low <= 0x7E) || (low >= 0x80 && low <= 0xFC);
+    if (!leadOk || !trailOk) {
+        return 0;
+    }
+    if (high >= 0xE0) {
+        high -= 0x40;
+    }
+    high = ((high - 0x81) << 1) + 0x21;
+    if (low >= 0x9F) {
+        ++high;
+        low -= 0x7E;
+    } else {
+        if (low >= 0x80) {
+            --low;
+        }
+        low -= 0x1F;
+    }
+    return (high << 8) | low;
+}
+
+void ConvertPatternToJis(std::string& pattern) {
+    ConvertPairs(pattern, SjisToJis);
+}
+
+void ConvertJisPairs(std::string& segment) {
+    ConvertPairs(segment, JisToSjis);
+}
+
+std::string ConvertJisToSjis(std::string text) {
+    static constexpr std::string_view kStart = "\x1B$B";
+    const std::string_view view(text);
+    std::string out;
+    out.reserve(text.size());
+    std::size_t rest = 0;
+    while (rest < view.size()) {
+        const std::size_t start = view.find(kStart, rest);
+        if (start == std::string_view::npos) {
+            break;
+        }
+        out.append(view.substr(rest, start - rest));
+        const std::size_t inside = start + kStart.size();
+        const std::size_t end = FindReturnSequence(view, inside);
+        std::string segment(
+            view.substr(inside, end == std::string_view::npos ? view.npos : end - inside));
+        ConvertJisPairs(segment);
+        out += segment;
+        rest = end == std::string_view::npos ? view.size() : end + 3;
+    }
+    if (rest < view.size()) {
+        out.append(view.substr(rest));
+    }
+    return out;
+}
+
+}  // namespace tarsel
