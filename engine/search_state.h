@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,18 +33,19 @@ enum StateCode : int {
     kStateHitCapacity = 12,
 };
 
-// One 100000-byte piece of the file. The buffer is allocated once, on first use, and
-// refilled by later loads; a loaded chunk never holds a NUL byte.
+// One 100000-byte piece of the file. Its buffer is a fixed slot of one arena that is
+// reserved once for all chunks and refilled by later loads; a loaded chunk never holds a
+// NUL byte.
 class FileChunk {
   public:
-    std::string_view view() const { return {data_.get(), static_cast<std::size_t>(size_)}; }
+    std::string_view view() const { return {data_, static_cast<std::size_t>(size_)}; }
     int size() const { return size_; }
     // Buffer of kChunkSize bytes to load into; sets the size to 0 until Commit().
     char* Prepare();
     void Commit(int size) { size_ = size; }
 
   private:
-    std::unique_ptr<char[]> data_;
+    char* data_ = nullptr;
     int size_ = 0;
 };
 
