@@ -38,8 +38,14 @@ build: configure
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The window on the sample archive; without a display, the command-line front end.
 run: build
-	@$(BUILD)/cli/tarsel-search "$(SAMPLE)" "$(SEARCH)"
+	@if [ -x $(BUILD)/ui/tarsel ] && { [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; }; then \
+	  $(BUILD)/ui/tarsel --mail "$(SAMPLE)" --search "$(SEARCH)"; \
+	else \
+	  echo "No display available: running the command-line front end tarsel-search instead."; \
+	  $(BUILD)/cli/tarsel-search --page 1 "$(SAMPLE)" "$(SEARCH)"; \
+	fi
 
 BENCH_ARCHIVE := bench/data/archive-100mb.mbox
 
