@@ -1,0 +1,227 @@
+// The input pane.
+#include "ui/input_view.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "decode/cp932.h"
+#include "ui/dialog_units.h"
+#include "ui/file_drop.h"
+#include "ui/list_view.h"
+#include "ui/mnemonic_label.h"
+#include "ui/prog_view.h"
+#include "ui/tarsel_view.h"
+#include "ui/window_texts.h"
+
+namespace tarsel {
+
+namespace {
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), text.size());
+}
+
+// Labels are placed at their template position but sized to their text, centred on the
+// template's line, so that no Japanese glyph is cut.
+QLabel* AddLabel(QWidget* pane, const char* text, QRect place) {
+    auto* label = new CMnemonicLabel(QString::fromUtf8(text), pane);
+    const QSize need = label->sizeHint();
+    const int height = std::max(place.height(), need.height());
+    label->setGeometry(place.x(), place.center().y() - height / 2 + 1,
+                       std::max(place.width(), need.width()), height);
+    return label;
+}
+
+QLineEdit* AddCounter(QWidget* pane, QRect place) {
+    auto* edit = new QLineEdit(pane);
+    edit->setGeometry(place);
+    edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::ClickFocus);
+    edit->setAcceptDrops(false);
+    return edit;
+}
+
+QLabel* AddIcon(QWidget* pane, QRect place) {
+    auto* icon = new QLabel(pane);
+    icon->setGeometry(place);
+    icon->setAlignment(Qt::AlignCenter);
+    const int side = std::min(place.width(), place.height());
+    icon->setPixmap(QPixmap(QStringLiteral(":/res/status.png"))
+                        .scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    return icon;
+}
+
+// A text field changed only when its text differs, so that the caret and selection of a
+// field the user is typing into stay where they are.
+void SetText(QLineEdit* edit, const QString& text) {
+    if (edit->text() != text) {
+        edit->setText(text);
+    }
+}
+
+}  // namespace
+
+CInputView::CInputView(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("CInputView"));
+    setMinimumSize(10, 10);
+    setAcceptDrops(true);
+    BuildControls();
+}
+
+void CInputView::BuildControls() {
+    const DialogUnits& du = kPaneUnits;
+    AddLabel(this, ui_text::kFileLabel, du.Rect(4, 4, 53, 8));
+    m_editFileName = new QLineEdit(this);
+    m_editFileName->setGeometry(du.Rect(3, 16, 50, 14));
+    m_editFileName->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
+    m_editFileName->setAcceptDrops(false);
+
+    m_btnStart = new QPushButton(QString::fromUtf8(ui_text::kStartButton), this);
+    m_btnStart->setGeometry(du.Rect(3, 35, 50, 14));
+    // Alt+S is the frame's command; the button keeps only its underlined letter.
+    m_btnStart->setShortcut(QKeySequence());
+    m_btnStart->setAutoDefault(false);
+    connect(m_btnStart, &QPushButton::clicked, this, &CInputView::OnStartSearch);
+
+    AddLabel(this, ui_text::kSearchLabel, du.Rect(4, 53, 37, 8));
+    m_editSearch = new QLineEdit(this);
+    m_editSearch->setGeometry(du.Rect(3, 64, 50, 14));
+    m_editSearch->setAcceptDrops(false);
+
+    AddLabel(this, ui_text::kMailCountLabel, du.Rect(4, 82, 39, 8));
+    m_editMailCount = AddCounter(this, du.Rect(3, 92, 30, 14));
+    AddLabel(this, ui_text::kMailUnit, du.Rect(44, 96, 8, 8));
+    AddLabel(this, ui_text::kHitCountLabel, du.Rect(4, 111, 35, 8));
+    m_editHitCount = AddCounter(this, du.Rect(3, 121, 30, 14));
+    AddLabel(this, ui_text::kHitUnit, du.Rect(44, 124, 8, 8));
+    AddLabel(this, ui_text::kMatchCountLabel, du.Rect(4, 140, 46, 8));
+    m_editMatchCount = AddCounter(this, du.Rect(3, 150, 30, 14));
+    AddLabel(this, ui_text::kMailUnit, du.Rect(44, 154, 8, 8));
+
+    AddLabel(this, ui_text::kLoadPhase, du.Rect(25, 180, 28, 8));
+    AddLabel(this, ui_text::kCountPhase, du.Rect(25, 200, 28, 8));
+    AddLabel(this, ui_text::kSearchPhase, du.Rect(25, 220, 15, 8));
+    m_iconLoad = AddIcon(this, du.Rect(3, 167, 18, 20));
+    m_iconCount = AddIcon(this, du.Rect(3, 187, 18, 20));
+    m_iconSearch = AddIcon(this, du.Rect(3, 207, 18, 20));
+
+    setTabOrder(m_btnStart, m_editSearch);
+}
+
+void CInputView::OnInitialUpdate() {
+    m_strMailCount = m_strHitCount = m_strMatchCount = "0";
+    UpdateData(false);
+    m_iconLoad->hide();
+    m_iconCount->hide();
+    m_iconSearch->hide();
+}
+
+void CInputView::UpdateData(bool saveAndValidate) {
+    if (saveAndValidate) {
+        m_strFileName = QFile::encodeName(m_editFileName->text()).toStdString();
+        m_strSearch = Utf8ToCp932(m_editSearch->text().toStdString());
+        m_strMailCount = m_editMailCount->text().toStdString();
+        m_strHitCount = m_editHitCount->text().toStdString();
+        m_strMatchCount = m_editMatchCount->text().toStdString();
+        return;
+    }
+    const QString name =
+        QFile::decodeName(QByteArray(m_strFileName.data(), qsizetype(m_strFileName.size())));
+    if (m_editFileName->text() != name) {
+        m_editFileName->setText(name);
+        m_editFileName->setCursorPosition(0);  // a long name shows its beginning
+    }
+    SetText(m_editSearch, FromUtf8(Cp932ToUtf8(m_strSearch)));
+    SetText(m_editMailCount, FromUtf8(m_strMailCount));
+    SetText(m_editHitCount, FromUtf8(m_strHitCount));
+    SetText(m_editMatchCount, FromUtf8(m_strMatchCount));
+}
+
+void CInputView::OnStartSearch() {
+    if (m_pTarselView->IsPhaseRunning()) {
+        return;  // the running search keeps going; the start button is disabled meanwhile
+    }
+    UpdateData(true);
+    m_pTarselView->StartSearch(m_strFileName, m_strSearch);
+    m_pTarselView->RefreshControlStates();
+}
+
+void CInputView::OnDropFiles(const std::filesystem::path& path) {
+    if (path.empty() || m_pTarselView->IsPhaseRunning()) {
+        return;
+    }
+    UpdateData(true);
+    m_strFileName = FileNameOf(path);
+    ResetForNewFile();
+    m_pTarselView->SetFilePath(path);
+    m_pTarselView->RefreshControlStates();
+}
+
+void CInputView::ResetForNewFile() {
+    m_strMailCount = m_strHitCount = m_strMatchCount = "0";
+    UpdateData(false);
+    m_iconLoad->hide();
+    m_iconCount->hide();
+    m_iconSearch->hide();
+    m_editSearch->setFocus(Qt::OtherFocusReason);
+    EmptyOtherPanes();
+    m_pTarselView->m_bLoaded = 0;
+}
+
+void CInputView::ResetForNewSearch() {
+    UpdateData(true);
+    m_strHitCount = m_strMatchCount = "0";
+    m_iconLoad->show();
+    m_iconCount->show();
+    m_iconSearch->hide();
+    UpdateData(false);
+    EmptyOtherPanes();
+}
+
+void CInputView::EmptyOtherPanes() {
+    m_pListView->ClearList();
+    // The previous result's page buttons would lead into a result that is gone.
+    m_pListView->SetPageButtons(false, false);
+    m_pListView->m_strMailNo = "0";
+    m_pListView->UpdateData(false);
+    m_pProgView->SetPos(0);
+    m_pTarselView->ClearMailText();
+}
+
+void CInputView::ShowPhaseIcon(PhaseIcon icon) {
+    switch (icon) {
+        case PhaseIcon::kLoad:
+            m_iconLoad->show();
+            break;
+        case PhaseIcon::kCount:
+            m_iconCount->show();
+            break;
+        case PhaseIcon::kSearch:
+            m_iconSearch->show();
+            break;
+    }
+}
+
+void CInputView::SetBusy(bool busy) {
+    m_btnStart->setEnabled(!busy);
+}
+
+void CInputView::dragEnterEvent(QDragEnterEvent* event) {
+    AcceptFileDrag(event, m_pTarselView);
+}
+
+void CInputView::dragMoveEvent(QDragMoveEvent* event) {
+    AcceptFileDrag(event, m_pTarselView);
+}
+
+void CInputView::dropEvent(QDropEvent* event) {
+    DeliverFileDrop(event, this, m_pTarselView);
+}
+
+}  // namespace tarsel

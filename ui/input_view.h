@@ -1,0 +1,76 @@
+// The input pane: the file and search-string fields, the start button, the three counters
+// and the three phase icons. It checks and starts a search, owns the handling of a file
+// dropped onto any pane, and clears the panes before a new file or a new search.
+#pragma once
+
+#include <QWidget>
+#include <filesystem>
+#include <string>
+
+#include "engine/search_panes.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tarsel {
+
+class CListView1;
+class CProgView;
+class CTarselView;
+
+class CInputView : public QWidget {
+    Q_OBJECT
+  public:
+    explicit CInputView(QWidget* parent = nullptr);
+
+    // Runs once, after the frame has set the pane pointers.
+    void OnInitialUpdate();
+    // true: take the fields in from the controls; false: write them to the controls.
+    void UpdateData(bool saveAndValidate);
+
+    // The start button, and Alt+S through the frame.
+    void OnStartSearch();
+    // The drop handler of every pane: the dropped file becomes the file to search.
+    void OnDropFiles(const std::filesystem::path& path);
+    void ResetForNewFile();
+    void ResetForNewSearch();
+
+    void ShowPhaseIcon(PhaseIcon icon);
+    // While a phase runs the start button is disabled.
+    void SetBusy(bool busy);
+
+    // Controls bound to fields.
+    QLabel* m_iconSearch = nullptr;
+    QLabel* m_iconCount = nullptr;
+    QLabel* m_iconLoad = nullptr;
+    QLineEdit* m_editSearch = nullptr;
+    QLineEdit* m_editFileName = nullptr;
+    QPushButton* m_btnStart = nullptr;
+    QLineEdit* m_editMailCount = nullptr;
+    QLineEdit* m_editHitCount = nullptr;
+    QLineEdit* m_editMatchCount = nullptr;
+
+    // Fields: the file name as its native bytes, the search string in Shift-JIS, the
+    // counters as decimal text.
+    std::string m_strFileName;
+    std::string m_strSearch;
+    std::string m_strMailCount;
+    std::string m_strHitCount;
+    std::string m_strMatchCount;
+
+    CListView1* m_pListView = nullptr;
+    CProgView* m_pProgView = nullptr;
+    CTarselView* m_pTarselView = nullptr;
+
+  protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void BuildControls();
+    void EmptyOtherPanes();
+};
+
+}  // namespace tarsel

@@ -1,0 +1,67 @@
+// The command line of the window.
+#include "ui/launch_options.h"
+
+#include <QCommandLineParser>
+
+namespace tarsel {
+
+namespace {
+
+struct Parser {
+    QCommandLineParser parser;
+    QCommandLineOption mail{QStringLiteral("mail"),
+                            QStringLiteral("Mail archive to search, as if dropped on the window."),
+                            QStringLiteral("FILE")};
+    QCommandLineOption search{QStringLiteral("search"),
+                              QStringLiteral("Search string; the search starts at once."),
+                              QStringLiteral("STRING")};
+    QCommandLineOption screenshot{
+        QStringLiteral("screenshot"),
+        QStringLiteral("Save a picture of the window once the search is shown, then quit."),
+        QStringLiteral("PNG")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help.")};
+    QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
+
+    Parser() {
+        parser.setApplicationDescription(
+            QStringLiteral("Searches a mail archive for a string and shows the matching mails."));
+        parser.addOptions({mail, search, screenshot, help, version});
+        parser.addPositionalArgument(QStringLiteral("DOCUMENT"),
+                                     QStringLiteral("Text file to show in the mail pane."),
+                                     QStringLiteral("[DOCUMENT]"));
+    }
+};
+
+}  // namespace
+
+LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
+    Parser p;
+    LaunchOptions options;
+    if (!p.parser.parse(arguments)) {
+        options.error = p.parser.errorText();
+        return options;
+    }
+    options.showHelp = p.parser.isSet(p.help);
+    options.showVersion = p.parser.isSet(p.version);
+    options.mailFile = p.parser.value(p.mail);
+    options.startSearch = p.parser.isSet(p.search);
+    options.search = p.parser.value(p.search);
+    options.screenshot = p.parser.value(p.screenshot);
+    const QStringList rest = p.parser.positionalArguments();
+    if (rest.size() > 1) {
+        options.error = QStringLiteral("Only one document can be opened.");
+    } else if (!rest.isEmpty()) {
+        options.document = rest.front();
+    }
+    if (!options.screenshot.isEmpty() && !options.startSearch) {
+        options.error = QStringLiteral("--screenshot needs --mail and --search.");
+    }
+    return options;
+}
+
+QString LaunchUsage() {
+    return Parser().parser.helpText();
+}
+
+}  // namespace tarsel

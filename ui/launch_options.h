@@ -1,0 +1,24 @@
+// The command line of the window: tarsel [--mail FILE [--search STRING]] [DOCUMENT]
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tarsel {
+
+struct LaunchOptions {
+    QString mailFile;          // taken as if dropped onto a pane
+    QString search;            // typed into the search field
+    bool startSearch = false;  // --search given: the search starts as Alt+S would start it
+    QString document;          // a text file read into the mail pane
+    QString screenshot;        // grab the window to this PNG once the search is shown, then quit
+    bool showHelp = false;
+    bool showVersion = false;
+    QString error;  // empty when the line was understood
+};
+
+// arguments[0] is the program.
+LaunchOptions ParseLaunchOptions(const QStringList& arguments);
+QString LaunchUsage();
+
+}  // namespace tarsel

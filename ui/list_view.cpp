@@ -1,0 +1,235 @@
+// The result list pane.
+#include "ui/list_view.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+
+#include "decode/cp932.h"
+#include "ui/dialog_units.h"
+#include "ui/file_drop.h"
+#include "ui/input_view.h"
+#include "ui/tarsel_view.h"
+#include "ui/window_texts.h"
+
+namespace tarsel {
+
+namespace {
+
+constexpr int kDateWidth = 110;
+constexpr int kAddressWidth = 60;
+constexpr int kMargin = 4;
+
+QString Shown(const std::string& sjis) {
+    return QString::fromStdString(Cp932ToUtf8(sjis));
+}
+
+QPushButton* AddPageButton(QWidget* pane, const char* text, QRect place) {
+    auto* button = new QPushButton(QString::fromUtf8(text), pane);
+    button->setGeometry(place);
+    button->setShortcut(QKeySequence());  // Alt+P / Alt+N are the frame's commands
+    button->setAutoDefault(false);
+    button->setEnabled(false);
+    return button;
+}
+
+}  // namespace
+
+CListView1::CListView1(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("CListView1"));
+    setMinimumSize(10, 10);
+    setAcceptDrops(true);
+    const DialogUnits& du = kPaneUnits;
+
+    m_editMailNo = new QLineEdit(this);
+    m_editMailNo->setGeometry(du.Rect(7, 3, 30, 14));
+    m_editMailNo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_editMailNo->setReadOnly(true);
+    m_editMailNo->setFocusPolicy(Qt::ClickFocus);
+    m_editMailNo->setAcceptDrops(false);
+
+    auto* label = new QLabel(QString::fromUtf8(ui_text::kMailNoLabel), this);
+    const QRect place = du.Rect(41, 7, 54, 8);
+    const QSize need = label->sizeHint();
+    const int height = std::max(place.height(), need.height());
+    label->setGeometry(place.x(), place.center().y() - height / 2 + 1,
+                       std::max(place.width(), need.width()), height);
+
+    m_btnPrev = AddPageButton(this, ui_text::kPrevButton, du.Rect(103, 4, 30, 14));
+    m_btnNext = AddPageButton(this, ui_text::kNextButton, du.Rect(140, 4, 30, 14));
+    connect(m_btnPrev, &QPushButton::clicked, this, &CListView1::OnPrevPage);
+    connect(m_btnNext, &QPushButton::clicked, this, &CListView1::OnNextPage);
+
+    m_listMails = new QTreeWidget(this);
+    m_listMails->setGeometry(du.Rect(6, 20, 170, 50));
+    m_listMails->setRootIsDecorated(false);
+    m_listMails->setItemsExpandable(false);
+    m_listMails->setUniformRowHeights(true);
+    m_listMails->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_listMails->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listMails->setIconSize(QSize(16, 16));
+    m_listMails->setAllColumnsShowFocus(true);
+    m_listMails->setAcceptDrops(false);
+    m_listMails->viewport()->setAcceptDrops(false);
+    m_listMails->header()->setStretchLastSection(false);
+    m_listMails->setHeaderLabels(
+        {QString::fromUtf8(ui_text::kColumnSender), QString::fromUtf8(ui_text::kColumnSubject),
+         QString::fromUtf8(ui_text::kColumnDate), QString::fromUtf8(ui_text::kColumnAddress)});
+    for (int column = 0; column < 4; ++column) {
+        m_listMails->headerItem()->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    connect(m_listMails, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { OnItemChangedList(current); });
+
+    setTabOrder(m_btnPrev, m_btnNext);
+    setTabOrder(m_btnNext, m_listMails);
+}
+
+void CListView1::OnInitialUpdate() {
+    const QPixmap blank(QStringLiteral(":/res/blank.png"));
+    const QPixmap check(QStringLiteral(":/res/check.png"));
+    m_imageList[0] = QIcon(blank.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    m_imageList[1] = QIcon(check.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    m_bInitialised = true;
+    MeasureColumnsOnce();
+    m_strMailNo = "0";
+    UpdateData(false);
+    SetPageButtons(false, false);
+}
+
+void CListView1::SetColumnWidths(int listWidth) {
+    const int sender = (listWidth - kDateWidth - kAddressWidth) / 3;
+    const int subject = listWidth - sender - kDateWidth - kAddressWidth - 5;
+    m_listMails->setColumnWidth(0, std::max(sender, 0));
+    m_listMails->setColumnWidth(1, std::max(subject, 0));
+    m_listMails->setColumnWidth(2, kDateWidth);
+    m_listMails->setColumnWidth(3, kAddressWidth);
+    m_bColumnsSet = true;
+}
+
+void CListView1::UpdateData(bool saveAndValidate) {
+    if (saveAndValidate) {
+        m_strMailNo = m_editMailNo->text().toStdString();
+    } else if (m_editMailNo->text() != QString::fromStdString(m_strMailNo)) {
+        m_editMailNo->setText(QString::fromStdString(m_strMailNo));
+    }
+}
+
+void CListView1::OnPrevPage() {
+    if (m_bBusy) {
+        return;
+    }
+    m_pTarselView->StepPage(-1);
+    m_pTarselView->RefreshControlStates();
+}
+
+void CListView1::OnNextPage() {
+    if (m_bBusy) {
+        return;
+    }
+    m_pTarselView->StepPage(+1);
+    m_pTarselView->RefreshControlStates();
+}
+
+void CListView1::ClearList() {
+    const QSignalBlocker quiet(m_listMails);
+    m_listMails->clear();
+}
+
+void CListView1::SetPageButtons(bool previous, bool next) {
+    m_bWantPrev = previous;
+    m_bWantNext = next;
+    UpdateButtons();
+}
+
+void CListView1::SetBusy(bool busy) {
+    m_bBusy = busy;
+    UpdateButtons();
+}
+
+void CListView1::UpdateButtons() {
+    const int page = m_pTarselView != nullptr ? m_pTarselView->m_nPage : 0;
+    const auto leadsInto = [this](int to) {
+        return m_pTarselView != nullptr && m_pTarselView->PageExists(to);
+    };
+    m_btnPrev->setEnabled(!m_bBusy && m_bWantPrev && leadsInto(page - 1));
+    m_btnNext->setEnabled(!m_bBusy && m_bWantNext && leadsInto(page + 1));
+}
+
+void CListView1::ShowRows(const std::vector<HeaderRow>& rows, const std::vector<bool>& viewed) {
+    const QSignalBlocker quiet(m_listMails);
+    m_listMails->clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(rows.size()));
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        auto* item = new QTreeWidgetItem(QStringList{Shown(rows[r].sender), Shown(rows[r].subject),
+                                                     Shown(rows[r].date), Shown(rows[r].address)});
+        const bool seen = r < viewed.size() && viewed[r];
+        item->setIcon(0, m_imageList[seen ? 1 : 0]);
+        items.append(item);
+    }
+    m_listMails->addTopLevelItems(items);
+}
+
+void CListView1::MarkRowViewed(int row) {
+    QTreeWidgetItem* item = m_listMails->topLevelItem(row);
+    if (item == nullptr) {
+        return;
+    }
+    const QSignalBlocker quiet(m_listMails);
+    item->setIcon(0, m_imageList[1]);
+    m_listMails->setCurrentItem(item);
+}
+
+void CListView1::OnItemChangedList(QTreeWidgetItem* current) {
+    if (current == nullptr) {
+        return;
+    }
+    const int row = m_listMails->indexOfTopLevelItem(current);
+    if (row < 0 || row == m_pTarselView->m_nSelRow) {
+        return;
+    }
+    m_pTarselView->SelectRow(row);
+}
+
+void CListView1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int top = m_listMails->y();
+    m_listMails->setGeometry(kMargin, top, std::max(event->size().width() - 2 * kMargin, 0),
+                             std::max(event->size().height() - top - kMargin, 0));
+    MeasureColumnsOnce();
+}
+
+void CListView1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    MeasureColumnsOnce();
+}
+
+// The columns are measured once, on the list as it first appears in the window (a pane that
+// is not laid out yet has no width to measure); later size changes leave them alone.
+void CListView1::MeasureColumnsOnce() {
+    if (m_bInitialised && !m_bColumnsSet && isVisible() && m_listMails->width() > 0) {
+        SetColumnWidths(m_listMails->width());
+    }
+}
+
+void CListView1::dragEnterEvent(QDragEnterEvent* event) {
+    AcceptFileDrag(event, m_pTarselView);
+}
+
+void CListView1::dragMoveEvent(QDragMoveEvent* event) {
+    AcceptFileDrag(event, m_pTarselView);
+}
+
+void CListView1::dropEvent(QDropEvent* event) {
+    DeliverFileDrop(event, m_pInputView, m_pTarselView);
+}
+
+}  // namespace tarsel

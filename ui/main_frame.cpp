@@ -1,0 +1,91 @@
+// The main window.
+#include "ui/main_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "ui/child_frame.h"
+#include "ui/tarsel_doc.h"
+#include "ui/tarsel_view.h"
+#include "ui/window_texts.h"
+
+namespace tarsel {
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("CMainFrame"));
+    setWindowIcon(QIcon(QStringLiteral(":/res/tarsel.png")));
+    m_mdiArea = new QMdiArea(this);
+    m_mdiArea->setViewMode(QMdiArea::SubWindowView);
+    setCentralWidget(m_mdiArea);
+
+    m_menuHelp = menuBar()->addMenu(QString::fromUtf8(ui_text::kHelpMenu));
+    // No help text is installed; the entry stays in its place, greyed.
+    m_actionHelpFinder = m_menuHelp->addAction(QString::fromUtf8(ui_text::kHelpFinder));
+    m_actionHelpFinder->setEnabled(false);
+    m_menuHelp->addSeparator();
+    m_actionAbout = m_menuHelp->addAction(QString::fromUtf8(ui_text::kAboutWithoutDocument));
+    connect(m_actionAbout, &QAction::triggered, this, &CMainFrame::aboutRequested);
+
+    m_actionOpen = new QAction(this);
+    m_actionOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_actionOpen->setShortcutContext(Qt::WindowShortcut);
+    addAction(m_actionOpen);
+    connect(m_actionOpen, &QAction::triggered, this, &CMainFrame::openRequested);
+
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::UpdateFrameTitle);
+    UpdateFrameTitle();
+}
+
+CMainFrame::~CMainFrame() {
+    // The area and its windows go after this body; their last signals find no frame title
+    // to update.
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList()) {
+        window->disconnect(this);
+    }
+    m_mdiArea->disconnect(this);
+}
+
+CChildFrame* CMainFrame::NewDocumentWindow() {
+    auto* child = new CChildFrame;
+    m_mdiArea->addSubWindow(child);
+    connect(child, &QMdiSubWindow::windowStateChanged, this, &CMainFrame::UpdateFrameTitle);
+    connect(child, &QObject::destroyed, this, &CMainFrame::UpdateFrameTitle, Qt::QueuedConnection);
+    child->showMaximized();
+    m_mdiArea->setActiveSubWindow(child);
+    UpdateFrameTitle();
+    return child;
+}
+
+CChildFrame* CMainFrame::ActiveChild() const {
+    const QList<QMdiSubWindow*> windows = m_mdiArea->subWindowList();
+    for (QMdiSubWindow* window : windows) {
+        if (auto* child = qobject_cast<CChildFrame*>(window)) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+// "Tarsel", and while the document window is not maximised also its document's title; the
+// about entry has a blank before "(&A)" while a document window is open.
+void CMainFrame::UpdateFrameTitle() {
+    CChildFrame* child = ActiveChild();
+    QString title = QString::fromUtf8(ui_text::kAppTitle);
+    if (child != nullptr && !child->isMaximized()) {
+        title += QStringLiteral(" - ") + child->m_pTarselView->GetDocument()->Title();
+    }
+    setWindowTitle(title);
+    m_actionAbout->setText(QString::fromUtf8(child != nullptr ? ui_text::kAboutWithDocument
+                                                              : ui_text::kAboutWithoutDocument));
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // Each document window waits for its running work before it goes (its own close).
+    m_mdiArea->closeAllSubWindows();
+    event->accept();
+}
+
+}  // namespace tarsel

@@ -1,0 +1,76 @@
+// The mail pane: shows the body of the selected matching mail with every occurrence of the
+// search string in red. It is also the hub of the search: it is the search controller (the
+// search members and the phases), it carries the driver's 100 ms timer, and it is the panes'
+// side of the driver, passing what the engine reports on to the other three panes.
+#pragma once
+
+#include <QFont>
+#include <QTextEdit>
+#include <QTimer>
+
+#include "engine/search_controller.h"
+#include "engine/search_panes.h"
+
+namespace tarsel {
+
+class CInputView;
+class CListView1;
+class CProgView;
+class CTarselDoc;
+
+class CTarselView : public QTextEdit, public CSearchController, public SearchPanes {
+    Q_OBJECT
+  public:
+    explicit CTarselView(QWidget* parent = nullptr);
+    ~CTarselView() override;
+
+    CTarselDoc* GetDocument() const { return m_pDocument; }
+
+    // Runs once, after the frame has set the pane pointers: starts the timer.
+    void OnInitialUpdate();
+    // Before the frame goes: stops the timer and waits for the running phase's work units,
+    // so that nothing is destroyed under them.
+    void Shutdown();
+    // Enables or disables the start and page controls as a running phase requires.
+    void RefreshControlStates();
+    void ClearMailText();
+
+    // The face of the mail text: a monospace CJK face at 10 points.
+    static QFont MailFont();
+
+    CInputView* m_pInputView = nullptr;
+    CListView1* m_pListView = nullptr;
+    CProgView* m_pProgView = nullptr;
+
+    // The panes' side of the driver.
+    void SetCounters(int mails, int hits, int matches) override;
+    void ShowPhaseIcon(PhaseIcon icon) override;
+    void SetProgress(int percent) override;
+    void ShowWarning(const std::string& message) override;
+    void ResetForNewSearch() override;
+    void ClearResultList() override;
+    void SetPageButtons(bool previous, bool next) override;
+    void ShowPageRows(const std::vector<HeaderRow>& rows, const std::vector<bool>& viewed) override;
+    void SetMailPosition(int position) override;
+    void MarkRowViewed(int row) override;
+    void ShowMailBody(const std::vector<BodyRun>& runs) override;
+    void FocusResultList() override;
+
+  signals:
+    // The driver has handled the end of a phase (emitted after its actions).
+    void phaseHandled();
+
+  protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void OnTimerTick();
+
+    CTarselDoc* m_pDocument = nullptr;
+    QTimer m_timer;
+    QFont m_mailFont;
+};
+
+}  // namespace tarsel

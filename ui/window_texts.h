@@ -1,0 +1,43 @@
+// The window's own texts (labels, buttons, menus, titles), written once, as the user sees them.
+// The messages of the search itself live with the engine (engine/messages.h).
+#pragma once
+
+namespace tarsel::ui_text {
+
+// Frames and menus.
+inline constexpr const char* kAppTitle = "Tarsel";
+inline constexpr const char* kDocumentBaseName = "Tarsel";  // untitled documents: Tarsel1, ...
+inline constexpr const char* kHelpMenu = "ﾍﾙﾌﾟ(&H)";
+inline constexpr const char* kHelpFinder = "ﾄﾋﾟｯｸの検索(&H)";
+// The about item reads with a blank before "(&A)" while a document window is open.
+inline constexpr const char* kAboutWithDocument = "ﾊﾞｰｼﾞｮﾝ情報(Tarsel) (&A)...";
+inline constexpr const char* kAboutWithoutDocument = "ﾊﾞｰｼﾞｮﾝ情報(Tarsel)(&A)...";
+
+// Input pane.
+inline constexpr const char* kFileLabel = "対象ファイル ：";
+inline constexpr const char* kStartButton = "検索開始(&S)";
+inline constexpr const char* kSearchLabel = "検索文字(&T) ：";
+inline constexpr const char* kMailCountLabel = "全メール数 ：";
+inline constexpr const char* kHitCountLabel = "該当個数 ：";
+inline constexpr const char* kMatchCountLabel = "該当メール数 ：";
+inline constexpr const char* kMailUnit = "通";
+inline constexpr const char* kHitUnit = "個";
+inline constexpr const char* kLoadPhase = "読み込み";
+inline constexpr const char* kCountPhase = "カウント";
+inline constexpr const char* kSearchPhase = "検索";
+
+// Result list pane.
+inline constexpr const char* kMailNoLabel = "通目の該当メール";
+inline constexpr const char* kPrevButton = "<< (&P)";
+inline constexpr const char* kNextButton = "(&N) >>";
+inline constexpr const char* kColumnSender = "差出人";
+inline constexpr const char* kColumnSubject = "件名";
+inline constexpr const char* kColumnDate = "送信日時";
+inline constexpr const char* kColumnAddress = "アドレス";
+
+// Version-information dialog.
+inline constexpr const char* kVersionTitle = "Version Infomation Tarsel";
+inline constexpr const char* kOk = "OK";
+inline constexpr const char* kVersion = "1.0.0.1";
+
+}  // namespace tarsel::ui_text
