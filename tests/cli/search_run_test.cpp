@@ -103,6 +103,7 @@ TEST_F(SearchRunTest, ExitStatusTellsMatchNoMatchAndError) {
     const std::string missing = (dir.path() / "missing").string();
     const Case cases[] = {
         {{file, "nothing like it"}, 1, ""},
+        {{"--page", "2", "--show", "1", file, "nothing like it"}, 1, ""},
         {{file, "x"}, 2, "検索する文字列が、入力されていません。"},
         {{missing, "abc"}, 2, "ファイルを開けません。"},
         {{dir.path().string(), "abc"}, 2, "通常のファイル"},
