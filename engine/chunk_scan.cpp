@@ -30,17 +30,14 @@ bool ScanChunk(int c, const ScanTable& table) {
     t_found.clear();
     const std::size_t ov = pattern.size() - 1;
     if (c > 0 && ov > 0) {
-        // Occurrences that begin in the previous chunk and end in this one.
+        // Occurrences that begin in the previous chunk and end in this one: the m - 1 bytes
+        // before the chunk and its first m - 1 bytes, which cannot hold one wholly.
         const std::string_view prev = g_fileChunks[c - 1].view();
         const std::size_t tail = std::min(ov, prev.size());
         t_edge.assign(prev.substr(prev.size() - tail));
         t_edge.append(chunk.substr(0, std::min(ov, chunk.size())));
-        FindAllOccurrences(std::string_view(t_edge).substr(0, tail + std::min(ov, chunk.size())),
-                           pattern, chunkStart - static_cast<std::int64_t>(tail), t_found, limit);
-        // Those lying wholly in this chunk are found below.
-        while (!t_found.empty() && t_found.back() >= chunkStart) {
-            t_found.pop_back();
-        }
+        FindAllOccurrences(t_edge, pattern, chunkStart - static_cast<std::int64_t>(tail), t_found,
+                           limit);
     }
     FindAllOccurrences(chunk, pattern, chunkStart, t_found, limit);
 

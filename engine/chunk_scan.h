@@ -10,11 +10,10 @@ struct ScanTable {
     int* entries;
     std::atomic<int>* count;
     int capacity;
-    int overflowCode;  // state code stored when the table overflows
 };
 
-// Scans chunk c. Returns false when the table overflowed (the caller's state then takes
-// table.overflowCode); otherwise every occurrence ending in chunk c has been stored once.
+// Scans chunk c. Returns false when the table overflowed (the caller then stores its
+// capacity code); otherwise every occurrence ending in chunk c has been stored once.
 bool ScanChunk(int c, const ScanTable& table);
 
 }  // namespace tarsel

@@ -26,8 +26,7 @@ bool CSearchController::StartMailCount() {
 void CSearchController::CountUnit(void* context, int c) {
     auto* self = static_cast<CSearchController*>(context);
     if (!g_cancelUnits.load()) {
-        if (ScanChunk(c,
-                      ScanTable{g_mailStarts, &g_mailCount, kMailCapacity, kStateMailCapacity})) {
+        if (ScanChunk(c, ScanTable{g_mailStarts, &g_mailCount, kMailCapacity})) {
             g_unitsDone.fetch_add(1);
         } else {
             self->m_nState = kStateMailCapacity;

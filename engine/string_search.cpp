@@ -38,7 +38,7 @@ bool CSearchController::StartStringSearch() {
 void CSearchController::SearchUnit(void* context, int c) {
     auto* self = static_cast<CSearchController*>(context);
     if (!g_cancelUnits.load()) {
-        if (ScanChunk(c, ScanTable{g_hits, &g_hitCount, kHitCapacity, kStateHitCapacity})) {
+        if (ScanChunk(c, ScanTable{g_hits, &g_hitCount, kHitCapacity})) {
             g_unitsDone.fetch_add(1);
         } else {
             self->m_nState = kStateHitCapacity;

@@ -53,7 +53,7 @@ std::vector<int> FastScan(const std::string& pattern, int capacity = kHitCapacit
     g_pattern = pattern;
     g_hitCount = 0;
     for (int c = 0; c < g_chunkCount; ++c) {
-        EXPECT_TRUE(ScanChunk(c, ScanTable{g_hits, &g_hitCount, capacity, kStateHitCapacity}));
+        EXPECT_TRUE(ScanChunk(c, ScanTable{g_hits, &g_hitCount, capacity}));
     }
     std::vector<int> found(g_hits, g_hits + g_hitCount.load());
     std::sort(found.begin(), found.end());
@@ -133,8 +133,7 @@ TEST(ChunkScan, OverflowsOnlyBeyondCapacity) {
         g_hitCount = 0;
         bool complete = true;
         for (int c = 0; c < g_chunkCount; ++c) {
-            complete = ScanChunk(c, ScanTable{g_hits, &g_hitCount, capacity, kStateHitCapacity}) &&
-                       complete;
+            complete = ScanChunk(c, ScanTable{g_hits, &g_hitCount, capacity}) && complete;
         }
         EXPECT_EQ(complete, capacity == 10) << capacity;
         EXPECT_EQ(g_hitCount.load(), capacity);
