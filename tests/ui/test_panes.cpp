@@ -1,0 +1,256 @@
+// The four panes as they first appear, their layout, and a file dropped onto each of them.
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTreeWidget>
+
+#include "engine/messages.h"
+#include "tests/support/temp_files.h"
+#include "tests/ui/window_test_support.h"
+#include "ui/child_frame.h"
+#include "ui/input_view.h"
+#include "ui/list_view.h"
+#include "ui/main_frame.h"
+#include "ui/prog_view.h"
+#include "ui/tarsel_app.h"
+#include "ui/tarsel_view.h"
+
+using namespace tarsel;
+using namespace tarsel::test;
+
+namespace {
+
+QWidget* PaneNamed(CChildFrame* child, const QString& name) {
+    if (name == "input")
+        return child->m_pInputView;
+    if (name == "list")
+        return child->m_pListView;
+    if (name == "progress")
+        return child->m_pProgView;
+    return child->m_pTarselView->viewport();  // where a drop on the mail pane lands
+}
+
+QStringList LabelTexts(QWidget* pane) {
+    QStringList texts;
+    for (const QLabel* label : pane->findChildren<QLabel*>()) {
+        if (!label->text().isEmpty()) {
+            texts << label->text();
+        }
+    }
+    return texts;
+}
+
+}  // namespace
+
+class TestPanes : public QObject {
+    Q_OBJECT
+  private slots:
+    void StartsWithEmptyResultAndZeroCounters();
+    void PanesStandAtTheirInitialSizes();
+    void ListColumnsFollowTheListWidth();
+    void ProgressBarKeepsFourPixelMargins_data();
+    void ProgressBarKeepsFourPixelMargins();
+    void DropOnEachPaneChoosesTheFile_data();
+    void DropOnEachPaneChoosesTheFile();
+    void DropTakesTheFirstFileAndItsWholePath();
+    void DropClearsThePreviousResult();
+    void DropIsRefusedWhileAPhaseRuns();
+};
+
+void TestPanes::StartsWithEmptyResultAndZeroCounters() {
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    CInputView* input = child->m_pInputView;
+    QCOMPARE(input->m_editMailCount->text(), QString("0"));
+    QCOMPARE(input->m_editHitCount->text(), QString("0"));
+    QCOMPARE(input->m_editMatchCount->text(), QString("0"));
+    QVERIFY(input->m_iconLoad->isHidden());
+    QVERIFY(input->m_iconCount->isHidden());
+    QVERIFY(input->m_iconSearch->isHidden());
+    QCOMPARE(input->m_btnStart->text(), QString("検索開始(&S)"));
+    const QStringList inputLabels = LabelTexts(input);
+    for (const char* text : {"対象ファイル ：", "検索文字(&T) ：", "全メール数 ：", "該当個数 ：",
+                             "該当メール数 ：", "通", "個", "読み込み", "カウント", "検索"}) {
+        QVERIFY2(inputLabels.contains(QString::fromUtf8(text)), text);
+    }
+
+    CListView1* list = child->m_pListView;
+    QCOMPARE(list->m_listMails->topLevelItemCount(), 0);
+    QCOMPARE(list->m_editMailNo->text(), QString("0"));
+    QVERIFY(!list->m_btnPrev->isEnabled());
+    QVERIFY(!list->m_btnNext->isEnabled());
+    QCOMPARE(list->m_btnPrev->text(), QString("<< (&P)"));
+    QCOMPARE(list->m_btnNext->text(), QString("(&N) >>"));
+    QVERIFY(LabelTexts(list).contains(QString("通目の該当メール")));
+    const QTreeWidgetItem* header = list->m_listMails->headerItem();
+    QCOMPARE(list->m_listMails->columnCount(), 4);
+    QCOMPARE(header->text(0), QString("差出人"));
+    QCOMPARE(header->text(1), QString("件名"));
+    QCOMPARE(header->text(2), QString("送信日時"));
+    QCOMPARE(header->text(3), QString("アドレス"));
+
+    QCOMPARE(child->m_pProgView->m_progress->minimum(), 0);
+    QCOMPARE(child->m_pProgView->m_progress->maximum(), 100);
+    QCOMPARE(child->m_pProgView->m_progress->value(), 0);
+    QCOMPARE(child->m_pTarselView->lineWrapMode(), QTextEdit::NoWrap);
+    QCOMPARE(child->m_pTarselView->MailFont().pointSize(), 10);
+}
+
+void TestPanes::PanesStandAtTheirInitialSizes() {
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    QVERIFY(child->isMaximized());
+    QCOMPARE(child->m_pInputView->width(), 100);
+    QCOMPARE(child->m_pListView->height(), 130);
+    QCOMPARE(child->m_pProgView->height(), 30);
+    // The mail pane takes the rest of the right column; the left column keeps its width
+    // when the window grows.
+    QVERIFY(child->m_pTarselView->height() > 100);
+    App()->MainFrame()->resize(App()->MainFrame()->width() + 200,
+                               App()->MainFrame()->height() + 100);
+    QTRY_COMPARE(child->m_pTarselView->parentWidget()->width(),
+                 child->m_wndMainSplitter->width() - 100 - child->m_wndMainSplitter->handleWidth());
+    QCOMPARE(child->m_pInputView->width(), 100);
+    QCOMPARE(child->m_pListView->height(), 130);
+}
+
+void TestPanes::ListColumnsFollowTheListWidth() {
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    QTreeWidget* list = child->m_pListView->m_listMails;
+    const int w = list->width();
+    const int sender = (w - 110 - 60) / 3;
+    QCOMPARE(list->columnWidth(0), sender);
+    QCOMPARE(list->columnWidth(1), w - sender - 110 - 60 - 5);
+    QCOMPARE(list->columnWidth(2), 110);
+    QCOMPARE(list->columnWidth(3), 60);
+    // The list follows the pane with 4-pixel margins; the columns stay as they were.
+    App()->MainFrame()->resize(App()->MainFrame()->width() + 150, App()->MainFrame()->height());
+    QTRY_COMPARE(list->width(), child->m_pListView->width() - 8);
+    QCOMPARE(list->x(), 4);
+    QCOMPARE(list->y() + list->height(), child->m_pListView->height() - 4);
+    QCOMPARE(list->columnWidth(0), sender);
+}
+
+void TestPanes::ProgressBarKeepsFourPixelMargins_data() {
+    QTest::addColumn<QSize>("pane");
+    QTest::addColumn<QRect>("bar");
+    QTest::newRow("smallest pane") << QSize(10, 10) << QRect(4, 4, 2, 2);
+    QTest::newRow("400 x 30") << QSize(400, 30) << QRect(4, 4, 392, 22);
+    QTest::newRow("tall") << QSize(250, 90) << QRect(4, 4, 242, 82);
+}
+
+void TestPanes::ProgressBarKeepsFourPixelMargins() {
+    QFETCH(QSize, pane);
+    QFETCH(QRect, bar);
+    CProgView view;
+    view.resize(pane);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(view.m_progress->geometry(), bar);
+}
+
+void TestPanes::DropOnEachPaneChoosesTheFile_data() {
+    QTest::addColumn<QString>("pane");
+    for (const char* pane : {"input", "list", "progress", "mail"}) {
+        QTest::newRow(pane) << QString(pane);
+    }
+}
+
+void TestPanes::DropOnEachPaneChoosesTheFile() {
+    QFETCH(QString, pane);
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "box");
+    const auto file = dir.Write("box/archive.mbox", NeedleMails(3));
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    QVERIFY(DropFile(PaneNamed(child, pane), file));
+    QCOMPARE(child->m_pInputView->m_editFileName->text(), QString("archive.mbox"));
+    QCOMPARE(child->m_pTarselView->m_strFilePath, file);
+    QCOMPARE(QApplication::focusWidget(), child->m_pInputView->m_editSearch);
+
+    // The next search reads that file.
+    WarningLog log;
+    QVERIFY(Search(child, "needle", log));
+    QCOMPARE(child->m_pInputView->m_editMailCount->text(), QString("3"));
+}
+
+void TestPanes::DropTakesTheFirstFileAndItsWholePath() {
+    TempDir dir;
+    // A path far longer than 255 bytes, with Japanese folder names.
+    std::filesystem::path folder = dir.path();
+    for (int i = 0; i < 6; ++i) {
+        folder /= "メールの保管場所" + std::to_string(i) + std::string(20, 'x');
+    }
+    std::filesystem::create_directories(folder);
+    const auto first = folder / "最初.mbox";
+    dir.Write(std::filesystem::relative(first, dir.path()).string(), NeedleMails(2));
+    const auto second = dir.Write("second.mbox", NeedleMails(5));
+    QVERIFY(first.native().size() > 255);
+
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    QVERIFY(DropFile(child->m_pInputView, first, second));
+    QCOMPARE(child->m_pTarselView->m_strFilePath, first);
+    QCOMPARE(child->m_pInputView->m_editFileName->text(), QString("最初.mbox"));
+    WarningLog log;
+    QVERIFY(Search(child, "needle", log));
+    QCOMPARE(child->m_pInputView->m_editMailCount->text(), QString("2"));
+}
+
+void TestPanes::DropClearsThePreviousResult() {
+    TempDir dir;
+    const auto before = dir.Write("before.mbox", NeedleMails(4));
+    const auto after = dir.Write("after.mbox", NeedleMails(7));
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    WarningLog log;
+    QVERIFY(DropFile(child->m_pInputView, before));
+    QVERIFY(Search(child, "needle", log));
+    QVERIFY(child->m_pListView->m_listMails->topLevelItemCount() > 0);
+
+    QVERIFY(DropFile(child->m_pProgView, after));
+    CInputView* input = child->m_pInputView;
+    QCOMPARE(input->m_editMailCount->text(), QString("0"));
+    QCOMPARE(input->m_editHitCount->text(), QString("0"));
+    QCOMPARE(input->m_editMatchCount->text(), QString("0"));
+    QVERIFY(input->m_iconLoad->isHidden() && input->m_iconCount->isHidden() &&
+            input->m_iconSearch->isHidden());
+    QCOMPARE(child->m_pListView->m_listMails->topLevelItemCount(), 0);
+    QCOMPARE(child->m_pListView->m_editMailNo->text(), QString("0"));
+    QCOMPARE(child->m_pProgView->m_progress->value(), 0);
+    QVERIFY(child->m_pTarselView->document()->isEmpty());
+    QCOMPARE(child->m_pTarselView->m_bLoaded, 0);
+    QCOMPARE(input->m_editSearch->text(), QString("needle"));  // the string stays
+
+    // The next search loads the new file.
+    PressAlt(child, Qt::Key_S);
+    QVERIFY(WaitForSearchEnd(child, log, 2));
+    QCOMPARE(input->m_editMailCount->text(), QString("7"));
+}
+
+void TestPanes::DropIsRefusedWhileAPhaseRuns() {
+    TempDir dir;
+    const auto big = dir.Write("big.mbox", NeedleMails(20000));
+    const auto other = dir.Write("other.mbox", NeedleMails(1));
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    QVERIFY(DropFile(child->m_pInputView, big));
+    WarningLog log;
+    child->m_pInputView->m_editSearch->setText("needle");
+    PressAlt(child, Qt::Key_S);
+    QVERIFY(child->m_pTarselView->IsPhaseRunning());
+    for (const char* pane : {"input", "list", "progress", "mail"}) {
+        QVERIFY2(!DropFile(PaneNamed(child, pane), other), pane);
+    }
+    QCOMPARE(child->m_pTarselView->m_strFilePath, big);
+    QCOMPARE(child->m_pInputView->m_editFileName->text(), QString("big.mbox"));
+    QVERIFY(WaitForSearchEnd(child, log));
+    QCOMPARE(child->m_pInputView->m_editMailCount->text(), QString("20000"));
+}
+
+TARSEL_UI_TEST_MAIN(TestPanes)
+#include "test_panes.moc"
