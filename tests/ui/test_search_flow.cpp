@@ -71,18 +71,18 @@ void TestSearchFlow::CountersAndIconsFollowThePhases() {
         seen << InputState(child->m_pInputView) + " box" + QString::number(log.texts().size()) +
                     " rows" +
                     QString::number(child->m_pListView->m_listMails->topLevelItemCount()) + " no" +
-                    child->m_pListView->m_editMailNo->text() + " bar" +
-                    QString::number(child->m_pProgView->m_progress->value());
+                    child->m_pListView->m_editMailNo->text();
     });
     QVERIFY(DropFile(child->m_pInputView, file));
     QVERIFY(Search(child, "needle", log));
     const QStringList expected{
-        "L-- 0/0/0 box0 rows0 no0 bar100",  // loaded
-        "LC- 5/0/0 box0 rows0 no0 bar100",  // counted
-        "LCS 5/5/3 box1 rows0 no0 bar100",  // searched, matching mails known, box given
-        "LCS 5/5/3 box1 rows3 no1 bar100",  // first page: row 0 shown
+        "L-- 0/0/0 box0 rows0 no0",  // loaded
+        "LC- 5/0/0 box0 rows0 no0",  // counted
+        "LCS 5/5/3 box1 rows0 no0",  // searched, matching mails known, box given
+        "LCS 5/5/3 box1 rows3 no1",  // first page: row 0 shown
     };
     QCOMPARE(seen, expected);
+    QCOMPARE(child->m_pProgView->m_progress->value(), 100);
     QCOMPARE(log.texts(), QStringList{QString::fromUtf8(msg::kSearchDone)});
     QCOMPARE(QApplication::focusWidget(), child->m_pListView->m_listMails);
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "ui/tarsel_app.h"
 #include "ui/warning_box.h"
 
 class QWidget;

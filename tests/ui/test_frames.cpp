@@ -1,0 +1,182 @@
+// The application and its frames: the Help menu, the titles, the version dialog with its
+// animation, and the command line.
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMovie>
+#include <QPushButton>
+
+#include "tests/support/temp_files.h"
+#include "tests/ui/window_test_support.h"
+#include "ui/child_frame.h"
+#include "ui/input_view.h"
+#include "ui/launch_options.h"
+#include "ui/main_frame.h"
+#include "ui/tarsel_view.h"
+#include "ui/version_info_dlg.h"
+
+using namespace tarsel;
+using namespace tarsel::test;
+
+class TestFrames : public QObject {
+    Q_OBJECT
+  private slots:
+    void MainWindowHasOnlyTheHelpMenu();
+    void TitleNamesTheDocumentOnlyWhenNotMaximised();
+    void VersionDialogPlaysItsClipOverThePicture();
+    void VersionDialogEnds_data();
+    void VersionDialogEnds();
+    void CommandLineIsUnderstood_data();
+    void CommandLineIsUnderstood();
+    void CommandLineDropsTheFileAndStartsTheSearch();
+};
+
+void TestFrames::MainWindowHasOnlyTheHelpMenu() {
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    CMainFrame* frame = App()->MainFrame();
+    QCOMPARE(frame->windowTitle(), QString("Tarsel"));
+    QList<QMenu*> menus;
+    for (QAction* action : frame->menuBar()->actions()) {
+        if (action->menu() != nullptr) {
+            menus << action->menu();
+        }
+    }
+    QCOMPARE(menus.size(), 1);
+    QCOMPARE(menus[0]->title(), QString("ﾍﾙﾌﾟ(&H)"));
+    const QList<QAction*> items = menus[0]->actions();
+    QCOMPARE(items.size(), 3);
+    QCOMPARE(items[0]->text(), QString("ﾄﾋﾟｯｸの検索(&H)"));
+    QVERIFY(items[1]->isSeparator());
+    QCOMPARE(items[2]->text(), QString("ﾊﾞｰｼﾞｮﾝ情報(Tarsel) (&A)..."));
+
+    // Without a document window the about entry loses its blank and the keys act on nothing.
+    QVERIFY(child->close());
+    QTRY_COMPARE(items[2]->text(), QString("ﾊﾞｰｼﾞｮﾝ情報(Tarsel)(&A)..."));
+    QCOMPARE(frame->windowTitle(), QString("Tarsel"));
+    for (Qt::Key key : {Qt::Key_S, Qt::Key_T, Qt::Key_P, Qt::Key_N}) {
+        QTest::keyClick(frame, key, Qt::AltModifier);
+    }
+    QCOMPARE(frame->ActiveChild(), nullptr);
+}
+
+void TestFrames::TitleNamesTheDocumentOnlyWhenNotMaximised() {
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    CMainFrame* frame = App()->MainFrame();
+    child->showNormal();
+    QTRY_VERIFY(frame->windowTitle().startsWith("Tarsel - Tarsel"));
+    child->showMaximized();
+    QTRY_COMPARE(frame->windowTitle(), QString("Tarsel"));
+}
+
+void TestFrames::VersionDialogPlaysItsClipOverThePicture() {
+    CVersionInfoDlg dialog;
+    QCOMPARE(dialog.windowTitle(), QString("Version Infomation Tarsel"));
+    QVERIFY(dialog.m_movie && dialog.m_animate);
+    QCOMPARE(dialog.m_movie->frameCount(), 74);
+    QCOMPARE(dialog.m_movie->state(), QMovie::Running);
+    QCOMPARE(dialog.m_movie->currentFrameNumber(), 0);  // each opening starts at the first frame
+    QCOMPARE(dialog.m_movie->currentPixmap().size(), QSize(150, 31));
+    QCOMPARE(dialog.m_movie->nextFrameDelay(), 100);  // 10 frames a second
+    QCOMPARE(dialog.m_animate->geometry(), QRect(dialog.m_placeholder.topLeft(), QSize(150, 31)));
+    QVERIFY(dialog.m_picture->geometry().contains(dialog.m_animate->geometry()));
+    QCOMPARE(dialog.m_picture->pixmap().size(), QSize(431, 258));
+    QCOMPARE(dialog.m_picture->contentsRect().size(), QSize(431, 258));
+    QImageReader picture(":/res/about.bmp");
+    QCOMPARE(picture.read().colorCount(), 16);
+    // The clip loops for as long as the dialog is open.
+    QImageReader clip(":/res/animation.gif");
+    QCOMPARE(clip.loopCount(), -1);
+}
+
+void TestFrames::VersionDialogEnds_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("OK") << "OK";
+    QTest::newRow("Esc") << "Esc";
+    QTest::newRow("close box") << "close";
+}
+
+void TestFrames::VersionDialogEnds() {
+    QFETCH(QString, how);
+    QVERIFY(OpenWindow());
+    bool seen = false;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto* dialog = qobject_cast<CVersionInfoDlg*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible()) {
+            return;
+        }
+        seen = true;
+        if (how == "OK") {
+            QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
+        } else if (how == "Esc") {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        } else {
+            dialog->close();
+        }
+    });
+    answer.start(20);
+    // The menu entry runs the dialog modally and returns once it has ended.
+    App()->MainFrame()->m_actionAbout->trigger();
+    QVERIFY(seen);
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+}
+
+void TestFrames::CommandLineIsUnderstood_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("understood");  // mail|search|start|document, or "error"
+    QTest::newRow("nothing") << QStringList{} << "|||";
+    QTest::newRow("mail only") << QStringList{"--mail", "a.mbox"} << "a.mbox|||";
+    QTest::newRow("mail and search")
+        << QStringList{"--mail", "a.mbox", "--search", "検索"} << "a.mbox|検索|start|";
+    QTest::newRow("empty search still starts") << QStringList{"--search", ""} << "||start|";
+    QTest::newRow("a document") << QStringList{"notes.txt"} << "|||notes.txt";
+    QTest::newRow("two documents") << QStringList{"a.txt", "b.txt"} << "error";
+    QTest::newRow("unknown option") << QStringList{"--colour"} << "error";
+    QTest::newRow("mail without its file") << QStringList{"--mail"} << "error";
+    QTest::newRow("screenshot without search")
+        << QStringList{"--mail", "a.mbox", "--screenshot", "s.png"} << "error";
+}
+
+void TestFrames::CommandLineIsUnderstood() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, understood);
+    const LaunchOptions options = ParseLaunchOptions(QStringList{"tarsel"} + arguments);
+    if (understood == "error") {
+        QVERIFY(!options.error.isEmpty());
+        return;
+    }
+    QVERIFY2(options.error.isEmpty(), qPrintable(options.error));
+    QCOMPARE(options.mailFile + "|" + options.search + "|" + (options.startSearch ? "start" : "") +
+                 "|" + options.document,
+             understood);
+}
+
+void TestFrames::CommandLineDropsTheFileAndStartsTheSearch() {
+    TempDir dir;
+    const auto file = dir.Write("cli.mbox", NeedleMails(3) + Mail("x", "other"));
+    const QString path = QString::fromStdString(file.string());
+    WarningLog log;
+
+    CChildFrame* child = OpenWindow({"--mail", path});
+    QVERIFY(child);
+    QCOMPARE(child->m_pInputView->m_editFileName->text(), QString("cli.mbox"));
+    QCOMPARE(child->m_pTarselView->m_strFilePath, file);
+    QCoreApplication::processEvents();  // a search would be started from the event loop
+    QVERIFY(!child->m_pTarselView->IsPhaseRunning());
+    QCOMPARE(child->m_pTarselView->m_nState.load(), int(kStateIdle));
+
+    child = OpenWindow({"--mail", path, "--search", "needle"});
+    QVERIFY(child);
+    QCOMPARE(child->m_pInputView->m_editSearch->text(), QString("needle"));
+    QVERIFY(WaitForSearchEnd(child, log));
+    QCOMPARE(child->m_pInputView->m_editMailCount->text(), QString("4"));
+    QCOMPARE(child->m_pInputView->m_editMatchCount->text(), QString("3"));
+}
+
+TARSEL_UI_TEST_MAIN(TestFrames)
+#include "test_frames.moc"

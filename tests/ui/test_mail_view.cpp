@@ -1,0 +1,179 @@
+// The mail pane: the body of the selected mail in black with every hit in red, its face and
+// caret, and the document behind it (read from a file, never saved).
+#include <QSettings>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFragment>
+
+#include "tests/support/temp_files.h"
+#include "tests/ui/window_test_support.h"
+#include "ui/child_frame.h"
+#include "ui/input_view.h"
+#include "ui/recent_files.h"
+#include "ui/tarsel_doc.h"
+#include "ui/tarsel_view.h"
+
+using namespace tarsel;
+using namespace tarsel::test;
+
+namespace {
+
+// The pane's text with its red runs in brackets; blocks joined by line feeds.
+QString Marked(const QTextDocument* document) {
+    QStringList blocks;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        QString text;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QColor colour = fragment.charFormat().foreground().color();
+            if (colour == QColor(255, 0, 0)) {
+                text += "[" + fragment.text() + "]";
+            } else {
+                text += colour == QColor(0, 0, 0) ? fragment.text() : "{" + fragment.text() + "}";
+            }
+        }
+        blocks << text;
+    }
+    while (!blocks.isEmpty() && blocks.back().isEmpty()) {
+        blocks.removeLast();
+    }
+    return blocks.join('\n');
+}
+
+std::string RawMail(std::string_view header, std::string_view rest) {
+    return std::string("\x7F\x20\x7F", 3) + std::string(header) + std::string(rest);
+}
+
+}  // namespace
+
+class TestMailView : public QObject {
+    Q_OBJECT
+  private slots:
+    void HitsAreRedAndTheRestBlack_data();
+    void HitsAreRedAndTheRestBlack();
+    void ShownTextStartsAtTheCaretAndCannotBeUndone();
+    void DocumentReadsTextFiles_data();
+    void DocumentReadsTextFiles();
+    void DocumentNeverAsksToSave();
+    void OpenedDocumentGoesToTheRecentFileList();
+};
+
+void TestMailView::HitsAreRedAndTheRestBlack_data() {
+    QTest::addColumn<QByteArray>("archive");
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("hits inside the body")
+        << QByteArray::fromStdString(Mail("s", "one needle, two needle.")) << "needle"
+        << "one [needle], two [needle].";
+    // Two neighbouring red runs, no black between them: one red stretch on the screen.
+    QTest::newRow("neighbouring hits without overlap")
+        << QByteArray::fromStdString(Mail("s", "aaaaa")) << "aa"
+        << "[aaaa]a";
+    QTest::newRow("a body that ends with the hit")
+        << QByteArray::fromStdString(RawMail("Subject: s\r\n\r\n", "the end is a needle"))
+        << "needle"
+        << "the end is a [needle]";
+    QTest::newRow("hit in the header only")
+        << QByteArray::fromStdString(Mail("needle", "nothing to see")) << "needle"
+        << "nothing to see";
+    QTest::newRow("Japanese body in ISO-2022-JP")
+        << QByteArray::fromStdString(Mail("s", "\x1B$B8!:w$N7k2L\x1B(B\r\n2\x1B$B9TL\\\x1B(B"))
+        << "検索"
+        << "[検索]の結果\n2行目";
+    QTest::newRow("no blank line after the header")
+        << QByteArray::fromStdString(RawMail("Subject: needle\r\n", "")) << "needle"
+        << "";
+}
+
+void TestMailView::HitsAreRedAndTheRestBlack() {
+    QFETCH(QByteArray, archive);
+    QFETCH(QString, search);
+    QFETCH(QString, shown);
+    TempDir dir;
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    WarningLog log;
+    QVERIFY(DropFile(child->m_pInputView, dir.Write("a.mbox", archive.toStdString())));
+    QVERIFY(Search(child, search, log));
+    const QTextDocument* document = child->m_pTarselView->document();
+    QCOMPARE(Marked(document), shown);
+    const QFont face = CTarselView::MailFont();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            QCOMPARE(format.fontFamilies().toStringList().value(0), face.family());
+            QCOMPARE(format.fontPointSize(), 10.0);
+        }
+    }
+}
+
+void TestMailView::ShownTextStartsAtTheCaretAndCannotBeUndone() {
+    CTarselView view;
+    view.resize(200, 60);
+    view.show();
+    view.setPlainText("old text");
+    std::vector<BodyRun> runs{{"long line of the body, long enough to scroll sideways", false},
+                              {"hit", true},
+                              {"\r\nsecond line", false}};
+    view.ShowMailBody(runs);
+    QCOMPARE(Marked(view.document()),
+             QString("long line of the body, long enough to scroll sideways[hit]\nsecond line"));
+    QCOMPARE(view.textCursor().position(), 0);
+    QVERIFY(!view.document()->isUndoAvailable());
+    QVERIFY(!view.document()->isModified());
+}
+
+void TestMailView::DocumentReadsTextFiles_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("UTF-8") << QByteArray("日本語のテキスト\nline 2") << "日本語のテキスト\nline 2";
+    QTest::newRow("Shift-JIS") << QByteArray("\x93\xfa\x96\x7b\x8c\xea abc") << "日本語 abc";
+    QTest::newRow("empty") << QByteArray() << "";
+}
+
+void TestMailView::DocumentReadsTextFiles() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    TempDir dir;
+    const auto file = dir.Write("doc.txt", bytes.toStdString());
+    CTarselDoc document;
+    QVERIFY(document.OnOpenDocument(QString::fromStdString(file.string())));
+    QCOMPARE(document.toPlainText(), text);
+    QCOMPARE(document.Title(), QString("doc.txt"));
+    QVERIFY(!document.OnOpenDocument(QString::fromStdString((dir.path() / "none").string())));
+}
+
+void TestMailView::DocumentNeverAsksToSave() {
+    CTarselDoc document;
+    QVERIFY(document.Title().startsWith("Tarsel"));
+    document.setPlainText("typed by the user");
+    document.setModified(true);
+    QVERIFY(document.SaveModified());
+    QVERIFY(!document.isModified());
+}
+
+void TestMailView::OpenedDocumentGoesToTheRecentFileList() {
+    TempDir dir;
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    QStringList paths;
+    for (int i = 1; i <= 5; ++i) {
+        const auto file =
+            dir.Write("doc" + std::to_string(i) + ".txt", "text " + std::to_string(i));
+        paths << QString::fromStdString(file.string());
+        QVERIFY(App()->OpenDocumentFile(paths.back()));
+    }
+    QCOMPARE(child->m_pTarselView->toPlainText(), QString("text 5"));
+    QVERIFY(App()->OpenDocumentFile(paths[2]));  // reopened: moves to the front
+    const QStringList expected{paths[2], paths[4], paths[3], paths[1]};
+    QCOMPARE(App()->RecentFiles().Files(), expected);
+    QSettings settings;
+    CRecentFileList stored(settings);
+    stored.ReadList();
+    QCOMPARE(stored.Files(), expected);
+    QVERIFY(!App()->OpenDocumentFile(QString::fromStdString((dir.path() / "gone").string())));
+    QCOMPARE(App()->RecentFiles().Files(), expected);
+}
+
+TARSEL_UI_TEST_MAIN(TestMailView)
+#include "test_mail_view.moc"
