@@ -1,0 +1,51 @@
+// One mail text as the result list and the mail pane see it: the header row of any bytes, and
+// the body runs drawn for a search string taken from the input.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "decode/mail_lines.h"
+#include "engine/search_controller.h"
+#include "fuzz/fuzz_support.h"
+#include "headers/header_row.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace tarsel;
+    fuzz::FuzzInput input(data, size);
+    const std::int64_t mailStart = std::int64_t{input.TakeWord()} * 1531;
+    const std::string search = input.TakeBytes(input.TakeByte() % 8);
+    const std::string mail = input.TakeRest();
+
+    const HeaderRow row = ExtractHeaderRow(mail, mailStart);
+    fuzz::Check(row.address.compare(0, 2, "0x") == 0, "the address is written in hex");
+    const std::int64_t address = std::stoll(row.address.substr(2), nullptr, 16);
+    const std::int64_t headerEnd = FindHeaderEnd(mail);
+    fuzz::Check(address >= mailStart + 4 && address <= mailStart + std::int64_t(mail.size()) + 4,
+                "the body address lies in the mail or one byte past it");
+    if (headerEnd >= 0) {
+        fuzz::Check(address == mailStart + headerEnd + 4, "the body starts after the blank line");
+    }
+
+    const std::vector<BodyRun> runs = CSearchController::BodyRunsOf(mail, search);
+    std::string shown;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const BodyRun& run = runs[i];
+        fuzz::Check(!run.text.empty(), "no empty run");
+        if (run.hit) {
+            fuzz::Check(run.text == search, "a red run is the search string");
+        } else {
+            fuzz::Check(search.empty() || run.text.find(search) == std::string::npos,
+                        "no black run holds the search string");
+            fuzz::Check(i == 0 || runs[i - 1].hit, "two black runs are never adjacent");
+        }
+        shown += run.text;
+    }
+    if (headerEnd < 0) {
+        fuzz::Check(runs.empty(), "a mail without a blank line shows nothing");
+    } else {
+        fuzz::Check(shown == DecodeMailLines(mail.substr(std::size_t(headerEnd) + 4)),
+                    "the runs together are the converted body");
+    }
+    return 0;
+}
