@@ -38,7 +38,13 @@ struct Parser {
 LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
     Parser p;
     LaunchOptions options;
-    if (!p.parser.parse(arguments)) {
+    // A launcher with no file to pass leaves "--mail" alone at the end of the line (Exec=
+    // tarsel --mail %f started from a menu): the window then opens without a file.
+    QStringList line = arguments;
+    if (line.size() > 1 && line.back() == QStringLiteral("--mail")) {
+        line.removeLast();
+    }
+    if (!p.parser.parse(line)) {
         options.error = p.parser.errorText();
         return options;
     }

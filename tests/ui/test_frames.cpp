@@ -137,7 +137,8 @@ void TestFrames::CommandLineIsUnderstood_data() {
     QTest::newRow("a document") << QStringList{"notes.txt"} << "|||notes.txt";
     QTest::newRow("two documents") << QStringList{"a.txt", "b.txt"} << "error";
     QTest::newRow("unknown option") << QStringList{"--colour"} << "error";
-    QTest::newRow("mail without its file") << QStringList{"--mail"} << "error";
+    QTest::newRow("mail left without a file by a launcher") << QStringList{"--mail"} << "|||";
+    QTest::newRow("search without its string") << QStringList{"--search"} << "error";
     QTest::newRow("screenshot without search")
         << QStringList{"--mail", "a.mbox", "--screenshot", "s.png"} << "error";
 }
