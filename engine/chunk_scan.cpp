@@ -30,14 +30,19 @@ bool ScanChunk(int c, const ScanTable& table) {
     t_found.clear();
     const std::size_t ov = pattern.size() - 1;
     if (c > 0 && ov > 0) {
-        // Occurrences that begin in the previous chunk and end in this one: the m - 1 bytes
-        // before the chunk and its first m - 1 bytes, which cannot hold one wholly.
-        const std::string_view prev = g_fileChunks[c - 1].view();
-        const std::size_t tail = std::min(ov, prev.size());
-        t_edge.assign(prev.substr(prev.size() - tail));
+        // Occurrences that begin before this chunk and end in it: the m - 1 bytes before the
+        // chunk and its first m - 1 bytes, which cannot hold one wholly. A string longer than
+        // a chunk reaches back over more than one (full) earlier chunk.
+        const std::int64_t from =
+            std::max<std::int64_t>(0, chunkStart - static_cast<std::int64_t>(ov));
+        t_edge.clear();
+        for (std::int64_t at = from; at < chunkStart;) {
+            const std::string_view before = g_fileChunks[ChunkOf(at)].view();
+            t_edge.append(before.substr(std::min<std::size_t>(PlaceOf(at), before.size())));
+            at = std::int64_t{ChunkOf(at) + 1} * kChunkSize;
+        }
         t_edge.append(chunk.substr(0, std::min(ov, chunk.size())));
-        FindAllOccurrences(t_edge, pattern, chunkStart - static_cast<std::int64_t>(tail), t_found,
-                           limit);
+        FindAllOccurrences(t_edge, pattern, from, t_found, limit);
     }
     FindAllOccurrences(chunk, pattern, chunkStart, t_found, limit);
 
