@@ -115,7 +115,7 @@ void CInputView::BuildControls() {
 }
 
 void CInputView::OnInitialUpdate() {
-    m_strMailCount = m_strHitCount = m_strMatchCount = "0";
+    m_strMailCount = m_strHitCount = m_strMatchCount = std::to_string(0);
     UpdateData(false);
     m_iconLoad->hide();
     m_iconCount->hide();
@@ -164,7 +164,7 @@ void CInputView::OnDropFiles(const std::filesystem::path& path) {
 }
 
 void CInputView::ResetForNewFile() {
-    m_strMailCount = m_strHitCount = m_strMatchCount = "0";
+    m_strMailCount = m_strHitCount = m_strMatchCount = std::to_string(0);
     UpdateData(false);
     m_iconLoad->hide();
     m_iconCount->hide();
@@ -176,7 +176,7 @@ void CInputView::ResetForNewFile() {
 
 void CInputView::ResetForNewSearch() {
     UpdateData(true);
-    m_strHitCount = m_strMatchCount = "0";
+    m_strHitCount = m_strMatchCount = std::to_string(0);
     m_iconLoad->show();
     m_iconCount->show();
     m_iconSearch->hide();
@@ -188,7 +188,7 @@ void CInputView::EmptyOtherPanes() {
     m_pListView->ClearList();
     // The previous result's page buttons would lead into a result that is gone.
     m_pListView->SetPageButtons(false, false);
-    m_pListView->m_strMailNo = "0";
+    m_pListView->m_strMailNo = std::to_string(0);
     m_pListView->UpdateData(false);
     m_pProgView->SetPos(0);
     m_pTarselView->ClearMailText();

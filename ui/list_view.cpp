@@ -99,7 +99,7 @@ void CListView1::OnInitialUpdate() {
     m_imageList[1] = QIcon(check.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     m_bInitialised = true;
     MeasureColumnsOnce();
-    m_strMailNo = "0";
+    m_strMailNo = std::to_string(0);
     UpdateData(false);
     SetPageButtons(false, false);
 }
