@@ -1,4 +1,5 @@
 // The window program: tarsel [--mail FILE [--search STRING]] [DOCUMENT]
+#include "ui/quit_signals.h"
 #include "ui/tarsel_app.h"
 
 int main(int argc, char** argv) {
@@ -6,5 +7,6 @@ int main(int argc, char** argv) {
     if (!app.InitInstance(app.arguments())) {
         return app.ExitCode();
     }
+    tarsel::QuitOnTerminationSignals(&app);
     return app.exec();
 }

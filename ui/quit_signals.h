@@ -1,0 +1,13 @@
+// Ending the program cleanly on SIGTERM, SIGINT and SIGHUP (a session logout, Ctrl+C in the
+// terminal that started it): the event loops end and the windows are destroyed in their
+// normal order, which waits for a running search phase.
+#pragma once
+
+class QObject;
+
+namespace tarsel {
+
+// Installs the handlers; the notifier that reacts to them is a child of parent.
+void QuitOnTerminationSignals(QObject* parent);
+
+}  // namespace tarsel
