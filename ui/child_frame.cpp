@@ -1,6 +1,8 @@
 // The document window.
 #include "ui/child_frame.h"
 
+#include <QTimer>
+
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -124,6 +126,18 @@ void CChildFrame::OnSearchString() {
 }
 
 void CChildFrame::closeEvent(QCloseEvent* event) {
+    if (m_pTarselView->IsShowingWarning()) {
+        // The driver waits under the box: the box goes first, and the window once the
+        // driver has returned.
+        event->ignore();
+        if (!m_bClosePending) {
+            m_bClosePending = true;
+            connect(m_pTarselView, &CTarselView::warningsDismissed, this,
+                    [this] { QTimer::singleShot(0, this, &QWidget::close); });
+        }
+        m_pTarselView->DismissWarnings();
+        return;
+    }
     m_pTarselView->Shutdown();
     m_pTarselView->GetDocument()->SaveModified();
     QMdiSubWindow::closeEvent(event);

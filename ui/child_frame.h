@@ -43,6 +43,8 @@ class CChildFrame : public QMdiSubWindow {
   private:
     void OnCreateClient();
     QShortcut* AddCommand(QKeyCombination key, void (CChildFrame::*handler)());
+
+    bool m_bClosePending = false;  // a close waits for the driver's warning box to end
 };
 
 }  // namespace tarsel

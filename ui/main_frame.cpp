@@ -1,6 +1,8 @@
 // The main window.
 #include "ui/main_frame.h"
 
+#include <QMdiSubWindow>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -85,6 +87,17 @@ void CMainFrame::UpdateFrameTitle() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     // Each document window waits for its running work before it goes (its own close).
     m_mdiArea->closeAllSubWindows();
+    // A document window whose driver is under a warning box closes a little later; the main
+    // window follows it then.
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList()) {
+        if (window->isVisible()) {
+            event->ignore();
+            connect(
+                window, &QObject::destroyed, this, &QWidget::close,
+                static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
+            return;
+        }
+    }
     event->accept();
 }
 

@@ -1,6 +1,8 @@
 // The mail pane and the panes' side of the driver.
 #include "ui/tarsel_view.h"
 
+#include <QMessageBox>
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFontDatabase>
@@ -114,7 +116,17 @@ void CTarselView::SetProgress(int percent) {
 }
 
 void CTarselView::ShowWarning(const std::string& message) {
+    ++m_nWarningDepth;
     ShowWarningBox(this, QString::fromStdString(message));
+    if (--m_nWarningDepth == 0) {
+        emit warningsDismissed();
+    }
+}
+
+void CTarselView::DismissWarnings() {
+    for (QMessageBox* box : findChildren<QMessageBox*>()) {
+        box->done(QMessageBox::Ok);
+    }
 }
 
 void CTarselView::ResetForNewSearch() {

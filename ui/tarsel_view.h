@@ -34,6 +34,11 @@ class CTarselView : public QTextEdit, public CSearchController, public SearchPan
     // Enables or disables the start and page controls as a running phase requires.
     void RefreshControlStates();
     void ClearMailText();
+    // True while a warning box of the driver is open: the driver is then on the stack below
+    // the box's event loop, and the pane must outlive it.
+    bool IsShowingWarning() const { return m_nWarningDepth > 0; }
+    // Closes the open warning boxes as if OK had been pressed.
+    void DismissWarnings();
 
     // The face of the mail text: a monospace CJK face at 10 points.
     static QFont MailFont();
@@ -59,6 +64,8 @@ class CTarselView : public QTextEdit, public CSearchController, public SearchPan
   signals:
     // The driver has handled the end of a phase (emitted after its actions).
     void phaseHandled();
+    // The last open warning box has been closed and the driver has gone on.
+    void warningsDismissed();
 
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -71,6 +78,7 @@ class CTarselView : public QTextEdit, public CSearchController, public SearchPan
     CTarselDoc* m_pDocument = nullptr;
     QTimer m_timer;
     QFont m_mailFont;
+    int m_nWarningDepth = 0;  // warning boxes open (a box's loop may run the driver again)
 };
 
 }  // namespace tarsel
