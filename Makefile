@@ -70,7 +70,7 @@ format:
 #   make fuzz        every fuzz target for FUZZ_SECONDS each, growing fuzz/corpus-run/
 # Any sanitizer report, and any crash or broken property in a fuzz target, fails the target.
 
-EXTRA_PACKAGES += clang-14 libfuzzer-14-dev
+EXTRA_PACKAGES += clang-14 libfuzzer-14-dev libclang-rt-14-dev
 
 FUZZ_TARGETS       := base64 jis header_value mail_lines cp932 header_row search
 FUZZ_SMOKE_SECONDS ?= 8
