@@ -24,8 +24,10 @@ bool ScanChunk(int c, const ScanTable& table) {
     const std::string_view pattern = g_pattern;
     const std::string_view chunk = g_fileChunks[c].view();
     const std::int64_t chunkStart = std::int64_t{c} * kChunkSize;
-    // One more than can be stored is enough to know that the table overflows.
-    const std::size_t limit = static_cast<std::size_t>(table.capacity) + 1;
+    // One more than can still be stored is enough to know that the table overflows: once
+    // it is full, a unit stops at its first occurrence instead of scanning on.
+    const int room = std::max(0, table.capacity - table.count->load());
+    const std::size_t limit = static_cast<std::size_t>(room) + 1;
 
     t_found.clear();
     const std::size_t ov = pattern.size() - 1;

@@ -2,6 +2,7 @@
 // with the typed search string found left to right without overlap.
 #include "decode/mail_lines.h"
 #include "engine/mail_text.h"
+#include "engine/pattern_finder.h"
 #include "engine/search_controller.h"
 
 namespace tarsel {
@@ -17,7 +18,7 @@ std::vector<BodyRun> CSearchController::BodyRunsOf(std::string_view mailText,
         DecodeMailLines(std::string(mailText.substr(static_cast<std::size_t>(headerEnd) + 4)));
     std::string_view rest = body;
     while (!search.empty()) {
-        const std::size_t p = rest.find(search);
+        const std::size_t p = FindFirstOccurrence(rest, search);
         if (p == std::string_view::npos) {
             break;
         }

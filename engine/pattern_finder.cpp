@@ -4,6 +4,7 @@
 #include "engine/pattern_finder.h"
 
 #include <cstring>
+#include <string>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -35,6 +36,52 @@ void FindSingleByte(std::string_view text, char byte, std::int64_t base, std::ve
     }
 }
 
+// For each prefix length k of the pattern, the length of its longest proper border (a prefix
+// that is also a suffix). Kept per thread for the last long pattern: a phase uses one.
+const std::vector<std::size_t>& BorderTable(std::string_view pattern) {
+    thread_local std::string cachedPattern;
+    thread_local std::vector<std::size_t> borders;
+    if (cachedPattern != pattern || borders.size() != pattern.size() + 1) {
+        cachedPattern.assign(pattern);
+        borders.assign(pattern.size() + 1, 0);
+        std::size_t k = 0;
+        for (std::size_t i = 1; i < pattern.size(); ++i) {
+            while (k > 0 && pattern[i] != pattern[k]) {
+                k = borders[k];
+            }
+            if (pattern[i] == pattern[k]) {
+                ++k;
+            }
+            borders[i + 1] = k;
+        }
+    }
+    return borders;
+}
+
+// Knuth-Morris-Pratt: every position is looked at a bounded number of times, whatever the
+// pattern repeats. After a match it goes on with the longest border (overlapping matches)
+// or, with overlap false, from scratch after the match.
+template <typename OnMatch>
+void MatchLong(std::string_view text, std::string_view pattern, bool overlap, OnMatch onMatch) {
+    const std::vector<std::size_t>& borders = BorderTable(pattern);
+    const std::size_t m = pattern.size();
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        while (k > 0 && text[i] != pattern[k]) {
+            k = borders[k];
+        }
+        if (text[i] == pattern[k]) {
+            ++k;
+        }
+        if (k == m) {
+            if (!onMatch(i + 1 - m)) {
+                return;
+            }
+            k = overlap ? borders[m] : 0;
+        }
+    }
+}
+
 // Positions from `from` on, one at a time (used for the tail the vector loop cannot load).
 bool FindScalar(std::string_view text, std::string_view pattern, std::size_t from,
                 std::int64_t base, std::vector<int>& out, std::size_t limit) {
@@ -62,6 +109,12 @@ void FindAllOccurrences(std::string_view text, std::string_view pattern, std::in
         FindSingleByte(text, pattern[0], base, out, limit);
         return;
     }
+    if (m > kLongPattern) {
+        MatchLong(text, pattern, true, [&](std::size_t pos) {
+            return Record(base + static_cast<std::int64_t>(pos), out, limit);
+        });
+        return;
+    }
     std::size_t i = 0;
 #if defined(__SSE2__)
     const __m128i first = _mm_set1_epi8(pattern[0]);
@@ -86,6 +139,18 @@ void FindAllOccurrences(std::string_view text, std::string_view pattern, std::in
     }
 #endif
     FindScalar(text, pattern, i, base, out, limit);
+}
+
+std::size_t FindFirstOccurrence(std::string_view text, std::string_view pattern) {
+    if (pattern.size() <= kLongPattern) {
+        return text.find(pattern);  // a candidate costs at most a short comparison
+    }
+    std::size_t found = std::string_view::npos;
+    MatchLong(text, pattern, false, [&](std::size_t pos) {
+        found = pos;
+        return false;
+    });
+    return found;
 }
 
 }  // namespace tarsel

@@ -1,4 +1,5 @@
-// Finding every occurrence of a byte pattern in a text, overlapping ones included.
+// Finding occurrences of a byte pattern in a text. Both searches take time linear in the text
+// for long patterns too, so a hostile search string cannot stall a phase or the mail pane.
 #pragma once
 
 #include <cstdint>
@@ -12,5 +13,12 @@ namespace tarsel {
 // The pattern must not be empty.
 void FindAllOccurrences(std::string_view text, std::string_view pattern, std::int64_t base,
                         std::vector<int>& out, std::size_t limit);
+
+// Position of the first occurrence of pattern in text, or std::string_view::npos.
+std::size_t FindFirstOccurrence(std::string_view text, std::string_view pattern);
+
+// Patterns longer than this are matched with a prefix table instead of being compared in
+// full at every candidate position.
+inline constexpr std::size_t kLongPattern = 64;
 
 }  // namespace tarsel

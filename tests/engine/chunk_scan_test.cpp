@@ -159,5 +159,52 @@ TEST(PatternFinder, FindsEveryOccurrenceAroundTheVectorWidth) {
     }
 }
 
+std::vector<int> NaiveOccurrences(const std::string& text, const std::string& pattern) {
+    std::vector<int> found;
+    for (std::size_t at = text.find(pattern); at != std::string::npos;
+         at = text.find(pattern, at + 1)) {
+        found.push_back(static_cast<int>(at));
+    }
+    return found;
+}
+
+TEST(PatternFinder, LongPatternsFindWhatANaiveSearchFinds) {
+    // Periodic texts and patterns, where a border of the pattern matters.
+    std::mt19937 random(42);
+    for (int round = 0; round < 40; ++round) {
+        const std::size_t period = 1 + random() % 5;
+        std::string unit(period, 'a');
+        for (char& ch : unit) {
+            ch = "ab"[random() % 2];
+        }
+        std::string text;
+        while (text.size() < 3000) {
+            text += random() % 7 == 0 ? std::string("b") : unit;
+        }
+        const std::size_t length = kLongPattern + 1 + random() % 80;
+        const std::size_t at = random() % (text.size() - length);
+        const std::string pattern = text.substr(at, length);
+        std::vector<int> found;
+        FindAllOccurrences(text, pattern, 0, found, 1u << 20);
+        EXPECT_EQ(found, NaiveOccurrences(text, pattern)) << round;
+        EXPECT_EQ(FindFirstOccurrence(text, pattern), text.find(pattern)) << round;
+        EXPECT_EQ(FindFirstOccurrence(text.substr(at + 1), pattern),
+                  text.substr(at + 1).find(pattern));
+    }
+}
+
+TEST(PatternFinder, AHostileRepetitiveSearchStringStaysLinear) {
+    // Every position of the text is a candidate that fails only at the pattern's end: a full
+    // comparison at each one would take minutes.
+    const std::string text(2'000'000, 'a');
+    const std::string pattern = std::string(50'000, 'a') + "b";
+    std::vector<int> found;
+    FindAllOccurrences(text, pattern, 0, found, 10);
+    EXPECT_TRUE(found.empty());
+    EXPECT_EQ(FindFirstOccurrence(text, pattern), std::string_view::npos);
+    FindAllOccurrences(text, std::string(50'000, 'a'), 0, found, 3);
+    EXPECT_EQ(found, (std::vector<int>{0, 1, 2}));
+}
+
 }  // namespace
 }  // namespace tarsel
