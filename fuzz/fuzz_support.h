@@ -55,13 +55,4 @@ inline void Check(bool holds, const char* property) {
     }
 }
 
-inline std::string UpperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
 }  // namespace tarsel::fuzz

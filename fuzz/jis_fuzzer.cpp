@@ -6,7 +6,7 @@
 
 #include "decode/jis.h"
 #include "fuzz/fuzz_support.h"
-#include "fuzz/literal_decoders.h"
+#include "tests/support/literal_decoders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tarsel;
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (text.find("\x1B$B") == std::string::npos) {
         fuzz::Check(converted == text, "text without a two-byte segment is copied unchanged");
     }
-    fuzz::Check(converted == fuzz::ConvertJisToSjisLiterally(text),
+    fuzz::Check(converted == literal::ConvertJisToSjisLiterally(text),
                 "ISO-2022-JP converts as its rules say");
 
     std::string pattern = text;

@@ -1,4 +1,5 @@
-// Encoded-word decoding of header values, checked against the literal pass-by-pass procedure.
+// Encoded-word decoding of header values, checked against the literal pass-by-pass procedure
+// (tests/support/literal_decoders.h).
 #include "decode/header_value.h"
 
 #include <gtest/gtest.h>
@@ -8,46 +9,12 @@
 #include <vector>
 
 #include "decode/base64.h"
+#include "tests/support/literal_decoders.h"
 
 namespace tarsel {
 namespace {
 
 const std::string kPrefix = "=?ISO-2022-JP?B?";
-
-std::string UpperCased(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
-// One word per pass, each pass searching again from the beginning of a freshly built copy.
-// Deliberately quadratic; the decoder under test must give the same bytes.
-std::string DecodeHeaderValueLiterally(std::string value) {
-    std::string copy = UpperCased(value);
-    for (;;) {
-        const std::size_t s = copy.find(kPrefix);
-        if (s == std::string::npos) {
-            return value;
-        }
-        std::size_t e = copy.find("?=");
-        while (e != std::string::npos && e < s + kPrefix.size()) {
-            copy[e] = '*';
-            e = copy.find("?=");
-        }
-        if (e == std::string::npos) {
-            return value;
-        }
-        const std::string decoded =
-            DecodeBase64(value.substr(s + kPrefix.size(), e - (s + kPrefix.size())));
-        const std::string before = value.substr(0, s);
-        const std::string after = copy.size() - 2 > e ? value.substr(e + 2) : std::string();
-        value = before + decoded + after;
-        copy = UpperCased(before) + decoded + UpperCased(after);
-    }
-}
 
 std::string Base64(const std::string& bytes) {
     static const char* alphabet =
@@ -82,7 +49,8 @@ struct Case {
 void ExpectAll(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
         EXPECT_EQ(DecodeHeaderValue(c.input), c.expected) << c.name;
-        EXPECT_EQ(DecodeHeaderValueLiterally(c.input), c.expected) << "literal: " << c.name;
+        EXPECT_EQ(literal::DecodeHeaderValueLiterally(c.input), c.expected)
+            << "literal: " << c.name;
     }
 }
 
@@ -220,7 +188,7 @@ TEST(DecodeHeaderValueTest, MatchesTheLiteralProcedureOnHostileValues) {
     std::mt19937 random(31337);
     for (int round = 0; round < 40000; ++round) {
         const std::string input = RandomValue(random, 0);
-        ASSERT_EQ(DecodeHeaderValue(input), DecodeHeaderValueLiterally(input))
+        ASSERT_EQ(DecodeHeaderValue(input), literal::DecodeHeaderValueLiterally(input))
             << "round " << round << " input: " << input;
     }
 }
@@ -234,7 +202,7 @@ TEST(DecodeHeaderValueTest, ReturnsForArbitraryBytes) {
             c = random() % 4 == 0 ? static_cast<char>(random() % 256)
                                   : alphabet[random() % alphabet.size()];
         }
-        ASSERT_EQ(DecodeHeaderValue(input), DecodeHeaderValueLiterally(input))
+        ASSERT_EQ(DecodeHeaderValue(input), literal::DecodeHeaderValueLiterally(input))
             << "round " << round << " input: " << input;
     }
 }

@@ -1,13 +1,20 @@
-// The decoding rules read literally, step by step and without regard for speed: the fuzz
-// targets compare the decoders against these on every input.
+// The decoding rules read literally, step by step and without regard for speed: the tests
+// and the fuzz targets compare the decoders against these.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "fuzz/fuzz_support.h"
+namespace tarsel::literal {
 
-namespace tarsel::fuzz {
+inline std::string UpperAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
 
 // JIS X 0208 pair to Shift-JIS; 0 when either byte lies outside 0x21..0x7E.
 inline unsigned JisPairToSjisLiterally(unsigned high, unsigned low) {
@@ -113,4 +120,4 @@ inline std::string DecodeMailLinesLiterally(std::string rest) {
     return out + ConvertJisToSjisLiterally(rest);
 }
 
-}  // namespace tarsel::fuzz
+}  // namespace tarsel::literal
