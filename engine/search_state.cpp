@@ -5,6 +5,23 @@
 
 #include <iterator>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define TARSEL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARSEL_ASAN 1
+#endif
+#endif
+
+#if defined(TARSEL_ASAN)
+#include <sanitizer/asan_interface.h>
+#define TARSEL_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define TARSEL_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define TARSEL_POISON(p, n) ((void)(p), (void)(n))
+#define TARSEL_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
 namespace tarsel {
 
 FileChunk g_fileChunks[kChunkCapacity];
@@ -35,6 +52,9 @@ char* ChunkArena() {
             return static_cast<char*>(nullptr);
         }
         ::madvise(p, kMaxFileSize, MADV_HUGEPAGE);
+        // In sanitizer builds the arena is off limits except for the loaded bytes of each
+        // chunk, so a read past a chunk's end is reported as it would be for a heap buffer.
+        TARSEL_POISON(p, kMaxFileSize);
         return static_cast<char*>(p);
     }();
     return arena;
@@ -50,7 +70,13 @@ char* FileChunk::Prepare() {
         data_ = arena != nullptr ? arena + index * kChunkSize : new char[kChunkSize];
     }
     size_ = 0;
+    TARSEL_UNPOISON(data_, kChunkSize);
     return data_;
+}
+
+void FileChunk::Commit(int size) {
+    size_ = size;
+    TARSEL_POISON(data_ + size, kChunkSize - size);
 }
 
 std::int64_t LoadedSize() {

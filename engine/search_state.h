@@ -42,7 +42,8 @@ class FileChunk {
     int size() const { return size_; }
     // Buffer of kChunkSize bytes to load into; sets the size to 0 until Commit().
     char* Prepare();
-    void Commit(int size) { size_ = size; }
+    // The first size bytes of the buffer hold the chunk.
+    void Commit(int size);
 
   private:
     char* data_ = nullptr;
