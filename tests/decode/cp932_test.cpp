@@ -7,51 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/literal_decoders.h"
+
 namespace tarsel {
 namespace {
 
 const std::string kReplacement = "\xEF\xBF\xBD";
-
-// Whether text is well-formed UTF-8 (no surrogates, no overlong forms).
-bool IsUtf8(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length;
-        unsigned code;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            code = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            code = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            code = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        const unsigned minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < minimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
 
 struct Pair {
     std::string name;
@@ -131,7 +92,7 @@ TEST(Cp932Test, ReturnsForArbitraryBytes) {
             c = static_cast<char>(random() % 256);
         }
         const std::string utf8 = Cp932ToUtf8(input);
-        ASSERT_TRUE(IsUtf8(utf8)) << "round " << round;
+        ASSERT_TRUE(literal::IsWellFormedUtf8(utf8)) << "round " << round;
         // What comes out is text again: converting it back only fails where U+FFFD stands.
         bool ok = false;
         Utf8ToCp932(utf8, &ok);

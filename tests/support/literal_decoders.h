@@ -120,4 +120,37 @@ inline std::string DecodeMailLinesLiterally(std::string rest) {
     return out + ConvertJisToSjisLiterally(rest);
 }
 
+// Well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
+inline bool IsWellFormedUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        // Sequence length, smallest code point of that length, bits of the lead byte.
+        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        const unsigned min = length == 4 ? 0x10000 : length == 3 ? 0x800 : 0x80;
+        unsigned code = lead & (0x7Fu >> length);
+        if (lead < 0xC2 || lead > 0xF4) {
+            return false;
+        }
+        if (i + length > text.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            code = code << 6 | (next & 0x3F);
+        }
+        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 }  // namespace tarsel::literal
