@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "decode/cp932.h"
-#include "decode/jis.h"
 #include "engine/search_controller.h"
 
 namespace {
@@ -77,10 +76,7 @@ int main(int argc, char** argv) {
     const std::string search = argc > 3 ? argv[3] : "検索";
     const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
 
-    std::string jis = tarsel::Utf8ToCp932(search);
-    if (!jis.empty() && tarsel::IsSjisLeadByte(static_cast<unsigned char>(jis[0]))) {
-        tarsel::ConvertPatternToJis(jis);
-    }
+    const std::string jis = tarsel::CSearchController::SearchPattern(tarsel::Utf8ToCp932(search));
 
     // The archive loaded once in this process, for the second-search timings.
     tarsel::CSearchController loaded;

@@ -67,6 +67,9 @@ class CSearchController {
     // Stops the remaining units of the running phase from doing work and waits for all.
     void CancelAndWait();
 
+    // The bytes the scan looks for: a string that begins with a Shift-JIS lead byte as bare
+    // JIS pairs, any other byte for byte.
+    static std::string SearchPattern(std::string typed);
     // The body runs of one mail as the mail pane shows them.
     static std::vector<BodyRun> BodyRunsOf(std::string_view mailText, std::string_view search);
 

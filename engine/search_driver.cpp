@@ -2,7 +2,6 @@
 // plus the controller's life cycle and the checks before a search starts.
 #include <unistd.h>
 
-#include "decode/jis.h"
 #include "engine/messages.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
@@ -58,12 +57,8 @@ bool CSearchController::StartSearch(const std::string& fileNameField, const std:
         ShowWarning(msg::kNoFile);
         return false;
     }
-    std::string jis = search;
-    if (!jis.empty() && IsSjisLeadByte(static_cast<unsigned char>(jis[0]))) {
-        ConvertPatternToJis(jis);
-    }
     // A string none of whose pairs converts would leave nothing to look for.
-    if (search.size() < 2 || jis.empty()) {
+    if (search.size() < 2 || SearchPattern(search).empty()) {
         ShowWarning(msg::kNoSearch);
         return false;
     }

@@ -10,6 +10,13 @@
 
 namespace tarsel {
 
+std::string CSearchController::SearchPattern(std::string typed) {
+    if (!typed.empty() && IsSjisLeadByte(static_cast<unsigned char>(typed[0]))) {
+        ConvertPatternToJis(typed);
+    }
+    return typed;
+}
+
 bool CSearchController::StartStringSearch() {
     if (m_bPhaseRunning) {
         return false;
@@ -17,10 +24,7 @@ bool CSearchController::StartStringSearch() {
     for (auto& flag : g_viewedFlags) {
         flag.store(0, std::memory_order_relaxed);
     }
-    std::string pattern = m_strSearch;
-    if (!pattern.empty() && IsSjisLeadByte(static_cast<unsigned char>(pattern[0]))) {
-        ConvertPatternToJis(pattern);
-    }
+    const std::string pattern = SearchPattern(m_strSearch);
     if (pattern.empty()) {
         return false;  // StartSearch refuses such a string before any phase
     }
