@@ -34,15 +34,15 @@ void PrintText(const TerminalPanes& panes, bool withBody, bool colour, std::ostr
     }
     if (withBody) {
         out << '\n';
-        for (const BodyRun& run : panes.body()) {
-            std::string text = Cp932ToUtf8(run.text);
+        panes.body().ForEachRun([&](std::string_view run, bool hit) {
+            std::string text = Cp932ToUtf8(std::string(run));
             text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-            if (run.hit && colour) {
+            if (hit && colour) {
                 out << "\x1b[31m" << text << "\x1b[0m";
             } else {
                 out << text;
             }
-        }
+        });
         out << '\n';
     }
 }
@@ -63,9 +63,9 @@ void PrintJson(const TerminalPanes& panes, bool withBody, std::ostream& out) {
     result["rows"] = std::move(rows);
     if (withBody) {
         nlohmann::ordered_json body = nlohmann::ordered_json::array();
-        for (const BodyRun& run : panes.body()) {
-            body.push_back({{"text", Cp932ToUtf8(run.text)}, {"hit", run.hit}});
-        }
+        panes.body().ForEachRun([&body](std::string_view run, bool hit) {
+            body.push_back({{"text", Cp932ToUtf8(std::string(run))}, {"hit", hit}});
+        });
         result["body"] = std::move(body);
     }
     out << result.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';

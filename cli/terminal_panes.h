@@ -28,7 +28,7 @@ class TerminalPanes : public SearchPanes {
     void ShowPageRows(const std::vector<HeaderRow>& rows, const std::vector<bool>&) override;
     void SetMailPosition(int position) override { position_ = position; }
     void MarkRowViewed(int) override {}
-    void ShowMailBody(const std::vector<BodyRun>& runs) override { body_ = runs; }
+    void ShowMailBody(const MailBody& body) override { body_ = body; }
 
     // The page the next ShowPageRows belongs to (0-based).
     void SetListedPage(int page) { page_ = page; }
@@ -39,7 +39,7 @@ class TerminalPanes : public SearchPanes {
     int matches() const { return matches_; }
     bool failed() const { return failed_; }
     const std::vector<ListedRow>& rows() const { return rows_; }
-    const std::vector<BodyRun>& body() const { return body_; }
+    const MailBody& body() const { return body_; }
 
   private:
     std::ostream& err_;
@@ -50,7 +50,7 @@ class TerminalPanes : public SearchPanes {
     int page_ = 0;
     int position_ = 0;
     std::vector<ListedRow> rows_;
-    std::vector<BodyRun> body_;
+    MailBody body_;
 };
 
 }  // namespace tarsel::cli

@@ -5,33 +5,39 @@
 #include "engine/pattern_finder.h"
 #include "engine/search_controller.h"
 
+#include <utility>
+
 namespace tarsel {
 
-std::vector<BodyRun> CSearchController::BodyRunsOf(std::string_view mailText,
-                                                   std::string_view search) {
-    std::vector<BodyRun> runs;
+MailBody CSearchController::MailBodyOf(std::string mailText, std::string_view search) {
+    MailBody body;
     const std::int64_t headerEnd = FindHeaderEnd(mailText);
     if (headerEnd < 0) {
-        return runs;  // no blank line: nothing of the mail is shown
+        return body;  // no blank line: nothing of the mail is shown
     }
-    const std::string body =
-        DecodeMailLines(std::string(mailText.substr(static_cast<std::size_t>(headerEnd) + 4)));
-    std::string_view rest = body;
-    while (!search.empty()) {
-        const std::size_t p = FindFirstOccurrence(rest, search);
+    // The header is cut off in place, so a huge mail is not copied once more.
+    mailText.erase(0, static_cast<std::size_t>(headerEnd) + 4);
+    body.text = DecodeMailLines(std::move(mailText));
+    if (search.empty()) {
+        return body;
+    }
+    body.hitLength = search.size();
+    const std::string_view all = body.text;
+    std::size_t at = 0;
+    while (at < all.size()) {
+        const std::size_t p = FindFirstOccurrence(all.substr(at), search);
         if (p == std::string_view::npos) {
             break;
         }
-        if (p > 0) {
-            runs.push_back(BodyRun{std::string(rest.substr(0, p)), false});
-        }
-        runs.push_back(BodyRun{std::string(search), true});
-        rest.remove_prefix(p + search.size());
+        body.hits.push_back(at + p);
+        at += p + search.size();
     }
-    if (!rest.empty()) {
-        runs.push_back(BodyRun{std::string(rest), false});
-    }
-    return runs;
+    return body;
+}
+
+std::vector<BodyRun> CSearchController::BodyRunsOf(std::string_view mailText,
+                                                   std::string_view search) {
+    return MailBodyOf(std::string(mailText), search).Runs();
 }
 
 void CSearchController::ShowSelectedMail() {
@@ -43,7 +49,7 @@ void CSearchController::ShowSelectedMail() {
     if (m_pPanes != nullptr) {
         m_pPanes->SetMailPosition(position + 1);
         m_pPanes->MarkRowViewed(m_nSelRow);
-        m_pPanes->ShowMailBody(BodyRunsOf(MailText(g_hits[position]), m_strSearch));
+        m_pPanes->ShowMailBody(MailBodyOf(MailText(g_hits[position]), m_strSearch));
     }
 }
 

@@ -70,7 +70,8 @@ class CSearchController {
     // The bytes the scan looks for: a string that begins with a Shift-JIS lead byte as bare
     // JIS pairs, any other byte for byte.
     static std::string SearchPattern(std::string typed);
-    // The body runs of one mail as the mail pane shows them.
+    // The body of one mail as the mail pane shows it, and the same as separate runs.
+    static MailBody MailBodyOf(std::string mailText, std::string_view search);
     static std::vector<BodyRun> BodyRunsOf(std::string_view mailText, std::string_view search);
 
     // Search members (as the mail pane of the window has them).

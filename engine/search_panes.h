@@ -3,7 +3,9 @@
 // Every call arrives on the thread that runs the driver.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "headers/header_row.h"
@@ -16,6 +18,40 @@ enum class PhaseIcon { kLoad, kCount, kSearch };
 struct BodyRun {
     std::string text;  // Shift-JIS
     bool hit = false;
+};
+
+// The body of the mail shown, held once: its converted text and where the red runs stand.
+// A huge mail is never copied run by run; front ends walk the runs as views into the text.
+struct MailBody {
+    std::string text;               // Shift-JIS
+    std::vector<std::size_t> hits;  // offsets of the red runs in text, ascending, disjoint
+    std::size_t hitLength = 0;      // every red run is the search string
+
+    // Calls visit(std::string_view run, bool hit) for each run in order; a black run is
+    // never empty.
+    template <class Visit>
+    void ForEachRun(Visit&& visit) const {
+        const std::string_view all = text;
+        std::size_t at = 0;
+        for (const std::size_t hit : hits) {
+            if (hit > at) {
+                visit(all.substr(at, hit - at), false);
+            }
+            visit(all.substr(hit, hitLength), true);
+            at = hit + hitLength;
+        }
+        if (at < all.size()) {
+            visit(all.substr(at), false);
+        }
+    }
+    // The runs as separate strings (tests and small mails).
+    std::vector<BodyRun> Runs() const {
+        std::vector<BodyRun> runs;
+        ForEachRun([&runs](std::string_view run, bool hit) {
+            runs.push_back(BodyRun{std::string(run), hit});
+        });
+        return runs;
+    }
 };
 
 class SearchPanes {
@@ -40,7 +76,7 @@ class SearchPanes {
     // The counter before "通目の該当メール" (1-based) and the check mark of the row shown.
     virtual void SetMailPosition(int position) = 0;
     virtual void MarkRowViewed(int row) = 0;
-    virtual void ShowMailBody(const std::vector<BodyRun>& runs) = 0;
+    virtual void ShowMailBody(const MailBody& body) = 0;
     // After the end-of-search box: the keyboard focus goes to the result list.
     virtual void FocusResultList() {}
 };

@@ -156,17 +156,17 @@ void CTarselView::MarkRowViewed(int row) {
     m_pListView->MarkRowViewed(row);
 }
 
-void CTarselView::ShowMailBody(const std::vector<BodyRun>& runs) {
+void CTarselView::ShowMailBody(const MailBody& body) {
     // The shown text replaces the old one wholesale and is not an edit the user can undo.
     m_pDocument->setUndoRedoEnabled(false);
     clear();
     QTextCharFormat format;
     format.setFont(m_mailFont);
     QTextCursor cursor(m_pDocument);
-    for (const BodyRun& run : runs) {
-        format.setForeground(run.hit ? QColor(255, 0, 0) : QColor(0, 0, 0));
-        cursor.insertText(QString::fromStdString(Cp932ToUtf8(run.text)), format);
-    }
+    body.ForEachRun([&](std::string_view run, bool hit) {
+        format.setForeground(hit ? QColor(255, 0, 0) : QColor(0, 0, 0));
+        cursor.insertText(QString::fromStdString(Cp932ToUtf8(std::string(run))), format);
+    });
     m_pDocument->setUndoRedoEnabled(true);
     m_pDocument->setModified(false);
     QTextCursor start(m_pDocument);

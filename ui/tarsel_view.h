@@ -58,7 +58,7 @@ class CTarselView : public QTextEdit, public CSearchController, public SearchPan
     void ShowPageRows(const std::vector<HeaderRow>& rows, const std::vector<bool>& viewed) override;
     void SetMailPosition(int position) override;
     void MarkRowViewed(int row) override;
-    void ShowMailBody(const std::vector<BodyRun>& runs) override;
+    void ShowMailBody(const MailBody& body) override;
     void FocusResultList() override;
 
   signals:

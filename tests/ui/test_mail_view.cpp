@@ -112,10 +112,14 @@ void TestMailView::ShownTextStartsAtTheCaretAndCannotBeUndone() {
     view.resize(200, 60);
     view.show();
     view.setPlainText("old text");
-    std::vector<BodyRun> runs{{"long line of the body, long enough to scroll sideways", false},
-                              {"hit", true},
-                              {"\r\nsecond line", false}};
-    view.ShowMailBody(runs);
+    MailBody body;
+    body.text =
+        "long line of the body, long enough to scroll sideways"
+        "hit"
+        "\r\nsecond line";
+    body.hits = {53};
+    body.hitLength = 3;
+    view.ShowMailBody(body);
     QCOMPARE(Marked(view.document()),
              QString("long line of the body, long enough to scroll sideways[hit]\nsecond line"));
     QCOMPARE(view.textCursor().position(), 0);
