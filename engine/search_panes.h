@@ -23,7 +23,8 @@ struct BodyRun {
 // The body of the mail shown, held once: its converted text and where the red runs stand.
 // A huge mail is never copied run by run; front ends walk the runs as views into the text.
 struct MailBody {
-    std::string text;               // Shift-JIS
+    std::string text;               // Shift-JIS, or UTF-8 when utf8 is set
+    bool utf8 = false;              // the decoded search shows text in any charset as UTF-8
     std::vector<std::size_t> hits;  // offsets of the red runs in text, ascending, disjoint
     std::size_t hitLength = 0;      // every red run is the search string
 
