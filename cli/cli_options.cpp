@@ -1,4 +1,5 @@
-// Parsing of the command line with getopt_long.
+// Parsing of the command line with getopt_long, which lets options stand anywhere among the
+// operands (as grep's do) and stops at "--".
 #include "cli/cli_options.h"
 
 #include <getopt.h>
@@ -7,21 +8,29 @@
 #include <cstring>
 
 namespace tarsel::cli {
-namespace {
 
-constexpr const char* kUsage =
-    "Usage: tarsel-search [--json] [--page N] [--show N] MAILFILE SEARCH\n"
+const char* const kUsage =
+    "Usage: tarsel-search [OPTION]... MAILFILE SEARCH\n"
     "\n"
     "Searches the mail archive MAILFILE for SEARCH (UTF-8; Japanese text is searched as\n"
     "the JIS bytes of ISO-2022-JP mail) and prints the number of mails, hits and matching\n"
     "mails, then one line per matching mail: position, sender, subject, date, address.\n"
     "\n"
-    "  --json      print one JSON object instead of text\n"
-    "  --page N    list only page N (from 1) of 20 matching mails\n"
-    "  --show N    add the body of matching mail N (from 1), hits marked\n"
-    "  -h, --help  print this help\n"
+    "  --json              print one JSON object instead of text\n"
+    "  --page N            list only page N (from 1) of 20 matching mails\n"
+    "  --show N            add the body of matching mail N (from 1), hits marked\n"
+    "  --color[=WHEN]      mark hits in colour: auto (default: only when standard output\n"
+    "                      is a terminal and NO_COLOR is not set), always or never\n"
+    "  -h, --help          print this help\n"
+    "  --version           print the version\n"
+    "\n"
+    "Options may follow the operands; \"--\" ends the options, so SEARCH may begin with \"-\".\n"
+    "Control characters from mails (ESC, BEL, DEL, C1 and the like) are written as \\xHH,\n"
+    "for example ESC as \\x1b, never raw; so is a byte that is not UTF-8.\n"
     "\n"
     "Exit status: 0 when a mail matched, 1 when none did, 2 on an error.\n";
+
+namespace {
 
 bool ParsePositive(const char* text, int& value) {
     const char* end = text + std::strlen(text);
@@ -29,21 +38,36 @@ bool ParsePositive(const char* text, int& value) {
     return ec == std::errc() && ptr == end && value > 0;
 }
 
+bool ParseColour(const char* text, ColourWhen& when) {
+    const std::string_view word = text == nullptr ? "auto" : text;
+    if (word == "auto") {
+        when = ColourWhen::kAuto;
+    } else if (word == "always") {
+        when = ColourWhen::kAlways;
+    } else if (word == "never") {
+        when = ColourWhen::kNever;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-std::optional<int> ParseOptions(int argc, char** argv, Options& options, std::ostream& out,
-                                std::ostream& err) {
+bool ParseOptions(int argc, char** argv, Options& options, std::ostream& err) {
     static const option kLong[] = {
         {"json", no_argument, nullptr, 'j'},
         {"page", required_argument, nullptr, 'p'},
         {"show", required_argument, nullptr, 's'},
+        {"color", optional_argument, nullptr, 'c'},
         {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'v'},
         {nullptr, 0, nullptr, 0},
     };
-    optind = 1;  // parse afresh on every call
+    optind = 0;  // 0, not 1: glibc then also forgets the permutation of an earlier call
     opterr = 0;
     for (;;) {
-        const int c = getopt_long(argc, argv, "+h", kLong, nullptr);
+        const int c = getopt_long(argc, argv, "h", kLong, nullptr);
         if (c == -1) {
             break;
         }
@@ -54,30 +78,39 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options, std::os
             case 'p':
                 if (!ParsePositive(optarg, options.page)) {
                     err << "tarsel-search: --page needs a number from 1\n";
-                    return 2;
+                    return false;
                 }
                 break;
             case 's':
                 if (!ParsePositive(optarg, options.show)) {
                     err << "tarsel-search: --show needs a number from 1\n";
-                    return 2;
+                    return false;
+                }
+                break;
+            case 'c':
+                if (!ParseColour(optarg, options.colour)) {
+                    err << "tarsel-search: --color needs auto, always or never\n";
+                    return false;
                 }
                 break;
             case 'h':
-                out << kUsage;
-                return 0;
+                options.help = true;
+                return true;
+            case 'v':
+                options.version = true;
+                return true;
             default:
                 err << "tarsel-search: unknown option " << argv[optind - 1] << "\n" << kUsage;
-                return 2;
+                return false;
         }
     }
     if (argc - optind != 2) {
         err << kUsage;
-        return 2;
+        return false;
     }
     options.mailFile = argv[optind];
     options.search = argv[optind + 1];
-    return std::nullopt;
+    return true;
 }
 
 }  // namespace tarsel::cli

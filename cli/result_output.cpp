@@ -1,74 +1,134 @@
 // Printing a finished search as text or JSON. Everything the engine holds is Shift-JIS and
-// is converted to UTF-8 here, at the edge.
+// is converted to UTF-8 here, at the edge, a piece at a time.
 #include "cli/result_output.h"
 
 #include <algorithm>
-#include <nlohmann/json.hpp>
+#include <string>
 
 #include "decode/cp932.h"
 
 namespace tarsel::cli {
 namespace {
 
-std::string Tabless(std::string text) {
-    // A tab inside a field would break the columns of the text output.
-    for (char& c : text) {
-        if (c == '\t' || c == '\n' || c == '\r') {
-            c = ' ';
+constexpr std::size_t kPieceSize = 64 * 1024;
+
+// Cuts the run into pieces of about kPieceSize and gives each to visit as UTF-8. A cut falls
+// just after a byte below 0x40, which is a character of its own in Shift-JIS and UTF-8 alike
+// and never the second byte of a pair, so the pieces convert exactly as the whole run would.
+template <class Visit>
+void ForEachPiece(std::string_view run, bool utf8, Visit&& visit) {
+    while (!run.empty()) {
+        std::size_t cut = run.size();
+        if (cut > kPieceSize) {
+            const auto standalone = [](char c) { return static_cast<unsigned char>(c) < 0x40; };
+            const auto window = run.substr(0, kPieceSize);
+            const auto back = std::find_if(window.rbegin(), window.rend(), standalone);
+            if (back != window.rend()) {
+                cut = static_cast<std::size_t>(window.rend() - back);
+            } else {
+                const auto ahead = std::find_if(run.begin() + kPieceSize, run.end(), standalone);
+                cut = ahead == run.end() ? run.size() : ahead - run.begin() + 1;
+            }
         }
+        const std::string_view piece = run.substr(0, cut);
+        if (utf8) {
+            visit(piece);
+        } else {
+            visit(std::string_view(Cp932ToUtf8(piece)));
+        }
+        run.remove_prefix(cut);
     }
-    return text;
+}
+
+void JsonMember(Printer& out, std::string_view indent, std::string_view name,
+                std::string_view cp932) {
+    out.Own(indent);
+    out.JsonString(name);
+    out.Own(": ");
+    out.JsonString(Cp932ToUtf8(cp932));
+    out.Own(",\n");
+}
+
+void PrintJsonListing(Printer& out, const TerminalPanes& panes) {
+    out.Own("{\n  \"mails\": ");
+    out.Number(panes.mails());
+    out.Own(",\n  \"hits\": ");
+    out.Number(panes.hits());
+    out.Own(",\n  \"matching\": ");
+    out.Number(panes.matches());
+    out.Own(",\n  \"rows\": [");
+    bool first = true;
+    for (const ListedRow& listed : panes.rows()) {
+        out.Own(first ? "\n    {\n      \"position\": " : ",\n    {\n      \"position\": ");
+        first = false;
+        out.Number(listed.position);
+        out.Own(",\n");
+        JsonMember(out, "      ", "sender", listed.row.sender);
+        JsonMember(out, "      ", "subject", listed.row.subject);
+        JsonMember(out, "      ", "date", listed.row.date);
+        out.Own("      \"address\": ");
+        out.JsonString(listed.row.address);
+        out.Own("\n    }");
+    }
+    out.Own(first ? "]" : "\n  ]");
+}
+
+void PrintTextListing(Printer& out, const TerminalPanes& panes) {
+    out.Own("全メール数 ：");
+    out.Number(panes.mails());
+    out.Own(" 通\n該当個数 ：");
+    out.Number(panes.hits());
+    out.Own(" 個\n該当メール数 ：");
+    out.Number(panes.matches());
+    out.Own(" 通\n");
+    for (const ListedRow& listed : panes.rows()) {
+        const HeaderRow& row = listed.row;
+        out.Number(listed.position);
+        for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
+            out.Own("\t");
+            out.Field(Cp932ToUtf8(*field));
+        }
+        out.Own("\t");
+        out.Field(row.address);
+        out.Own("\n");
+    }
 }
 
 }  // namespace
 
-void PrintText(const TerminalPanes& panes, bool withBody, bool colour, std::ostream& out) {
-    out << "全メール数 ：" << panes.mails() << " 通\n"
-        << "該当個数 ：" << panes.hits() << " 個\n"
-        << "該当メール数 ：" << panes.matches() << " 通\n";
-    for (const ListedRow& listed : panes.rows()) {
-        const HeaderRow& row = listed.row;
-        out << listed.position << '\t' << Tabless(Cp932ToUtf8(row.sender)) << '\t'
-            << Tabless(Cp932ToUtf8(row.subject)) << '\t' << Tabless(Cp932ToUtf8(row.date)) << '\t'
-            << row.address << '\n';
-    }
-    if (withBody) {
-        out << '\n';
-        panes.body().ForEachRun([&](std::string_view run, bool hit) {
-            std::string text = Cp932ToUtf8(std::string(run));
-            text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-            if (hit && colour) {
-                out << "\x1b[31m" << text << "\x1b[0m";
-            } else {
-                out << text;
-            }
-        });
-        out << '\n';
+void PrintListing(Printer& out, const TerminalPanes& panes, bool json) {
+    if (json) {
+        PrintJsonListing(out, panes);
+    } else {
+        PrintTextListing(out, panes);
     }
 }
 
-void PrintJson(const TerminalPanes& panes, bool withBody, std::ostream& out) {
-    nlohmann::ordered_json result;
-    result["mails"] = panes.mails();
-    result["hits"] = panes.hits();
-    result["matching"] = panes.matches();
-    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    for (const ListedRow& listed : panes.rows()) {
-        rows.push_back({{"position", listed.position},
-                        {"sender", Cp932ToUtf8(listed.row.sender)},
-                        {"subject", Cp932ToUtf8(listed.row.subject)},
-                        {"date", Cp932ToUtf8(listed.row.date)},
-                        {"address", listed.row.address}});
-    }
-    result["rows"] = std::move(rows);
-    if (withBody) {
-        nlohmann::ordered_json body = nlohmann::ordered_json::array();
-        panes.body().ForEachRun([&body](std::string_view run, bool hit) {
-            body.push_back({{"text", Cp932ToUtf8(std::string(run))}, {"hit", hit}});
+void PrintBody(Printer& out, const MailBody& body, bool json) {
+    if (!json) {
+        out.Own("\n");
+        body.ForEachRun([&](std::string_view run, bool hit) {
+            ForEachPiece(run, body.utf8, [&](std::string_view utf8) { out.BodyPiece(utf8, hit); });
         });
-        result["body"] = std::move(body);
+        out.EndBody();
+        out.Own("\n");
+        return;
     }
-    out << result.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    out.Own(",\n  \"body\": [");
+    bool first = true;
+    body.ForEachRun([&](std::string_view run, bool hit) {
+        out.Own(first ? "\n    {\n      \"text\": \"" : ",\n    {\n      \"text\": \"");
+        first = false;
+        ForEachPiece(run, body.utf8, [&](std::string_view utf8) { out.JsonPiece(utf8); });
+        out.Own(hit ? "\",\n      \"hit\": true\n    }" : "\",\n      \"hit\": false\n    }");
+    });
+    out.Own(first ? "]" : "\n  ]");
+}
+
+void EndResult(Printer& out, bool json) {
+    if (json) {
+        out.Own("\n}\n");
+    }
 }
 
 }  // namespace tarsel::cli

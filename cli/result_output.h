@@ -1,13 +1,17 @@
-// Printing a finished search as text or JSON (UTF-8).
+// Printing a finished search as text or JSON (UTF-8) through the printer. A body comes last
+// and is streamed in pieces, so a huge mail is never held once more as UTF-8.
 #pragma once
 
-#include <ostream>
-
+#include "cli/printer.h"
 #include "cli/terminal_panes.h"
 
 namespace tarsel::cli {
 
-void PrintText(const TerminalPanes& panes, bool withBody, bool colour, std::ostream& out);
-void PrintJson(const TerminalPanes& panes, bool withBody, std::ostream& out);
+// The counters and the listed rows; the JSON object stays open for a body.
+void PrintListing(Printer& out, const TerminalPanes& panes, bool json);
+// The runs of the body, after the listing.
+void PrintBody(Printer& out, const MailBody& body, bool json);
+// Closes what PrintListing opened.
+void EndResult(Printer& out, bool json);
 
 }  // namespace tarsel::cli

@@ -48,33 +48,23 @@ void Drive(CSearchController& controller, std::ostream& err, bool progress) {
     }
 }
 
-void PrintResult(const Options& options, const TerminalPanes& panes, std::ostream& out,
-                 bool colour) {
-    if (options.json) {
-        PrintJson(panes, options.show > 0, out);
-    } else {
-        PrintText(panes, options.show > 0, colour, out);
-    }
-}
-
 bool FailedState(int state) {
     return state == kStateFileCapacity || state == kStateMailCapacity || state == kStateHitCapacity;
 }
 
 }  // namespace
 
-int RunSearch(const Options& options, std::ostream& out, std::ostream& err, bool progress,
-              bool colour) {
+int RunSearch(const Options& options, Printer& out, std::ostream& err, bool progress) {
     bool converted = true;
     const std::string search = Utf8ToCp932(options.search, &converted);
     if (!converted) {
         err << "tarsel-search: 検索文字列を Shift-JIS に変換できません。\n";
         return 2;
     }
-    TerminalPanes panes(err);
+    const std::filesystem::path path(options.mailFile);
+    TerminalPanes panes(err, path);
     CSearchController controller;
     controller.SetPanes(&panes);
-    const std::filesystem::path path(options.mailFile);
     controller.SetFilePath(path);
     if (!controller.StartSearch(path.filename().string(), search)) {
         return 2;
@@ -86,7 +76,10 @@ int RunSearch(const Options& options, std::ostream& out, std::ostream& err, bool
 
     const int matches = panes.matches();
     if (matches == 0) {
-        PrintResult(options, panes, out, colour);
+        if (options.show == 0) {  // a body that does not exist prints nothing at all
+            PrintListing(out, panes, options.json);
+            EndResult(out, options.json);
+        }
         return 1;
     }
     const int pages = (matches + kPageRows - 1) / kPageRows;
@@ -115,13 +108,16 @@ int RunSearch(const Options& options, std::ostream& out, std::ostream& err, bool
             Drive(controller, err, false);
         }
     }
+    PrintListing(out, panes, options.json);
     if (options.show > 0) {
+        // The body is printed while the engine shows it, never kept.
+        panes.SetBodySink([&](const MailBody& body) { PrintBody(out, body, options.json); });
         controller.m_nPage = (options.show - 1) / kPageRows;
         controller.m_nSelRow = -1;
         controller.SelectRow((options.show - 1) % kPageRows);
+        panes.SetBodySink(nullptr);
     }
-
-    PrintResult(options, panes, out, colour);
+    EndResult(out, options.json);
     return 0;
 }
 

@@ -1,12 +1,30 @@
 // The panes of a terminal.
 #include "cli/terminal_panes.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "engine/messages.h"
 #include "engine/search_state.h"
 
 namespace tarsel::cli {
+namespace {
+
+// Why the file does not open, asked again the way the loader opens it; empty when it opens now.
+std::string OpenFailureReason(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) {
+        ::close(fd);
+        return {};
+    }
+    return std::strerror(errno);
+}
+
+}  // namespace
 
 void TerminalPanes::SetCounters(int mails, int hits, int matches) {
     if (mails >= 0) {
@@ -35,6 +53,11 @@ void TerminalPanes::ShowWarning(const std::string& message) {
     text.append(rest);
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     err_ << "tarsel-search: " << text << "\n";
+    if (message == msg::CannotOpen(path_.string())) {
+        if (const std::string reason = OpenFailureReason(path_); !reason.empty()) {
+            err_ << reason << "\n";
+        }
+    }
 }
 
 void TerminalPanes::ShowPageRows(const std::vector<HeaderRow>& rows, const std::vector<bool>&) {

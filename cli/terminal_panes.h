@@ -1,8 +1,12 @@
-// The panes of a terminal: they keep what the window would show, for printing at the end.
+// The panes of a terminal: they keep the counters and rows the window would show, for printing
+// at the end; a mail body goes straight to its sink, so a huge one is never held twice.
 #pragma once
 
+#include <filesystem>
+#include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/search_panes.h"
@@ -16,7 +20,9 @@ struct ListedRow {
 
 class TerminalPanes : public SearchPanes {
   public:
-    explicit TerminalPanes(std::ostream& err) : err_(err) {}
+    // path: the file searched, whose open failure is explained with the system's reason.
+    TerminalPanes(std::ostream& err, std::filesystem::path path)
+        : err_(err), path_(std::move(path)) {}
 
     void SetCounters(int mails, int hits, int matches) override;
     void ShowPhaseIcon(PhaseIcon) override {}
@@ -28,7 +34,14 @@ class TerminalPanes : public SearchPanes {
     void ShowPageRows(const std::vector<HeaderRow>& rows, const std::vector<bool>&) override;
     void SetMailPosition(int position) override { position_ = position; }
     void MarkRowViewed(int) override {}
-    void ShowMailBody(const MailBody& body) override { body_ = body; }
+    void ShowMailBody(const MailBody& body) override {
+        if (bodySink_) {
+            bodySink_(body);
+        }
+    }
+
+    // Where the bodies shown from now on go; an empty sink drops them.
+    void SetBodySink(std::function<void(const MailBody&)> sink) { bodySink_ = std::move(sink); }
 
     // The page the next ShowPageRows belongs to (0-based).
     void SetListedPage(int page) { page_ = page; }
@@ -39,10 +52,10 @@ class TerminalPanes : public SearchPanes {
     int matches() const { return matches_; }
     bool failed() const { return failed_; }
     const std::vector<ListedRow>& rows() const { return rows_; }
-    const MailBody& body() const { return body_; }
 
   private:
     std::ostream& err_;
+    std::filesystem::path path_;
     int mails_ = 0;
     int hits_ = 0;
     int matches_ = 0;
@@ -50,7 +63,7 @@ class TerminalPanes : public SearchPanes {
     int page_ = 0;
     int position_ = 0;
     std::vector<ListedRow> rows_;
-    MailBody body_;
+    std::function<void(const MailBody&)> bodySink_;
 };
 
 }  // namespace tarsel::cli

@@ -4,10 +4,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <sstream>
 #include <vector>
 
-#include "cli/cli_options.h"
+#include "cli/command.h"
 #include "tests/support/archive_builder.h"
 #include "tests/support/temp_files.h"
 
@@ -22,22 +23,24 @@ struct Result {
     std::string err;
 };
 
-Result RunCli(std::vector<std::string> args) {
+// Runs the command with its standard output in a temporary file (or in outFd when given).
+Result RunCli(std::vector<std::string> args, Surroundings around = {}, int outFd = -1) {
     args.insert(args.begin(), "tarsel-search");
     std::vector<char*> argv;
     for (auto& a : args) {
         argv.push_back(a.data());
     }
-    std::ostringstream out;
+    std::FILE* file = std::tmpfile();
     std::ostringstream err;
-    Options options;
-    int status = 0;
-    if (auto early = ParseOptions(static_cast<int>(argv.size()), argv.data(), options, out, err)) {
-        status = *early;
-    } else {
-        status = RunSearch(options, out, err, false, false);
+    const int status = RunCommand(static_cast<int>(argv.size()), argv.data(),
+                                  outFd >= 0 ? outFd : fileno(file), err, around);
+    std::string out;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;) {
+        out += static_cast<char>(c);
     }
-    return Result{status, out.str(), err.str()};
+    std::fclose(file);
+    return Result{status, out, err.str()};
 }
 
 class SearchRunTest : public ::testing::Test {

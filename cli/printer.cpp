@@ -1,0 +1,253 @@
+// The one way tarsel-search writes to standard output: escaping, colour and write errors.
+#include "cli/printer.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+namespace tarsel::cli {
+namespace {
+
+constexpr std::size_t kFlushAt = 64 * 1024;
+constexpr std::string_view kHitColour = "\x1b[31m";
+constexpr std::string_view kNoColour = "\x1b[0m";
+constexpr char kHex[] = "0123456789abcdef";
+
+// Length of the well-formed UTF-8 sequence at text[at] (whose lead is 0x80 or above), else 0.
+std::size_t SequenceLength(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[at + i]);
+        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+}  // namespace
+
+Printer::Printer(int fd, bool colour) : fd_(fd), colour_(colour) {
+    buffer_.reserve(kFlushAt);
+}
+
+template <class Control>
+void Printer::Walk(std::string_view utf8, Control&& control) {
+    std::size_t plain = 0;  // start of the run not yet written
+    std::size_t at = 0;
+    while (at < utf8.size()) {
+        const auto byte = static_cast<unsigned char>(utf8[at]);
+        unsigned code = 0;
+        bool isByte = false;
+        std::size_t length = 1;
+        if (byte >= 0x20 && byte < 0x7F) {
+            ++at;
+            continue;
+        }
+        if (byte < 0x80) {
+            code = byte;
+        } else {
+            length = SequenceLength(utf8, at);
+            if (length == 0) {
+                code = byte;
+                isByte = true;
+                length = 1;
+            } else if (byte == 0xC2 && static_cast<unsigned char>(utf8[at + 1]) < 0xA0) {
+                code = static_cast<unsigned char>(utf8[at + 1]);  // C1: U+0080..U+009F
+            } else {
+                at += length;
+                continue;
+            }
+        }
+        if (at > plain) {
+            control.Plain(utf8.substr(plain, at - plain));
+        }
+        control.Special(code, isByte);
+        at += length;
+        plain = at;
+    }
+    if (utf8.size() > plain) {
+        control.Plain(utf8.substr(plain));
+    }
+}
+
+void Printer::Escape(unsigned code) {
+    const char text[] = {'\\', 'x', kHex[(code >> 4) & 0xF], kHex[code & 0xF]};
+    Put(std::string_view(text, sizeof text));
+}
+
+void Printer::Own(std::string_view text) {
+    Put(text);
+}
+
+void Printer::Number(long long value) {
+    char text[24];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    (void)ec;  // 24 characters hold any long long
+    Put(std::string_view(text, static_cast<std::size_t>(end - text)));
+}
+
+void Printer::Field(std::string_view utf8) {
+    struct {
+        Printer& p;
+        void Plain(std::string_view run) { p.Put(run); }
+        void Special(unsigned code, bool isByte) {
+            if (!isByte && (code == '\t' || code == '\n' || code == '\r')) {
+                p.Put(' ');  // a tab or line end inside a field would break the columns
+            } else {
+                p.Escape(code);
+            }
+        }
+    } control{*this};
+    Walk(utf8, control);
+}
+
+void Printer::BodyPiece(std::string_view utf8, bool hit) {
+    struct {
+        Printer& p;
+        void Settle(bool lineFeedFollows) {
+            if (p.pendingCr_ && !lineFeedFollows) {
+                p.Escape('\r');  // a lone CR would let a line overwrite itself
+            }
+            p.pendingCr_ = false;
+        }
+        void Plain(std::string_view run) {
+            Settle(false);
+            p.Put(run);
+        }
+        void Special(unsigned code, bool isByte) {
+            const bool text = !isByte && (code == '\t' || code == '\n' || code == '\r');
+            Settle(text && code == '\n');
+            if (text && code == '\r') {
+                p.pendingCr_ = true;
+            } else if (text) {
+                p.Put(static_cast<char>(code));
+            } else {
+                p.Escape(code);
+            }
+        }
+    } control{*this};
+    const bool marked = hit && colour_;
+    if (marked) {
+        Put(kHitColour);
+    }
+    Walk(utf8, control);
+    if (marked) {
+        Put(kNoColour);
+    }
+}
+
+void Printer::EndBody() {
+    if (pendingCr_) {
+        Escape('\r');
+        pendingCr_ = false;
+    }
+}
+
+void Printer::JsonPiece(std::string_view utf8) {
+    struct {
+        Printer& p;
+        void Plain(std::string_view run) {
+            for (std::size_t at; (at = run.find_first_of("\"\\")) != std::string_view::npos;) {
+                p.Put(run.substr(0, at));
+                p.Put('\\');
+                p.Put(run[at]);
+                run.remove_prefix(at + 1);
+            }
+            p.Put(run);
+        }
+        void Special(unsigned code, bool isByte) {
+            if (isByte) {
+                p.Put("\xEF\xBF\xBD");  // U+FFFD
+                return;
+            }
+            switch (code) {
+                case '\b':
+                    return p.Put("\\b");
+                case '\f':
+                    return p.Put("\\f");
+                case '\n':
+                    return p.Put("\\n");
+                case '\r':
+                    return p.Put("\\r");
+                case '\t':
+                    return p.Put("\\t");
+                default: {
+                    const char text[] = {'\\', 'u', '0', '0', kHex[code >> 4], kHex[code & 0xF]};
+                    p.Put(std::string_view(text, sizeof text));
+                }
+            }
+        }
+    } control{*this};
+    Walk(utf8, control);
+}
+
+void Printer::JsonString(std::string_view utf8) {
+    Put('"');
+    JsonPiece(utf8);
+    Put('"');
+}
+
+void Printer::Put(char c) {
+    Put(std::string_view(&c, 1));
+}
+
+void Printer::Put(std::string_view text) {
+    if (error_ != 0) {
+        return;  // the output is lost already; Finish reports it
+    }
+    buffer_.append(text);
+    if (buffer_.size() >= kFlushAt) {
+        Flush();
+    }
+}
+
+void Printer::Flush() {
+    std::string_view rest = buffer_;
+    while (!rest.empty() && error_ == 0) {
+        const ssize_t n = ::write(fd_, rest.data(), rest.size());
+        if (n > 0) {
+            rest.remove_prefix(static_cast<std::size_t>(n));
+        } else if (n == 0) {
+            error_ = EIO;  // nothing taken and no reason given
+        } else if (errno != EINTR) {
+            error_ = errno;
+        }
+    }
+    buffer_.clear();
+}
+
+int Printer::Finish(std::ostream& err) {
+    Flush();
+    if (error_ == 0) {
+        return 0;
+    }
+    if (error_ == EPIPE) {
+        return -1;
+    }
+    err << "tarsel-search: 標準出力に書き込めません。\n" << std::strerror(error_) << "\n";
+    return 2;
+}
+
+}  // namespace tarsel::cli

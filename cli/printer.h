@@ -1,0 +1,60 @@
+// The one way tarsel-search writes to standard output. It owns the escaping of text that comes
+// from mails, the colour of hits and the handling of write errors, so no output path can let a
+// mail's control bytes reach the terminal or lose a failed write.
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace tarsel::cli {
+
+class Printer {
+  public:
+    // Writes to the file descriptor fd (not owned); colour marks the hits of a body.
+    Printer(int fd, bool colour);
+    Printer(const Printer&) = delete;
+    Printer& operator=(const Printer&) = delete;
+
+    // The program's own text, written as it is.
+    void Own(std::string_view text);
+    void Number(long long value);
+
+    // UTF-8 text of a mail in a column of the text output: tabs and line ends become blanks,
+    // every other control character (and any byte that is not UTF-8) is written as \xHH.
+    void Field(std::string_view utf8);
+    // A piece of a mail's body: tabs and line ends stay (CR LF becomes LF), every other
+    // control character is written as \xHH; a hit is wrapped in the colour codes. A CR at
+    // the end of a piece waits for the next piece; EndBody settles it.
+    void BodyPiece(std::string_view utf8, bool hit);
+    void EndBody();
+
+    // A piece of the inside of a JSON string: quotes, backslashes and every control character
+    // (C0, DEL, C1) escaped; a byte that is not UTF-8 becomes U+FFFD.
+    void JsonPiece(std::string_view utf8);
+    // A whole JSON string with its quotes.
+    void JsonString(std::string_view utf8);
+
+    // Writes what is buffered. Returns 0 when everything was written, 2 after a failed write
+    // (with a message on err) and -1 after a closed pipe (quietly: the reader had enough).
+    int Finish(std::ostream& err);
+
+  private:
+    void Put(char c);
+    void Put(std::string_view text);
+    void Flush();
+    // Walks the UTF-8 text, giving each control character (code < 0x20, 0x7F or C1) and each
+    // byte that is not UTF-8 to control(code, isByte), and the runs between to plain.
+    template <class Control>
+    void Walk(std::string_view utf8, Control&& control);
+    void Escape(unsigned code);
+
+    int fd_;
+    bool colour_;
+    bool pendingCr_ = false;  // a body's CR whose next byte is not known yet
+    int error_ = 0;           // errno of the first failed write; later output is dropped
+    std::string buffer_;
+};
+
+}  // namespace tarsel::cli
