@@ -1,11 +1,13 @@
 // The load phase: the size check and one unit per 100000-byte chunk. The file is opened once,
 // read-only and never created; every unit reads its own chunk with pread.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "engine/messages.h"
 #include "engine/phase_units.h"
@@ -13,6 +15,47 @@
 #include "engine/worker_pool.h"
 
 namespace tarsel {
+namespace {
+
+// Files of /proc and the like report size 0 but have content. Such a file is read to its end
+// into an anonymous file, which then loads like any other. Returns that file's descriptor
+// (closing fd), or -1 with tooLarge telling a file above the capacity from a failed read.
+int SpoolUnsizedFile(int fd, std::uint64_t& size, bool& tooLarge) {
+    tooLarge = false;
+    const int spool = ::memfd_create("tarsel-load", MFD_CLOEXEC);
+    bool ok = spool >= 0;
+    size = 0;
+    std::string space(1 << 16, '\0');
+    char* const buffer = space.data();
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, space.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        size += static_cast<std::uint64_t>(n);
+        if (size > kMaxFileSize) {
+            tooLarge = true;
+            ok = false;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t w = ::write(spool, buffer + done, static_cast<std::size_t>(n - done));
+            ok = w > 0 || (w < 0 && errno == EINTR);
+            done += w > 0 ? w : 0;
+        }
+    }
+    ::close(fd);
+    if (!ok && spool >= 0) {
+        ::close(spool);
+    }
+    return ok ? spool : -1;
+}
+
+}  // namespace
 
 bool CSearchController::StartLoading() {
     if (m_bPhaseRunning) {
@@ -38,13 +81,24 @@ bool CSearchController::StartLoading() {
         return false;
     }
     m_nFileSize = static_cast<std::uint64_t>(st.st_size);
-    if (m_nFileSize > kMaxFileSize) {
-        ::close(fd);
+    int loadFd = fd;
+    bool tooLarge = m_nFileSize > kMaxFileSize;
+    if (m_nFileSize == 0) {
+        loadFd = SpoolUnsizedFile(fd, m_nFileSize, tooLarge);
+        if (loadFd < 0 && !tooLarge) {
+            ShowWarning(msg::CannotRead(shown));
+            return false;
+        }
+    }
+    if (tooLarge) {
+        if (loadFd >= 0) {
+            ::close(loadFd);
+        }
         ShowWarning(msg::FileTooLarge());
         return false;
     }
     CloseLoadFile();
-    m_loadFd = fd;
+    m_loadFd = loadFd;
     g_loadFailed = false;
     const int chunks = static_cast<int>((m_nFileSize + kChunkSize - 1) / kChunkSize);
     g_chunkCount = chunks;
