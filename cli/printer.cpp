@@ -169,13 +169,15 @@ void Printer::JsonPiece(std::string_view utf8) {
     struct {
         Printer& p;
         void Plain(std::string_view run) {
-            for (std::size_t at; (at = run.find_first_of("\"\\")) != std::string_view::npos;) {
-                p.Put(run.substr(0, at));
-                p.Put('\\');
-                p.Put(run[at]);
-                run.remove_prefix(at + 1);
+            std::size_t from = 0;
+            for (std::size_t at = 0; at < run.size(); ++at) {
+                if (run[at] == '"' || run[at] == '\\') {
+                    p.Put(run.substr(from, at - from));
+                    p.Put('\\');
+                    from = at;  // the quote or backslash itself follows its backslash
+                }
             }
-            p.Put(run);
+            p.Put(run.substr(from));
         }
         void Special(unsigned code, bool isByte) {
             if (isByte) {

@@ -4,11 +4,18 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <vector>
 
 #include "cli/command.h"
+#include "tarsel_version.h"
 #include "tests/support/archive_builder.h"
 #include "tests/support/temp_files.h"
 
@@ -109,11 +116,14 @@ TEST_F(SearchRunTest, ExitStatusTellsMatchNoMatchAndError) {
         {{"--page", "2", "--show", "1", file, "nothing like it"}, 1, ""},
         {{file, "x"}, 2, "検索する文字列が、入力されていません。"},
         {{missing, "abc"}, 2, "ファイルを開けません。"},
+        {{missing, "abc"}, 2, "\nNo such file or directory\n"},
         {{dir.path().string(), "abc"}, 2, "通常のファイル"},
         {{"--page", "3", file, "検索"}, 2, "ページ 3"},
         {{"--show", "26", file, "検索"}, 2, "該当メール 26"},
         {{"--page", "0", file, "abc"}, 2, "--page"},
         {{"--bogus", file, "abc"}, 2, "unknown option"},
+        {{"--color=sometimes", file, "abc"}, 2, "--color"},
+        {{file, "--json"}, 2, "Usage"},
         {{file}, 2, "Usage"},
         {{"--help"}, 0, ""},
     };
@@ -122,6 +132,115 @@ TEST_F(SearchRunTest, ExitStatusTellsMatchNoMatchAndError) {
         EXPECT_EQ(r.status, c.status) << c.args[0] << " " << r.err;
         EXPECT_NE(r.err.find(c.errorPart), std::string::npos) << r.err;
     }
+}
+
+TEST_F(SearchRunTest, OptionsMayFollowTheOperandsAndDoubleDashEndsThem) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* outPart;  // part of standard output; "" for none at all
+    };
+    const std::string version = std::string("tarsel-search ") + kTarselVersion + "\n";
+    const Case cases[] = {
+        {{file, "検索", "--json", "--page", "2"}, 0, "\"position\": 21"},
+        {{file, "--show", "1", "検索"}, 0, "\n\n検索 and text\n"},
+        {{"--json", file, "--", "--json"}, 1, "\"matching\": 0"},
+        {{"--", file, "-x"}, 1, "該当メール数 ：0 通"},
+        {{"--show", "1", file, "nothing like it"}, 1, ""},
+        {{file, "--version"}, 0, version.c_str()},
+    };
+    for (const Case& c : cases) {
+        const Result r = RunCli(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args[1] << " " << r.err;
+        if (*c.outPart == '\0') {
+            EXPECT_EQ(r.out, "");
+        } else {
+            EXPECT_NE(r.out.find(c.outPart), std::string::npos) << r.out;
+        }
+    }
+}
+
+TEST_F(SearchRunTest, AFailedWriteEndsWithStatus2) {
+    for (const char* json : {"--page=1", "--json"}) {
+        const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(full, 0);
+        const Result r = RunCli({json, "--show", "1", file, "検索"}, {}, full);
+        ::close(full);
+        EXPECT_EQ(r.status, 2) << json;
+        EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+    }
+}
+
+// A mail whose sender, subject (an encoded word too) and body try to drive the terminal.
+TEST(HostileMailTest, ControlBytesOfAMailNeverReachStandardOutputRaw) {
+    // ESC ] 0 ; x BEL, then 8-bit CSI, as the base64 of an encoded word.
+    const std::string subject = "=?ISO-2022-JP?B?G10wO3gHmzJK?=";
+    const std::string archive = Mail(subject,
+                                     "\x1b[2J needle \x1b]0;title\x07 \x9b"
+                                     "1m\x7f\r\nlone\rCR\r\n",
+                                     "\x1b]0;evil\x07 \x9b"
+                                     "31m <e@example.jp>");
+    test::TempDir dir;
+    const std::string file = dir.Write("hostile.mbox", archive).string();
+    const auto raw = [](const std::string& out, bool json) {
+        std::string found;
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            const auto c = static_cast<unsigned char>(out[i]);
+            const bool layout = c == '\n' || (!json && c == '\t');
+            const bool colour =
+                out.compare(i, 5, "\x1b[31m") == 0 || out.compare(i, 4, "\x1b[0m") == 0;
+            const bool c1 =
+                c == 0xC2 && i + 1 < out.size() && static_cast<unsigned char>(out[i + 1]) < 0xA0;
+            if (((c < 0x20 || c == 0x7F) && !layout && !(colour && !json)) || c1 ||
+                (c >= 0x80 && c < 0xA0 &&
+                 (i == 0 || static_cast<unsigned char>(out[i - 1]) < 0x80))) {
+                found += std::to_string(i) + ":" + std::to_string(c) + " ";
+            }
+        }
+        return found;
+    };
+    const Result text = RunCli({"--color=always", "--show", "1", file, "needle"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(raw(text.out, false), "") << text.out;
+    EXPECT_NE(text.out.find("\\x1b]0;evil\\x07"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("\x1b[31mneedle\x1b[0m"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("lone\\x0dCR\n"), std::string::npos) << text.out;
+
+    const Result json = RunCli({"--json", "--show", "1", file, "needle"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(raw(json.out, true), "") << json.out;
+    const auto parsed = nlohmann::json::parse(json.out);
+    EXPECT_EQ(parsed["rows"][0]["subject"].get<std::string>().substr(0, 6), "\x1b]0;x\x07");
+}
+
+TEST(ColourTest, HitsAreColouredOnATerminalUnlessRefused) {
+    test::TempDir dir;
+    const std::string file = dir.Write("a.mbox", Mail("s", "a needle\r\n")).string();
+    struct Case {
+        const char* option;
+        Surroundings around;
+        bool colour;
+    };
+    const Surroundings terminal{true, false, false};
+    const Surroundings noColour{true, false, true};
+    const Case cases[] = {
+        {"--color=auto", terminal, true},   {"--color=auto", noColour, false},
+        {"--color=auto", {}, false},        {"--color=never", terminal, false},
+        {"--color=always", noColour, true}, {"--color", terminal, true},
+    };
+    for (const Case& c : cases) {
+        const Result r = RunCli({c.option, "--show", "1", file, "needle"}, c.around);
+        EXPECT_EQ(r.out.find("\x1b[31mneedle") != std::string::npos, c.colour)
+            << c.option << " " << c.around.noColour;
+    }
+}
+
+// /proc reports size 0 for files with content; our own command line is one of them.
+TEST(UnsizedFileTest, IsReadToItsEnd) {
+    const std::string name = std::filesystem::path(program_invocation_name).filename().string();
+    const Result r = RunCli({"/proc/self/cmdline", name});
+    EXPECT_EQ(r.status, 1) << r.err;  // no mail mark in it
+    EXPECT_NE(r.out.find("該当個数 ：1 個"), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -1,0 +1,101 @@
+// The printer: what reaches standard output of a mail's text, and what a failed write does.
+#include "cli/printer.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <sstream>
+
+namespace tarsel::cli {
+namespace {
+
+// What the printer wrote for the given calls.
+std::string Printed(bool colour, const std::function<void(Printer&)>& write) {
+    std::FILE* file = std::tmpfile();
+    Printer printer(fileno(file), colour);
+    write(printer);
+    std::ostringstream err;
+    EXPECT_EQ(printer.Finish(err), 0);
+    std::string out;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;) {
+        out += static_cast<char>(c);
+    }
+    std::fclose(file);
+    return out;
+}
+
+TEST(PrinterTest, ControlCharactersOfMailsAreWrittenVisibly) {
+    struct Case {
+        std::string in;
+        std::string field, body, json;
+    };
+    const Case cases[] = {
+        {"a\x1b]0;t\x07z", "a\\x1b]0;t\\x07z", "a\\x1b]0;t\\x07z", "a\\u001b]0;t\\u0007z"},
+        {"\x7f\xc2\x9b"
+         "1m\xc2\x85",
+         "\\x7f\\x9b"
+         "1m\\x85",
+         "\\x7f\\x9b"
+         "1m\\x85",
+         "\\u007f\\u009b"
+         "1m\\u0085"},
+        {"t\tl\r\nx\ry\n", "t l  x y ", "t\tl\nx\\x0dy\n", "t\\tl\\r\\nx\\ry\\n"},
+        {"\x9b\xff\xe3\x81\x82\"\\", "\\x9b\\xff\xe3\x81\x82\"\\", "\\x9b\\xff\xe3\x81\x82\"\\",
+         "\xef\xbf\xbd\xef\xbf\xbd\xe3\x81\x82\\\"\\\\"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Printed(false, [&](Printer& p) { p.Field(c.in); }), c.field);
+        EXPECT_EQ(Printed(false,
+                          [&](Printer& p) {
+                              p.BodyPiece(c.in, false);
+                              p.EndBody();
+                          }),
+                  c.body);
+        EXPECT_EQ(Printed(false, [&](Printer& p) { p.JsonPiece(c.in); }), c.json);
+    }
+}
+
+TEST(PrinterTest, BodyPiecesKeepLineEndsAcrossCutsAndMarkHitsOnlyWithColour) {
+    const auto body = [](bool colour) {
+        return Printed(colour, [](Printer& p) {
+            p.BodyPiece("a\r", false);
+            p.BodyPiece("\nhit", true);
+            p.BodyPiece("\r", false);
+        });
+    };
+    EXPECT_EQ(body(false), "a\nhit");  // the last CR waits for EndBody, never called here
+    EXPECT_EQ(body(true), "a\x1b[31m\nhit\x1b[0m");
+}
+
+TEST(PrinterTest, AFailedWriteIsAnErrorAndAClosedPipeIsQuiet) {
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    Printer toFull(full, false);
+    toFull.Own("mails\n");
+    std::ostringstream fullErr;
+    EXPECT_EQ(toFull.Finish(fullErr), 2);
+    EXPECT_NE(fullErr.str().find("標準出力に書き込めません。\nNo space left on device"),
+              std::string::npos)
+        << fullErr.str();
+    ::close(full);
+
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);  // as when the parent ignores it
+    Printer toPipe(ends[1], false);
+    toPipe.Own(std::string(200000, 'x'));  // more than one buffer: written before Finish
+    std::ostringstream pipeErr;
+    EXPECT_EQ(toPipe.Finish(pipeErr), -1);
+    EXPECT_EQ(pipeErr.str(), "");
+    std::signal(SIGPIPE, previous);
+    ::close(ends[1]);
+}
+
+}  // namespace
+}  // namespace tarsel::cli
