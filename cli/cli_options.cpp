@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <vector>
 
 namespace tarsel::cli {
 
@@ -64,14 +65,20 @@ bool ParseOptions(int argc, char** argv, Options& options, std::ostream& err) {
         {"version", no_argument, nullptr, 'v'},
         {nullptr, 0, nullptr, 0},
     };
-    optind = 0;  // 0, not 1: glibc then also forgets the permutation of an earlier call
+    optind = 0;  // 0, not 1: glibc then also forgets the state of an earlier call
     opterr = 0;
+    std::vector<const char*> operands;
     for (;;) {
-        const int c = getopt_long(argc, argv, "h", kLong, nullptr);
+        // "-": operands come back in order as 1, so options may stand anywhere even when
+        // POSIXLY_CORRECT is set; "--" still ends the options. ":": a missing value is ':'.
+        const int c = getopt_long(argc, argv, "-:h", kLong, nullptr);
         if (c == -1) {
             break;
         }
         switch (c) {
+            case 1:
+                operands.push_back(optarg);
+                break;
             case 'j':
                 options.json = true;
                 break;
@@ -99,17 +106,21 @@ bool ParseOptions(int argc, char** argv, Options& options, std::ostream& err) {
             case 'v':
                 options.version = true;
                 return true;
+            case ':':
+                err << "tarsel-search: " << argv[optind - 1] << " needs a value\n";
+                return false;
             default:
                 err << "tarsel-search: unknown option " << argv[optind - 1] << "\n" << kUsage;
                 return false;
         }
     }
-    if (argc - optind != 2) {
+    operands.insert(operands.end(), argv + optind, argv + argc);  // those after "--"
+    if (operands.size() != 2) {
         err << kUsage;
         return false;
     }
-    options.mailFile = argv[optind];
-    options.search = argv[optind + 1];
+    options.mailFile = operands[0];
+    options.search = operands[1];
     return true;
 }
 
