@@ -102,7 +102,6 @@ class CSearchController {
     int m_nPageRows = 0;                // rows started by the running header phase
     std::vector<HeaderRow> m_pageRows;  // each header unit writes only its own slot
     int m_loadFd = -1;                  // the file, open read-only while it loads
-    const char* m_loadMap = nullptr;    // the file mapped by the load, or nullptr: read it
 };
 
 }  // namespace tarsel

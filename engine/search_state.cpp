@@ -62,32 +62,21 @@ char* ChunkArena() {
 
 }  // namespace
 
-char* FileChunk::Slot() {
-    if (slot_ == nullptr) {
+char* FileChunk::Prepare() {
+    if (data_ == nullptr) {
         char* arena = ChunkArena();
         const auto index = this - std::begin(g_fileChunks);
         // Without an arena each chunk gets a buffer of its own, kept for later loads.
-        slot_ = arena != nullptr ? arena + index * kChunkSize : new char[kChunkSize];
+        data_ = arena != nullptr ? arena + index * kChunkSize : new char[kChunkSize];
     }
-    return slot_;
-}
-
-char* FileChunk::Prepare() {
-    char* slot = Slot();
-    data_ = slot;
     size_ = 0;
-    TARSEL_UNPOISON(slot, kChunkSize);
-    return slot;
+    TARSEL_UNPOISON(data_, kChunkSize);
+    return data_;
 }
 
 void FileChunk::Commit(int size) {
     size_ = size;
-    TARSEL_POISON(slot_ + size, kChunkSize - size);
-}
-
-void FileChunk::Show(const char* data, int size) {
-    data_ = data;
-    size_ = size;
+    TARSEL_POISON(data_ + size, kChunkSize - size);
 }
 
 std::int64_t LoadedSize() {

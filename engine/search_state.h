@@ -33,9 +33,9 @@ enum StateCode : int {
     kStateHitCapacity = 12,
 };
 
-// One 100000-byte piece of the file: either the bytes of the mapped file in place, or a
-// copy in a fixed slot of one arena that is reserved once for all chunks and refilled by
-// later loads. A loaded chunk never holds a NUL byte.
+// One 100000-byte piece of the file. Its buffer is a fixed slot of one arena that is
+// reserved once for all chunks and refilled by later loads; a loaded chunk never holds a
+// NUL byte.
 class FileChunk {
   public:
     std::string_view view() const { return {data_, static_cast<std::size_t>(size_)}; }
@@ -44,14 +44,9 @@ class FileChunk {
     char* Prepare();
     // The first size bytes of the buffer hold the chunk.
     void Commit(int size);
-    // The chunk is size bytes of the mapped file, which hold no NUL byte.
-    void Show(const char* data, int size);
 
   private:
-    char* Slot();
-
-    const char* data_ = nullptr;
-    char* slot_ = nullptr;
+    char* data_ = nullptr;
     int size_ = 0;
 };
 
