@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/chunk_prescan.h"
 #include "engine/messages.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
@@ -52,6 +53,7 @@ bool CSearchController::StartLoading() {
         chunks == 0
             ? 0
             : static_cast<int>(m_nFileSize - static_cast<std::uint64_t>(chunks - 1) * kChunkSize);
+    BeginPrescan(SearchPattern(m_strSearch));
     BeginPhase(kStateLoading, chunks);
     if (m_pPanes != nullptr) {
         m_pPanes->SetProgress(0);
@@ -95,6 +97,7 @@ void CSearchController::LoadUnit(void* context, int c) {
         *p++ = ' ';
     }
     g_fileChunks[c].Commit(want);
+    PrescanChunk(c);
     g_unitsDone.fetch_add(1);
     FinishUnit();
 }
