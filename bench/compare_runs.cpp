@@ -24,6 +24,7 @@ namespace {
 
 struct RunResult {
     double seconds;
+    double cpuSeconds;  // user and system time: less disturbed by other work on the machine
     long peakKb;
     int status;
 };
@@ -44,14 +45,17 @@ RunResult TimeCommand(const std::vector<std::string>& args) {
     pid_t pid = 0;
     if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
         posix_spawn_file_actions_destroy(&actions);
-        return RunResult{0, 0, -1};
+        return RunResult{0, 0, 0, -1};
     }
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    return RunResult{took.count(), usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return RunResult{took.count(), cpu, usage.ru_maxrss,
+                     WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
 double Median(std::vector<double> values) {
@@ -95,20 +99,22 @@ int main(int argc, char** argv) {
         const char* name;
         std::vector<std::string> args;
         std::vector<double> times;
+        std::vector<double> cpuTimes;
         long peakKb = 0;
         int status = 0;
     };
     Command commands[] = {
-        {"rg -c -F", {"rg", "-c", "-F", "--", jis, archive}, {}},
-        {"grep -c -F", {"grep", "-c", "-F", "--", jis, archive}, {}},
-        {"tarsel-search --page 1", {tool, "--page", "1", archive, search}, {}},
-        {"tarsel-search --json", {tool, "--json", archive, search}, {}},
+        {"rg -c -F", {"rg", "-c", "-F", "--", jis, archive}, {}, {}},
+        {"grep -c -F", {"grep", "-c", "-F", "--", jis, archive}, {}, {}},
+        {"tarsel-search --page 1", {tool, "--page", "1", archive, search}, {}, {}},
+        {"tarsel-search --json", {tool, "--json", archive, search}, {}, {}},
     };
     std::vector<double> phaseTimes;
     for (int i = 0; i < runs; ++i) {
         for (Command& command : commands) {
             const RunResult r = TimeCommand(command.args);
             command.times.push_back(r.seconds);
+            command.cpuTimes.push_back(r.cpuSeconds);
             command.peakKb = std::max(command.peakKb, r.peakKb);
             command.status = r.status;
         }
@@ -136,8 +142,9 @@ int main(int argc, char** argv) {
     }
     for (const Command& command : commands) {
         const double t = Median(command.times);
-        std::printf("%-23s %7.1f ms median (exit %d)   vs rg %5.2f   vs grep %5.2f\n", command.name,
-                    t * 1e3, command.status, t / rg, t / grep);
+        std::printf("%-23s %7.1f ms median (exit %d)   vs rg %5.2f   vs grep %5.2f   cpu %.1f ms\n",
+                    command.name, t * 1e3, command.status, t / rg, t / grep,
+                    Median(command.cpuTimes) * 1e3);
     }
     std::printf("second search (phase)   %7.1f ms median             vs rg %5.2f   vs grep %5.2f\n",
                 phase * 1e3, phase / rg, phase / grep);
