@@ -13,9 +13,10 @@ namespace tarsel {
 // Main thread, before the load units start: what they look for besides the marks (nothing
 // when empty).
 void BeginPrescan(std::string searchPattern);
-// Load unit c, once the chunk is stored: the occurrences of the mark and of the search
-// string that lie wholly inside chunk c.
-void PrescanChunk(int c);
+// Load unit c, on the bytes it has just read for chunk c: the occurrences of the mark and of
+// the search string that lie wholly inside them. False when the bytes hold a NUL byte; the
+// unit then blanks the NULs and calls again.
+bool PrescanChunk(int c, std::string_view bytes);
 // Scan unit c: appends the occurrences of pattern wholly inside chunk c, as the load found
 // them, until out holds limit entries, and forgets them. False when the load did not find
 // them for the chunk as it now stands; the caller then scans the chunk itself.

@@ -92,12 +92,15 @@ void CSearchController::LoadUnit(void* context, int c) {
         }
     }
     std::memset(buffer + got, ' ', static_cast<std::size_t>(want - got));
-    // NUL bytes read as blanks, so a chunk never holds one.
-    for (char* p = buffer; (p = static_cast<char*>(std::memchr(p, 0, buffer + want - p)));) {
-        *p++ = ' ';
+    // NUL bytes read as blanks, so a chunk never holds one. They are rare: the pass that finds
+    // the marks and hits for the later phases looks for them too.
+    if (!PrescanChunk(c, std::string_view(buffer, static_cast<std::size_t>(want)))) {
+        for (char* p = buffer; (p = static_cast<char*>(std::memchr(p, 0, buffer + want - p)));) {
+            *p++ = ' ';
+        }
+        PrescanChunk(c, std::string_view(buffer, static_cast<std::size_t>(want)));
     }
     g_fileChunks[c].Commit(want);
-    PrescanChunk(c);
     g_unitsDone.fetch_add(1);
     FinishUnit();
 }
