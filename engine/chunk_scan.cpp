@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/chunk_prescan.h"
 #include "engine/pattern_finder.h"
 #include "engine/search_state.h"
 
@@ -46,7 +47,9 @@ bool ScanChunk(int c, const ScanTable& table) {
         t_edge.append(chunk.substr(0, std::min(ov, chunk.size())));
         FindAllOccurrences(t_edge, pattern, from, t_found, limit);
     }
-    FindAllOccurrences(chunk, pattern, chunkStart, t_found, limit);
+    if (!TakePrescanned(c, pattern, t_found, limit)) {
+        FindAllOccurrences(chunk, pattern, chunkStart, t_found, limit);
+    }
 
     // Reserve the entries in one step; whatever does not fit overflows the table.
     const int want = static_cast<int>(t_found.size());
@@ -57,6 +60,43 @@ bool ScanChunk(int c, const ScanTable& table) {
     } while (!table.count->compare_exchange_weak(old, old + take));
     std::copy_n(t_found.begin(), take, table.entries + old);
     return take == want;
+}
+
+void SortScanTable(int* entries, int count) {
+    if (std::is_sorted(entries, entries + count)) {
+        return;
+    }
+    const auto outside = [](int offset) { return offset < 0 || ChunkOf(offset) >= kChunkCapacity; };
+    if (std::any_of(entries, entries + count, outside)) {
+        std::sort(entries, entries + count);  // not offsets in a loaded file
+        return;
+    }
+    // A stable counting sort by the chunk an offset lies in keeps each unit's run ascending;
+    // only a chunk whose entries came from two units (an occurrence across its end) can
+    // still be out of order, and only there is a general sort needed.
+    thread_local std::vector<int> starts;
+    thread_local std::vector<int> sorted;
+    starts.assign(kChunkCapacity + 1, 0);
+    sorted.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        ++starts[static_cast<std::size_t>(ChunkOf(entries[i])) + 1];
+    }
+    for (int c = 0; c < kChunkCapacity; ++c) {
+        starts[c + 1] += starts[c];
+    }
+    std::vector<int> next(starts.begin(), starts.end() - 1);
+    for (int i = 0; i < count; ++i) {
+        sorted[static_cast<std::size_t>(next[static_cast<std::size_t>(ChunkOf(entries[i]))]++)] =
+            entries[i];
+    }
+    for (int c = 0; c < kChunkCapacity; ++c) {
+        int* const from = sorted.data() + starts[c];
+        int* const to = sorted.data() + starts[c + 1];
+        if (!std::is_sorted(from, to)) {
+            std::sort(from, to);
+        }
+    }
+    std::copy(sorted.begin(), sorted.end(), entries);
 }
 
 }  // namespace tarsel

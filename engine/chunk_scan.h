@@ -16,4 +16,8 @@ struct ScanTable {
 // capacity code); otherwise every occurrence ending in chunk c has been stored once.
 bool ScanChunk(int c, const ScanTable& table);
 
+// Sorts the first count entries of a table the scan units filled. Each unit appends an
+// ascending run, so ordering by chunk first leaves little to sort.
+void SortScanTable(int* entries, int count);
+
 }  // namespace tarsel

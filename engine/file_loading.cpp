@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/chunk_prescan.h"
 #include "engine/messages.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
@@ -106,6 +107,7 @@ bool CSearchController::StartLoading() {
         chunks == 0
             ? 0
             : static_cast<int>(m_nFileSize - static_cast<std::uint64_t>(chunks - 1) * kChunkSize);
+    BeginPrescan(SearchPattern(m_strSearch));
     BeginPhase(kStateLoading, chunks);
     if (m_pPanes != nullptr) {
         m_pPanes->SetProgress(0);
@@ -144,9 +146,13 @@ void CSearchController::LoadUnit(void* context, int c) {
         }
     }
     std::memset(buffer + got, ' ', static_cast<std::size_t>(want - got));
-    // NUL bytes read as blanks, so a chunk never holds one.
-    for (char* p = buffer; (p = static_cast<char*>(std::memchr(p, 0, buffer + want - p)));) {
-        *p++ = ' ';
+    // NUL bytes read as blanks, so a chunk never holds one. They are rare: the pass that finds
+    // the marks and hits for the later phases looks for them too.
+    if (!PrescanChunk(c, std::string_view(buffer, static_cast<std::size_t>(want)))) {
+        for (char* p = buffer; (p = static_cast<char*>(std::memchr(p, 0, buffer + want - p)));) {
+            *p++ = ' ';
+        }
+        PrescanChunk(c, std::string_view(buffer, static_cast<std::size_t>(want)));
     }
     g_fileChunks[c].Commit(want);
     g_unitsDone.fetch_add(1);

@@ -36,7 +36,7 @@ void CSearchController::CountUnit(void* context, int c) {
 }
 
 void CSearchController::SortMailStarts() {
-    std::sort(g_mailStarts, g_mailStarts + g_mailCount.load());
+    SortScanTable(g_mailStarts, g_mailCount.load());
 }
 
 }  // namespace tarsel

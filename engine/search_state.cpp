@@ -70,6 +70,8 @@ char* FileChunk::Prepare() {
         data_ = arena != nullptr ? arena + index * kChunkSize : new char[kChunkSize];
     }
     size_ = 0;
+    static std::atomic<std::uint64_t> stamps{0};
+    stamp_ = stamps.fetch_add(1, std::memory_order_relaxed) + 1;
     TARSEL_UNPOISON(data_, kChunkSize);
     return data_;
 }

@@ -44,10 +44,13 @@ class FileChunk {
     char* Prepare();
     // The first size bytes of the buffer hold the chunk.
     void Commit(int size);
+    // Differs after every Prepare(): tells whether what was found in the chunk still holds.
+    std::uint64_t stamp() const { return stamp_; }
 
   private:
     char* data_ = nullptr;
     int size_ = 0;
+    std::uint64_t stamp_ = 0;
 };
 
 extern FileChunk g_fileChunks[kChunkCapacity];

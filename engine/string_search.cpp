@@ -52,7 +52,7 @@ void CSearchController::SearchUnit(void* context, int c) {
 }
 
 void CSearchController::SortHits() {
-    std::sort(g_hits, g_hits + g_hitCount.load());
+    SortScanTable(g_hits, g_hitCount.load());
 }
 
 void CSearchController::MapHitsToMails() {

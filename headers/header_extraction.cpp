@@ -3,9 +3,14 @@
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <optional>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "decode/header_value.h"
-#include "headers/ascii_text.h"
 #include "headers/date_normalizer.h"
 #include "headers/header_row.h"
 
@@ -41,6 +46,30 @@ std::size_t HeaderSeparator(std::string_view mailText) {
     return mailText.size() > 3 ? mailText.size() - 3 : 0;
 }
 
+// The text with its ASCII letters upper-cased (as ToUpperAscii), into a buffer the caller
+// keeps: a header block is upper-cased once, sixteen bytes at a time, without allocating.
+void UpperCaseInto(std::string_view text, std::string& upper) {
+    upper.resize(text.size());
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i beforeA = _mm_set1_epi8('a' - 1);
+    const __m128i afterZ = _mm_set1_epi8('z' + 1);
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    for (; i + 16 <= text.size(); i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        // Signed compares: bytes of 0x80 and up are negative and so never letters.
+        const __m128i letter =
+            _mm_and_si128(_mm_cmpgt_epi8(bytes, beforeA), _mm_cmplt_epi8(bytes, afterZ));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(upper.data() + i),
+                         _mm_sub_epi8(bytes, _mm_and_si128(letter, caseBit)));
+    }
+#endif
+    for (; i < text.size(); ++i) {
+        const char byte = text[i];
+        upper[i] = byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
+    }
+}
+
 std::string HexAddress(std::int64_t offset) {
     std::array<char, 2 + 2 * sizeof(std::int64_t) + 1> buffer{'0', 'x'};
     const auto [end, error] =
@@ -61,6 +90,22 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     // The block keeps the CR LF of its last line, so that line is examined too.
     const std::string_view header = mailText.substr(0, std::min(separator + 2, mailText.size()));
 
+    // The keys are looked for in the block with its ASCII letters upper-cased, made once into
+    // a buffer that each thread keeps; positions in it are positions in the block.
+    thread_local std::string upperBlock;
+    UpperCaseInto(header, upperBlock);
+
+    // Only the last subject (with its continuation lines) and the last sender count, so the
+    // values are noted as they are met and decoded once at the end: many lines (Received
+    // among them) hold the sender key and would each be decoded for nothing.
+    struct Value {
+        std::string_view line;
+        std::size_t from;
+    };
+    thread_local std::vector<Value> subjectParts;
+    subjectParts.clear();
+    std::optional<Value> sender;
+
     HeaderRow row;
     bool inSubject = false;
     std::size_t lineStart = 0;
@@ -72,20 +117,21 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
         // The next line starts at the LF of this line's break, not after it; the LF then sits
         // in front of every later line and keeps the fixed cuts measured from the key.
         const std::string_view line = header.substr(lineStart, lineEnd - lineStart);
+        const std::string_view upper =
+            std::string_view(upperBlock).substr(lineStart, lineEnd - lineStart);
         lineStart = lineEnd + 1;
-        const std::string upper = ToUpperAscii(line);
 
         if (inSubject) {
             const std::size_t word = upper.find(kEncodedWordPrefix);
-            if (word != std::string::npos) {
-                row.subject += DecodeFrom(line, word);
+            if (word != std::string_view::npos) {
+                subjectParts.push_back({line, word});
             } else {
                 inSubject = false;
             }
         }
 
-        if (const std::size_t key = upper.find(kSubjectKey); key != std::string::npos) {
-            row.subject = DecodeFrom(line, key + kSubjectCut);
+        if (const std::size_t key = upper.find(kSubjectKey); key != std::string_view::npos) {
+            subjectParts.assign(1, Value{line, key + kSubjectCut});
             inSubject = true;
         }
 
@@ -93,15 +139,22 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
         // stands in the mail, yet its position still cuts the whole line.
         std::string_view senderKeys = upper;
         NormalizedDate date;
-        if (upper.find(kDateKey) != std::string::npos) {
+        if (upper.find(kDateKey) != std::string_view::npos) {
             date = NormalizeDate(line);
             row.date = date.text;
             senderKeys = date.day;
         }
 
         if (const std::size_t key = senderKeys.find(kSenderKey); key != std::string_view::npos) {
-            row.sender = DecodeFrom(line, key + kSenderCut);
+            sender = Value{line, key + kSenderCut};
         }
+    }
+
+    for (const Value& part : subjectParts) {
+        row.subject += DecodeFrom(part.line, part.from);
+    }
+    if (sender) {
+        row.sender = DecodeFrom(sender->line, sender->from);
     }
 
     row.address = HexAddress(mailStart + static_cast<std::int64_t>(separator) + 4);

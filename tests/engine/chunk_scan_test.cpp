@@ -208,3 +208,28 @@ TEST(PatternFinder, AHostileRepetitiveSearchStringStaysLinear) {
 
 }  // namespace
 }  // namespace tarsel
+
+namespace tarsel {
+namespace {
+
+TEST(ChunkScan, SortsTablesAsTheUnitsLeaveThem) {
+    const std::vector<std::vector<int>> tables = {
+        {},
+        {5, 17, 100003},
+        // Runs of whole chunks, appended in the order their units finished.
+        {200001, 200050, 7, 99, 100002, 100090},
+        // The next chunk's unit appends an occurrence that begins in this chunk, before it.
+        {199998, 200004, 100001, 199990, 199996},
+        // Values that are no offsets of a loaded file are still sorted.
+        {100, -3, 150000000, 4},
+    };
+    for (const std::vector<int>& table : tables) {
+        std::vector<int> sorted = table;
+        SortScanTable(sorted.data(), static_cast<int>(sorted.size()));
+        EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()));
+        EXPECT_TRUE(std::is_permutation(sorted.begin(), sorted.end(), table.begin()));
+    }
+}
+
+}  // namespace
+}  // namespace tarsel

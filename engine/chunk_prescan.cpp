@@ -1,0 +1,200 @@
+// The occurrences a load unit finds for the later scan units of the same chunk.
+#include "engine/chunk_prescan.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+#include "engine/pattern_finder.h"
+#include "engine/search_state.h"
+
+namespace tarsel {
+namespace {
+
+// More occurrences than this in one chunk are not kept: the scan unit looks for them again.
+// It bounds what the lists hold however the file is made.
+constexpr std::size_t kKeptPerChunk = 2048;
+constexpr std::string_view kMark = "\x7F\x20\x7F";
+
+struct Found {
+    std::vector<int> offsets;
+    bool valid = false;
+};
+
+struct ChunkFinds {
+    std::uint64_t stamp = 0;  // the chunk's contents the lists belong to
+    Found marks;
+    Found hits;
+};
+
+ChunkFinds g_finds[kChunkCapacity];
+std::string g_hitPattern;  // written before the load units start, read-only while they run
+
+void Find(std::string_view chunk, std::string_view pattern, std::int64_t base, Found& found) {
+    found.offsets.clear();
+    found.valid = false;
+    if (pattern.empty()) {
+        return;
+    }
+    FindAllOccurrences(chunk, pattern, base, found.offsets, kKeptPerChunk + 1);
+    found.valid = found.offsets.size() <= kKeptPerChunk;
+}
+
+#if defined(__x86_64__)
+// One pattern of the fused pass: where its first and last byte agree, and what it found.
+struct Needle {
+    std::string_view pattern;
+    Found* found;
+};
+
+// Appends the matches among the candidates pos + bit of mask; stops keeping them (and leaves
+// the list invalid) once there are more than a chunk keeps.
+__attribute__((always_inline)) inline void Keep(unsigned mask, std::string_view text,
+                                                std::size_t pos, std::int64_t base,
+                                                const Needle& needle) {
+    const std::string_view p = needle.pattern;
+    std::vector<int>& out = needle.found->offsets;
+    while (mask != 0 && out.size() <= kKeptPerChunk)
+        [[unlikely]] {
+            const std::size_t at = pos + static_cast<unsigned>(__builtin_ctz(mask));
+            mask &= mask - 1;
+            if (p.size() <= 2 ||
+                std::memcmp(text.data() + at + 1, p.data() + 1, p.size() - 2) == 0) {
+                out.push_back(static_cast<int>(base + static_cast<std::int64_t>(at)));
+            }
+        }
+}
+
+// The first and last byte of a pattern, 32 times over.
+struct Ends {
+    __m256i first;
+    __m256i last;
+    std::size_t reach;  // pattern length - 1
+};
+
+__attribute__((target("avx2"))) inline Ends EndsOf(std::string_view pattern) {
+    return {_mm256_set1_epi8(pattern.front()), _mm256_set1_epi8(pattern.back()),
+            pattern.size() - 1};
+}
+
+// 0xFF at each of the 32 positions from at where both ends of a pattern agree.
+__attribute__((target("avx2"))) inline __m256i Agree(const char* at, __m256i bytes,
+                                                     const Ends& ends) {
+    const __m256i last = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + ends.reach));
+    return _mm256_and_si256(_mm256_cmpeq_epi8(bytes, ends.first),
+                            _mm256_cmpeq_epi8(last, ends.last));
+}
+
+__attribute__((target("avx2"))) inline unsigned MaskOf(__m256i lanes) {
+    return static_cast<unsigned>(_mm256_movemask_epi8(lanes));
+}
+
+// The mark, the search string and NUL bytes in one pass of 64 positions a round over the
+// chunk, while it is in the cache. Without a search string the mark stands in for it and
+// its second list is not kept. False when the text holds a NUL byte: the lists are then of
+// no use.
+__attribute__((target("avx2"))) bool FindFused(std::string_view text, std::int64_t base,
+                                               const Needle& mark, const Needle& hit) {
+    mark.found->offsets.clear();
+    hit.found->offsets.clear();
+    const bool hits = hit.pattern.data() != mark.pattern.data();
+    const Ends markEnds = EndsOf(mark.pattern);
+    const Ends hitEnds = EndsOf(hit.pattern);
+    const std::size_t reach = std::max(markEnds.reach, hitEnds.reach);
+    const char* data = text.data();
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i nul = zero;
+    std::size_t i = 0;
+    for (; i + reach + 64 <= text.size(); i += 64) {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32));
+        nul = _mm256_or_si256(
+            nul, _mm256_or_si256(_mm256_cmpeq_epi8(low, zero), _mm256_cmpeq_epi8(high, zero)));
+        const __m256i markLow = Agree(data + i, low, markEnds);
+        const __m256i markHigh = Agree(data + i + 32, high, markEnds);
+        const __m256i hitLow = Agree(data + i, low, hitEnds);
+        const __m256i hitHigh = Agree(data + i + 32, high, hitEnds);
+        const __m256i any =
+            _mm256_or_si256(_mm256_or_si256(markLow, markHigh), _mm256_or_si256(hitLow, hitHigh));
+        if (_mm256_testz_si256(any, any) != 0) {
+            continue;  // the usual case: nothing in 64 positions
+        }
+        Keep(MaskOf(markLow), text, i, base, mark);
+        Keep(MaskOf(markHigh), text, i + 32, base, mark);
+        if (hits) {
+            Keep(MaskOf(hitLow), text, i, base, hit);
+            Keep(MaskOf(hitHigh), text, i + 32, base, hit);
+        }
+    }
+    if (_mm256_testz_si256(nul, nul) == 0 || std::memchr(data + i, 0, text.size() - i) != nullptr) {
+        return false;
+    }
+    for (const Needle* needle : {&mark, &hit}) {
+        const std::string_view p = needle->pattern;
+        if (needle == &hit && !hits) {
+            break;
+        }
+        for (std::size_t at = i; at + p.size() <= text.size(); ++at) {
+            if (text[at] == p.front() && text[at + p.size() - 1] == p.back()) {
+                Keep(1, text, at, base, *needle);
+            }
+        }
+        needle->found->valid = needle->found->offsets.size() <= kKeptPerChunk;
+    }
+    return true;
+}
+#endif
+
+}  // namespace
+
+void BeginPrescan(std::string searchPattern) {
+    g_hitPattern = std::move(searchPattern);
+}
+
+bool PrescanChunk(int c, std::string_view bytes) {
+    ChunkFinds& finds = g_finds[c];
+    const std::int64_t base = std::int64_t{c} * kChunkSize;
+    finds.stamp = g_fileChunks[c].stamp();
+    finds.marks.valid = false;
+    finds.hits.valid = false;
+#if defined(__x86_64__)
+    if (g_hitPattern.size() <= kLongPattern && __builtin_cpu_supports("avx2")) {
+        const Needle mark{kMark, &finds.marks};
+        return FindFused(bytes, base, mark,
+                         g_hitPattern.empty() ? mark : Needle{g_hitPattern, &finds.hits});
+    }
+#endif
+    if (std::memchr(bytes.data(), 0, bytes.size()) != nullptr) {
+        return false;
+    }
+    Find(bytes, kMark, base, finds.marks);
+    Find(bytes, g_hitPattern, base, finds.hits);
+    return true;
+}
+
+bool TakePrescanned(int c, std::string_view pattern, std::vector<int>& out, std::size_t limit) {
+    ChunkFinds& finds = g_finds[c];
+    if (finds.stamp != g_fileChunks[c].stamp()) {
+        return false;
+    }
+    Found* found = nullptr;
+    if (finds.marks.valid && pattern == kMark) {
+        found = &finds.marks;
+    } else if (finds.hits.valid && pattern == g_hitPattern) {
+        found = &finds.hits;
+    } else {
+        return false;
+    }
+    found->valid = false;
+    if (out.size() < limit) {
+        const std::size_t take = std::min(found->offsets.size(), limit - out.size());
+        out.insert(out.end(), found->offsets.begin(), found->offsets.begin() + take);
+    }
+    return true;
+}
+
+}  // namespace tarsel
