@@ -50,12 +50,13 @@ run: build
 BENCH_ARCHIVE := bench/data/archive-100mb.mbox
 
 # A whole search of a generated 100 MB archive against grep -c -F on the same JIS bytes,
-# then the in-process timings of each phase.
+# then the in-process timings of each phase, then the mail pane on huge mails.
 bench: build
 	@mkdir -p bench/data
 	@[ -f $(BENCH_ARCHIVE) ] || $(BUILD)/bench/tarsel-make-archive --seed 1 --size 100000000 $(BENCH_ARCHIVE)
 	@$(BUILD)/bench/tarsel-bench-compare $(BUILD)/cli/tarsel-search $(BENCH_ARCHIVE) 検索 5
 	@TARSEL_BENCH_ARCHIVE=$(BENCH_ARCHIVE) $(BUILD)/bench/tarsel-bench-phases --benchmark_min_time=0.5
+	@[ ! -x $(BUILD)/bench/tarsel-bench-display ] || $(BUILD)/bench/tarsel-bench-display
 
 clean:
 	rm -rf build build-*

@@ -18,26 +18,31 @@ using namespace tarsel::test;
 
 namespace {
 
-// The pane's text with its red runs in brackets; blocks joined by line feeds.
-QString Marked(const QTextDocument* document) {
-    QStringList blocks;
+// The pane's text with its red runs in brackets (neighbouring runs read as one red stretch,
+// as on the screen); blocks joined by line feeds. Text in any colour but black is in braces.
+QString Marked(const CTarselDoc* document) {
+    QString text = document->toPlainText();
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        QString text;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const QColor colour = fragment.charFormat().foreground().color();
-            if (colour == QColor(255, 0, 0)) {
-                text += "[" + fragment.text() + "]";
-            } else {
-                text += colour == QColor(0, 0, 0) ? fragment.text() : "{" + fragment.text() + "}";
+            if (it.fragment().charFormat().foreground().color() != QColor(0, 0, 0)) {
+                return "{" + text + "}";
             }
         }
-        blocks << text;
     }
-    while (!blocks.isEmpty() && blocks.back().isEmpty()) {
-        blocks.removeLast();
+    const std::vector<TextRun>& runs = document->RedRuns();
+    for (std::size_t i = runs.size(); i-- > 0;) {
+        const int end = runs[i].start + runs[i].length;
+        if (i + 1 == runs.size() || runs[i + 1].start != end) {
+            text.insert(end, ']');
+        }
+        if (i == 0 || runs[i - 1].start + runs[i - 1].length != runs[i].start) {
+            text.insert(runs[i].start, '[');
+        }
     }
-    return blocks.join('\n');
+    while (text.endsWith('\n')) {
+        text.chop(1);
+    }
+    return text;
 }
 
 std::string RawMail(std::string_view header, std::string_view rest) {
@@ -95,7 +100,7 @@ void TestMailView::HitsAreRedAndTheRestBlack() {
     WarningLog log;
     QVERIFY(DropFile(child->m_pInputView, dir.Write("a.mbox", archive.toStdString())));
     QVERIFY(Search(child, search, log));
-    const QTextDocument* document = child->m_pTarselView->document();
+    const CTarselDoc* document = child->m_pTarselView->GetDocument();
     QCOMPARE(Marked(document), shown);
     const QFont face = CTarselView::MailFont();
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
@@ -120,7 +125,7 @@ void TestMailView::ShownTextStartsAtTheCaretAndCannotBeUndone() {
     body.hits = {53};
     body.hitLength = 3;
     view.ShowMailBody(body);
-    QCOMPARE(Marked(view.document()),
+    QCOMPARE(Marked(view.GetDocument()),
              QString("long line of the body, long enough to scroll sideways[hit]\nsecond line"));
     QCOMPARE(view.textCursor().position(), 0);
     QVERIFY(!view.document()->isUndoAvailable());

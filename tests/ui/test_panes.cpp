@@ -95,7 +95,7 @@ void TestPanes::StartsWithEmptyResultAndZeroCounters() {
     QCOMPARE(child->m_pProgView->m_progress->minimum(), 0);
     QCOMPARE(child->m_pProgView->m_progress->maximum(), 100);
     QCOMPARE(child->m_pProgView->m_progress->value(), 0);
-    QCOMPARE(child->m_pTarselView->lineWrapMode(), QTextEdit::NoWrap);
+    QCOMPARE(child->m_pTarselView->lineWrapMode(), QPlainTextEdit::NoWrap);
     QCOMPARE(child->m_pTarselView->MailFont().pointSize(), 10);
 }
 
