@@ -5,10 +5,14 @@
 #include <QTextDocument>
 #include <QTextFragment>
 
+#include <random>
+
+#include "decode/cp932.h"
 #include "tests/support/temp_files.h"
 #include "tests/ui/window_test_support.h"
 #include "ui/child_frame.h"
 #include "ui/input_view.h"
+#include "ui/mail_document.h"
 #include "ui/recent_files.h"
 #include "ui/tarsel_doc.h"
 #include "ui/tarsel_view.h"
@@ -57,6 +61,9 @@ class TestMailView : public QObject {
     void HitsAreRedAndTheRestBlack_data();
     void HitsAreRedAndTheRestBlack();
     void ShownTextStartsAtTheCaretAndCannotBeUndone();
+    void TenThousandHitsOnOneLineShowAtOnce();
+    void LongBodiesConvertInPiecesAsInOne_data();
+    void LongBodiesConvertInPiecesAsInOne();
     void DocumentReadsTextFiles_data();
     void DocumentReadsTextFiles();
     void DocumentNeverAsksToSave();
@@ -130,6 +137,77 @@ void TestMailView::ShownTextStartsAtTheCaretAndCannotBeUndone() {
     QCOMPARE(view.textCursor().position(), 0);
     QVERIFY(!view.document()->isUndoAvailable());
     QVERIFY(!view.document()->isModified());
+}
+
+void TestMailView::TenThousandHitsOnOneLineShowAtOnce() {
+    std::string line;
+    for (int i = 0; i < 10000; ++i) {
+        line += "QZ ";
+    }
+    TempDir dir;
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    WarningLog log;
+    QVERIFY(DropFile(child->m_pInputView, dir.Write("a.mbox", Mail("s", line))));
+    QVERIFY(Search(child, "QZ", log));
+    CTarselView* view = child->m_pTarselView;
+    QCOMPARE(view->GetDocument()->RedRuns().size(), std::size_t(10000));
+    QCOMPARE(view->toPlainText().trimmed(), QString::fromStdString(line).trimmed());
+    // The hits in view are painted red over the black text.
+    const QImage shown = view->viewport()->grab().toImage();
+    int red = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            red += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+        }
+    }
+    QVERIFY(red > 20);
+}
+
+// Bodies longer than a piece, in every kind of byte, read as their runs converted at once: no
+// character cut between pieces, every line break one line break, the red runs where the hits are; a
+// stop between pieces leaves a beginning of the body.
+void TestMailView::LongBodiesConvertInPiecesAsInOne_data() {
+    QTest::addColumn<bool>("utf8");
+    QTest::newRow("Shift-JIS") << false;
+    QTest::newRow("UTF-8") << true;
+}
+
+void TestMailView::LongBodiesConvertInPiecesAsInOne() {
+    QFETCH(bool, utf8);
+    const std::string alphabet = utf8 ? std::string("ab \r\n\xE6\xA4\x9C\xF0\x9F\x98\x80\xC3")
+                                      : std::string("ab \r\n\x8C\x9F\x8D\xF5\x81\xB1\xFC\x85\x40");
+    std::mt19937 random(7);
+    MailBody body;
+    body.utf8 = utf8;
+    body.hitLength = 2;
+    while (body.text.size() < 3 * kMailPieceBytes) {
+        if (random() % 50 == 0) {
+            body.hits.push_back(body.text.size());
+            body.text += "QZ";
+        }
+        body.text += alphabet[random() % alphabet.size()];
+    }
+    CTarselDoc document;
+    QTextCharFormat format;
+    document.ShowMailBody(body, format);
+    // Each run on its own, as a hit may begin on the second byte of a character.
+    QString whole;
+    body.ForEachRun([&](std::string_view run, bool) {
+        whole += QString::fromStdString(utf8 ? std::string(run) : Cp932ToUtf8(run));
+    });
+    whole.replace("\r\n", "\n").replace('\r', '\n');
+    QCOMPARE(document.toPlainText(), whole);
+    QCOMPARE(document.RedRuns().size(), body.hits.size());
+    for (const TextRun& run : document.RedRuns()) {
+        QCOMPARE(whole.mid(run.start, run.length), QString("QZ"));
+    }
+
+    int asked = 0;
+    document.ShowMailBody(body, format, [&asked] { return ++asked == 2; });
+    QVERIFY(document.toPlainText().size() < whole.size());
+    QVERIFY(whole.startsWith(document.toPlainText()));
 }
 
 void TestMailView::DocumentReadsTextFiles_data() {
