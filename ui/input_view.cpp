@@ -148,8 +148,18 @@ void CInputView::OnStartSearch() {
         return;  // the running search keeps going; the start button is disabled meanwhile
     }
     UpdateData(true);
+    if (!m_strFileName.empty() && !SearchConvertsToShiftJis()) {
+        m_pTarselView->ShowWarning(ui_text::kSearchNotShiftJis);
+        return;
+    }
     m_pTarselView->StartSearch(m_strFileName, m_strSearch);
     m_pTarselView->RefreshControlStates();
+}
+
+bool CInputView::SearchConvertsToShiftJis() const {
+    bool converted = true;
+    Utf8ToCp932(m_editSearch->text().toStdString(), &converted);
+    return converted;
 }
 
 void CInputView::OnDropFiles(const std::filesystem::path& path) {
