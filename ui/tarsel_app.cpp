@@ -38,7 +38,7 @@ void Print(std::FILE* stream, const QString& text) {
 CTarselApp::CTarselApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("Tarsel"));
     setApplicationName(QStringLiteral("tarsel"));
-    setApplicationDisplayName(QString::fromUtf8(ui_text::kAppTitle));
+    // No display name: the platform would append it to every title ("警告 — Tarsel").
     setApplicationVersion(QString::fromUtf8(ui_text::kVersion));
     setWindowIcon(QIcon(QStringLiteral(":/res/tarsel.png")));
     // The interface is Japanese: its own face when installed, else the platform's choice.
@@ -62,8 +62,7 @@ bool CTarselApp::InitInstance(const QStringList& arguments) {
         return false;
     }
     if (options.showHelp || options.showVersion) {
-        Print(stdout, options.showHelp ? LaunchUsage()
-                                       : QStringLiteral("tarsel %1\n").arg(applicationVersion()));
+        Print(stdout, options.showHelp ? LaunchUsage() : LaunchVersion());
         m_nExitCode = 0;
         return false;
     }
