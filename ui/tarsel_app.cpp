@@ -106,9 +106,20 @@ void CTarselApp::OnAppAbout() {
 }
 
 void CTarselApp::OnFileOpen() {
-    const QString path = QFileDialog::getOpenFileName(m_pMainFrame.get());
-    if (!path.isEmpty()) {
-        OpenDocumentFile(path);
+    CChildFrame* child = m_pMainFrame ? m_pMainFrame->ActiveChild() : nullptr;
+    if (child == nullptr || child->m_pTarselView->IsPhaseRunning()) {
+        return;  // nothing to search in, or a drop would be refused now as well
+    }
+    QFileDialog dialog(m_pMainFrame.get());
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    // The document window may have gone while the chooser was open.
+    child = m_pMainFrame ? m_pMainFrame->ActiveChild() : nullptr;
+    if (child != nullptr) {
+        const QByteArray path = QFile::encodeName(dialog.selectedFiles().front());
+        child->m_pInputView->OnDropFiles(std::filesystem::path(path.toStdString()));
     }
 }
 

@@ -1,5 +1,6 @@
 // The application and its frames: the Help menu, the titles, the version dialog with its
 // animation, and the command line.
+#include <QFileDialog>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,6 +34,7 @@ class TestFrames : public QObject {
     void CommandLineIsUnderstood_data();
     void CommandLineIsUnderstood();
     void CommandLineDropsTheFileAndStartsTheSearch();
+    void CtrlOChoosesTheFileToSearch();
     void HelpAndVersionNeedNoDisplay_data();
     void HelpAndVersionNeedNoDisplay();
 };
@@ -182,6 +184,29 @@ void TestFrames::CommandLineDropsTheFileAndStartsTheSearch() {
     QVERIFY(WaitForSearchEnd(child, log));
     QCOMPARE(child->m_pInputView->m_editMailCount->text(), QString("4"));
     QCOMPARE(child->m_pInputView->m_editMatchCount->text(), QString("3"));
+}
+
+void TestFrames::CtrlOChoosesTheFileToSearch() {
+    TempDir dir;
+    const auto file = dir.Write("chosen.mbox", NeedleMails(2));
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    bool seen = false;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr && dialog->isVisible() && !seen) {
+            seen = true;
+            dialog->selectFile(QString::fromStdString(file.string()));
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    });
+    answer.start(20);
+    QTest::keyClick(App()->MainFrame(), Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(seen);
+    QCOMPARE(child->m_pInputView->m_editFileName->text(), QString("chosen.mbox"));
+    QCOMPARE(child->m_pTarselView->m_strFilePath, file);
+    QVERIFY(child->m_pTarselView->document()->isEmpty());
 }
 
 void TestFrames::HelpAndVersionNeedNoDisplay_data() {
