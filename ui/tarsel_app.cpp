@@ -75,7 +75,7 @@ bool CTarselApp::InitInstance(const QStringList& arguments) {
     m_pMainFrame = std::make_unique<CMainFrame>();
     connect(m_pMainFrame.get(), &CMainFrame::aboutRequested, this, &CTarselApp::OnAppAbout);
     connect(m_pMainFrame.get(), &CMainFrame::openRequested, this, &CTarselApp::OnFileOpen);
-    m_pMainFrame->resize(1000, 700);
+    m_pMainFrame->RestoreGeometry();
     CChildFrame* child = m_pMainFrame->NewDocumentWindow();
 
     if (!options.document.isEmpty() && !OpenDocumentFile(options.document)) {

@@ -195,9 +195,11 @@ void TestFrames::CtrlOChoosesTheFileToSearch() {
     QTimer answer;
     connect(&answer, &QTimer::timeout, this, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog != nullptr && dialog->isVisible() && !seen) {
+        if (dialog != nullptr && dialog->isVisible()) {
             seen = true;
-            dialog->selectFile(QString::fromStdString(file.string()));
+            // Typed, as the list of the folder fills in the background.
+            dialog->findChild<QLineEdit*>("fileNameEdit")
+                ->setText(QString::fromStdString(file.string()));
             QMetaObject::invokeMethod(dialog, "accept");
         }
     });
