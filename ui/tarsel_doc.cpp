@@ -31,8 +31,17 @@ void CTarselDoc::ShowMailBody(const MailBody& body, const QTextCharFormat& forma
     m_bFilling = false;
 }
 
+void CTarselDoc::clear() {
+    m_redRuns.clear();
+    QTextDocument::clear();
+}
+
 void CTarselDoc::OnContentsChange(int position, int removed, int added) {
     if (m_bFilling || m_redRuns.empty()) {
+        return;
+    }
+    if (added >= characterCount() - 1) {
+        m_redRuns.clear();  // new text throughout (set as a whole): no hit of the mail is left
         return;
     }
     const int shift = added - removed;

@@ -30,6 +30,7 @@ class CTarselDoc : public QTextDocument {
     // The red runs of the shown mail, in order; they follow the user's edits of the text
     // (a run an edit cuts into stops being red).
     const std::vector<TextRun>& RedRuns() const { return m_redRuns; }
+    void clear() override;
 
   private:
     void OnContentsChange(int position, int removed, int added);

@@ -137,6 +137,16 @@ void TestMailView::ShownTextStartsAtTheCaretAndCannotBeUndone() {
     QCOMPARE(view.textCursor().position(), 0);
     QVERIFY(!view.document()->isUndoAvailable());
     QVERIFY(!view.document()->isModified());
+    // Red runs follow an edit, and go with the text they marked.
+    QTextCursor cursor(view.document());
+    cursor.insertText("new ");
+    QCOMPARE(Marked(view.GetDocument()).left(62),
+             QString("new long line of the body, long enough to scroll sideways[hit]"));
+    view.setPlainText("other text");
+    QVERIFY(view.GetDocument()->RedRuns().empty());
+    view.ShowMailBody(body);
+    view.clear();
+    QVERIFY(view.GetDocument()->RedRuns().empty());
 }
 
 void TestMailView::TenThousandHitsOnOneLineShowAtOnce() {
