@@ -1,5 +1,6 @@
 // The mail pane: the body of the selected mail in black with every hit in red, its face and
 // caret, and the document behind it (read from a file, never saved).
+#include <QScrollBar>
 #include <QSettings>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -163,6 +164,7 @@ void TestMailView::TenThousandHitsOnOneLineShowAtOnce() {
     CTarselView* view = child->m_pTarselView;
     QCOMPARE(view->GetDocument()->RedRuns().size(), std::size_t(10000));
     QCOMPARE(view->toPlainText().trimmed(), QString::fromStdString(line).trimmed());
+    QTRY_VERIFY(view->horizontalScrollBar()->maximum() > 10000);  // the line scrolls sideways
     // The hits in view are painted red over the black text.
     const QImage shown = view->viewport()->grab().toImage();
     int red = 0;
