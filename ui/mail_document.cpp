@@ -87,13 +87,14 @@ QString Shown(std::string_view run, bool utf8) {
     return out;
 }
 
-// A line break (CR LF, CR or LF, as the document reads them) becomes one line separator, so
-// that positions in the text count it once.
-QString LinesJoined(QString text) {
+// A line break (CR LF, CR or LF, as the document reads them) becomes one character, so that
+// positions in the text count it once: a line separator when lines are joined, else LF.
+QString LinesJoined(QString text, bool join) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QChar lineBreak = join ? QChar(QChar::LineSeparator) : QChar(u'\n');
     for (QChar& c : text) {
         if (c == u'\n' || c == u'\r') {
-            c = QChar::LineSeparator;
+            c = lineBreak;
         }
     }
     return text;
@@ -150,12 +151,11 @@ std::vector<TextRun> FillMailDocument(QTextDocument* document, const MailBody& b
     cursor.setCharFormat(format);
     std::vector<TextRun> red;
     red.reserve(body.hits.size());
+    const bool join = body.text.size() > kJoinLinesAbove;
     QString pending;  // shown text not yet in the document
     bool stopped = false;
     const auto flush = [&] {
-        // The lines of a piece share a block: a block per line costs a hundred bytes or more
-        // of bookkeeping and a tree insertion, which for a mail of a million lines is more
-        // than the text itself. The last line break of a piece ends its block.
+        // Joined lines of a piece share a block; the last line break of the piece ends it.
         const qsizetype last = pending.lastIndexOf(QChar::LineSeparator);
         if (last >= 0) {
             pending[last] = QChar::ParagraphSeparator;
@@ -181,7 +181,7 @@ std::vector<TextRun> FillMailDocument(QTextDocument* document, const MailBody& b
         }
         while (!run.empty()) {
             const std::size_t end = PieceEnd(run, kMailPieceBytes, body.utf8);
-            pending += LinesJoined(Shown(run.substr(0, end), body.utf8));
+            pending += LinesJoined(Shown(run.substr(0, end), body.utf8), join);
             run.remove_prefix(end);
             if (std::size_t(pending.size()) >= kMailPieceBytes) {
                 flush();
@@ -199,7 +199,9 @@ std::vector<TextRun> FillMailDocument(QTextDocument* document, const MailBody& b
         flush();
     }
     cursor.endEditBlock();
-    CountLines(document);
+    if (join) {
+        CountLines(document);
+    }
     return red;
 }
 

@@ -17,6 +17,11 @@ namespace tarsel {
 
 // Largest piece of the body converted and inserted at once (bytes).
 inline constexpr std::size_t kMailPieceBytes = 1 << 16;
+// A body longer than this (bytes) keeps the lines of each piece in one block of the document
+// (a block per line costs a hundred bytes or more and a tree insertion each, more than the
+// text of a mail of a million lines); a shorter one has a block per line, so that what works
+// on a paragraph (a triple click) works on a line.
+inline constexpr std::size_t kJoinLinesAbove = 1 << 20;
 
 // A run of the document's text: position and length in UTF-16 code units.
 struct TextRun {

@@ -182,19 +182,24 @@ void TestMailView::TenThousandHitsOnOneLineShowAtOnce() {
 // stop between pieces leaves a beginning of the body.
 void TestMailView::LongBodiesConvertInPiecesAsInOne_data() {
     QTest::addColumn<bool>("utf8");
-    QTest::newRow("Shift-JIS") << false;
-    QTest::newRow("UTF-8") << true;
+    QTest::addColumn<std::size_t>("size");
+    for (const std::size_t size : {3 * kMailPieceBytes, kJoinLinesAbove + kMailPieceBytes}) {
+        const QString lines = size > kJoinLinesAbove ? " lines joined" : "";
+        QTest::newRow(qPrintable("Shift-JIS" + lines)) << false << size;
+        QTest::newRow(qPrintable("UTF-8" + lines)) << true << size;
+    }
 }
 
 void TestMailView::LongBodiesConvertInPiecesAsInOne() {
     QFETCH(bool, utf8);
+    QFETCH(std::size_t, size);
     const std::string alphabet = utf8 ? std::string("ab \r\n\xE6\xA4\x9C\xF0\x9F\x98\x80\xC3")
                                       : std::string("ab \r\n\x8C\x9F\x8D\xF5\x81\xB1\xFC\x85\x40");
     std::mt19937 random(7);
     MailBody body;
     body.utf8 = utf8;
     body.hitLength = 2;
-    while (body.text.size() < 3 * kMailPieceBytes) {
+    while (body.text.size() < size) {
         if (random() % 50 == 0) {
             body.hits.push_back(body.text.size());
             body.text += "QZ";
