@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 
+#include "ui/quit_signals.h"
 #include "ui/window_texts.h"
 
 namespace tarsel {
@@ -92,7 +93,7 @@ bool CTarselDoc::OnOpenDocument(const QString& path) {
     format.setFont(defaultFont());
     const bool undo = isUndoRedoEnabled();
     setUndoRedoEnabled(false);
-    ShowMailBody(body, format);
+    ShowMailBody(body, format, [] { return TerminationRequested(); });
     setUndoRedoEnabled(undo);
     setModified(false);
     m_title = QFileInfo(path).fileName();
