@@ -6,9 +6,13 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 
+#include "ui/dialog_units.h"
 #include "ui/input_view.h"
 #include "ui/list_view.h"
 #include "ui/prog_view.h"
@@ -23,6 +27,36 @@ constexpr int kInputWidth = 100;
 constexpr int kListHeight = 130;
 constexpr int kProgressHeight = 30;
 constexpr int kMinimumPane = 10;
+// What a usable document window holds, in dialog units of the panes' font: the input form,
+// the list pane's row of controls; and in pixels a few lines of mail.
+constexpr int kInputFormWidth = 85;
+constexpr int kInputFormHeight = 239;
+constexpr int kListFormWidth = 180;
+constexpr int kMailLinesHeight = 120;
+
+const QString kColumnsKey = QStringLiteral("Window/Columns");
+const QString kRowsKey = QStringLiteral("Window/Rows");
+
+QList<int> SizesOf(const QVariant& value) {
+    QList<int> sizes;
+    for (const QString& part : value.toString().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int size = part.toInt(&ok);
+        if (!ok || size < kMinimumPane) {
+            return {};
+        }
+        sizes << size;
+    }
+    return sizes;
+}
+
+QString SizesText(const QList<int>& sizes) {
+    QStringList parts;
+    for (const int size : sizes) {
+        parts << QString::number(size);
+    }
+    return parts.join(QLatin1Char(' '));
+}
 
 }  // namespace
 
@@ -49,6 +83,7 @@ CChildFrame::~CChildFrame() {
     if (m_pTarselView != nullptr) {
         m_pTarselView->Shutdown();
     }
+    SaveLayout();
 }
 
 void CChildFrame::OnCreateClient() {
@@ -68,6 +103,9 @@ void CChildFrame::OnCreateClient() {
     m_wndMainSplitter->addWidget(m_pInputView);
     m_wndMainSplitter->addWidget(m_wndRightSplitter);
     m_wndRightSplitter->setMinimumSize(kMinimumPane, kMinimumPane);
+    // Only the list and the mail pane give and take when a bar is dragged: the progress pane
+    // keeps its height, and a bar dragged against it moves it along.
+    m_pProgView->setFixedHeight(kProgressHeight);
 
     // The fixed panes keep their size when the window grows; the last of each column takes
     // the rest.
@@ -78,6 +116,7 @@ void CChildFrame::OnCreateClient() {
     m_wndRightSplitter->setStretchFactor(2, 1);
     m_wndMainSplitter->setSizes({kInputWidth, 1});
     m_wndRightSplitter->setSizes({kListHeight, kProgressHeight, 1});
+    RestoreLayout();
     setWidget(m_wndMainSplitter);
 
     m_pInputView->m_pListView = m_pListView;
@@ -92,6 +131,42 @@ void CChildFrame::OnCreateClient() {
     m_pTarselView->m_pInputView = m_pInputView;
     m_pTarselView->m_pListView = m_pListView;
     m_pTarselView->m_pProgView = m_pProgView;
+}
+
+QSize CChildFrame::UsableSize() const {
+    // The input pane's form and the list pane's controls side by side; the list, progress and
+    // a few lines of mail below one another, and at least the input form's height.
+    const DialogUnits du = PaneUnits(m_pInputView->font());
+    const int width =
+        du.Px(kInputFormWidth) + du.Px(kListFormWidth) + m_wndMainSplitter->handleWidth();
+    const int height =
+        std::max(du.Py(kInputFormHeight), kListHeight + kProgressHeight + kMailLinesHeight +
+                                              2 * m_wndRightSplitter->handleWidth());
+    QStyleOptionTitleBar option;
+    option.initFrom(this);
+    const int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, &option, this);
+    const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, this);
+    return QSize(width + 2 * border, height + title + border);
+}
+
+// The sizes of the panes are kept beside the recent-file list and come back in the next
+// window; the first window gets the sizes above.
+void CChildFrame::RestoreLayout() {
+    const QSettings settings;
+    const QList<int> columns = SizesOf(settings.value(kColumnsKey));
+    const QList<int> rows = SizesOf(settings.value(kRowsKey));
+    if (columns.size() == 2) {
+        m_wndMainSplitter->setSizes(columns);
+    }
+    if (rows.size() == 3) {
+        m_wndRightSplitter->setSizes({rows[0], kProgressHeight, rows[2]});
+    }
+}
+
+void CChildFrame::SaveLayout() const {
+    QSettings settings;
+    settings.setValue(kColumnsKey, SizesText(m_wndMainSplitter->sizes()));
+    settings.setValue(kRowsKey, SizesText(m_wndRightSplitter->sizes()));
 }
 
 QShortcut* CChildFrame::AddCommand(QKeyCombination key, void (CChildFrame::*handler)()) {

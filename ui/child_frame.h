@@ -30,6 +30,9 @@ class CChildFrame : public QMdiSubWindow {
     // Alt+T: the whole search string selected and the caret in its field.
     void OnSearchString();
 
+    // The size the window takes when restored from maximised: what the four panes need.
+    QSize UsableSize() const;
+
     QSplitter* m_wndMainSplitter = nullptr;
     QSplitter* m_wndRightSplitter = nullptr;
     CInputView* m_pInputView = nullptr;
@@ -42,6 +45,8 @@ class CChildFrame : public QMdiSubWindow {
 
   private:
     void OnCreateClient();
+    void RestoreLayout();
+    void SaveLayout() const;
     QShortcut* AddCommand(QKeyCombination key, void (CChildFrame::*handler)());
 
     bool m_bClosePending = false;  // a close waits for the driver's warning box to end

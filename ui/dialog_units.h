@@ -1,7 +1,10 @@
 // Fixed layouts of the forms: positions given in dialog units, turned into pixels.
 #pragma once
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QRect>
+#include <QString>
 
 namespace tarsel {
 
@@ -16,7 +19,14 @@ struct DialogUnits {
     int Py(int units) const { return static_cast<int>(units * y + 0.5); }
 };
 
-// The panes: wide enough for the Japanese labels at 9 points beside their fields.
-inline constexpr DialogUnits kPaneUnits{1.75, 1.75};
+// The dialog units of a form in this font, measured as the dialog manager measures them: a
+// horizontal unit is a quarter of the average width of the Latin letters, a vertical unit an
+// eighth of the character height. The forms then grow with the font and the screen's scale.
+inline DialogUnits PaneUnits(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    return DialogUnits{metrics.horizontalAdvance(letters) / letters.size() / 4.0,
+                       metrics.height() / 8.0};
+}
 
 }  // namespace tarsel

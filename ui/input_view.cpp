@@ -75,7 +75,7 @@ CInputView::CInputView(QWidget* parent) : QWidget(parent) {
 }
 
 void CInputView::BuildControls() {
-    const DialogUnits& du = kPaneUnits;
+    const DialogUnits du = PaneUnits(font());
     AddLabel(this, ui_text::kFileLabel, du.Rect(4, 4, 53, 8));
     m_editFileName = new QLineEdit(this);
     m_editFileName->setGeometry(du.Rect(3, 16, 50, 14));
@@ -148,8 +148,18 @@ void CInputView::OnStartSearch() {
         return;  // the running search keeps going; the start button is disabled meanwhile
     }
     UpdateData(true);
+    if (!m_strFileName.empty() && !SearchConvertsToShiftJis()) {
+        m_pTarselView->ShowWarning(ui_text::kSearchNotShiftJis);
+        return;
+    }
     m_pTarselView->StartSearch(m_strFileName, m_strSearch);
     m_pTarselView->RefreshControlStates();
+}
+
+bool CInputView::SearchConvertsToShiftJis() const {
+    bool converted = true;
+    Utf8ToCp932(m_editSearch->text().toStdString(), &converted);
+    return converted;
 }
 
 void CInputView::OnDropFiles(const std::filesystem::path& path) {
@@ -158,6 +168,8 @@ void CInputView::OnDropFiles(const std::filesystem::path& path) {
     }
     UpdateData(true);
     m_strFileName = FileNameOf(path);
+    // The field shows the name; the whole path is a hover away.
+    m_editFileName->setToolTip(QFile::decodeName(QByteArray::fromStdString(path.native())));
     ResetForNewFile();
     m_pTarselView->SetFilePath(path);
     m_pTarselView->RefreshControlStates();

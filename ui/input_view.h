@@ -69,6 +69,11 @@ class CInputView : public QWidget {
     void dropEvent(QDropEvent* event) override;
 
   private:
+    // The search looks for the Shift-JIS bytes of the typed string: a character that has no
+    // Shift-JIS form could never be found, and leaving it out would search for another
+    // string. True when every character converts.
+    bool SearchConvertsToShiftJis() const;
+
     void BuildControls();
     void EmptyOtherPanes();
 };

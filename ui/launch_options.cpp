@@ -2,6 +2,10 @@
 #include "ui/launch_options.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "tarsel_version.h"
 
 namespace tarsel {
 
@@ -68,6 +72,24 @@ LaunchOptions ParseLaunchOptions(const QStringList& arguments) {
 
 QString LaunchUsage() {
     return Parser().parser.helpText();
+}
+
+QString LaunchVersion() {
+    return QStringLiteral("tarsel %1\n").arg(QString::fromUtf8(kTarselVersion));
+}
+
+int AnswerWithoutWindow(int argc, char** argv) {
+    const QCoreApplication core(argc, argv);
+    const LaunchOptions options = ParseLaunchOptions(QCoreApplication::arguments());
+    if (!options.error.isEmpty()) {
+        std::fputs(qPrintable(options.error + QLatin1Char('\n') + LaunchUsage()), stderr);
+        return 2;
+    }
+    if (options.showHelp || options.showVersion) {
+        std::fputs(qPrintable(options.showHelp ? LaunchUsage() : LaunchVersion()), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 2;
+    }
+    return -1;
 }
 
 }  // namespace tarsel

@@ -20,5 +20,12 @@ struct LaunchOptions {
 // arguments[0] is the program.
 LaunchOptions ParseLaunchOptions(const QStringList& arguments);
 QString LaunchUsage();
+// "tarsel <version>" and a line feed.
+QString LaunchVersion();
+
+// Answers what needs no window (help, version, a line not understood) before the window's
+// application exists, so that it works without a display. Returns the exit status, or -1
+// when the window is to be built.
+int AnswerWithoutWindow(int argc, char** argv);
 
 }  // namespace tarsel

@@ -8,8 +8,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTreeWidget>
 
 #include "decode/cp932.h"
@@ -23,9 +25,11 @@ namespace tarsel {
 
 namespace {
 
-constexpr int kDateWidth = 110;
-constexpr int kAddressWidth = 60;
 constexpr int kMargin = 4;
+// The widest texts of the fixed columns: a date with a four-digit year, and the last offset
+// of a file of the largest size searched.
+constexpr const char* kWidestDate = "0000/00/00 00:00:00";
+constexpr const char* kWidestAddress = "0x5f5e0ff";
 
 QString Shown(const std::string& sjis) {
     return QString::fromStdString(Cp932ToUtf8(sjis));
@@ -46,7 +50,7 @@ CListView1::CListView1(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("CListView1"));
     setMinimumSize(10, 10);
     setAcceptDrops(true);
-    const DialogUnits& du = kPaneUnits;
+    const DialogUnits du = PaneUnits(font());
 
     m_editMailNo = new QLineEdit(this);
     m_editMailNo->setGeometry(du.Rect(7, 3, 30, 14));
@@ -104,13 +108,35 @@ void CListView1::OnInitialUpdate() {
     SetPageButtons(false, false);
 }
 
+int CListView1::ColumnWidthFor(int column, const char* widest) const {
+    const QFontMetrics rows(m_listMails->font());
+    const QFontMetrics header(m_listMails->header()->font());
+    const QStyle* style = m_listMails->style();
+    // The cell's text margins, and the header's on both sides of its label.
+    const int cellMargin =
+        2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_listMails) + 1);
+    const int headerMargin =
+        2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_listMails->header());
+    return std::max(
+               rows.horizontalAdvance(QString::fromUtf8(widest)) + cellMargin,
+               header.horizontalAdvance(m_listMails->headerItem()->text(column)) + headerMargin) +
+           kMargin;
+}
+
 void CListView1::SetColumnWidths(int listWidth) {
-    const int sender = (listWidth - kDateWidth - kAddressWidth) / 3;
-    const int subject = listWidth - sender - kDateWidth - kAddressWidth - 5;
+    const int date = ColumnWidthFor(2, kWidestDate);
+    const int address = ColumnWidthFor(3, kWidestAddress);
+    // The vertical scroll bar of a full page takes its width from the columns' room: the
+    // address column stays whole beside it.
+    const int room = listWidth - 2 * m_listMails->frameWidth() -
+                     m_listMails->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                       m_listMails->verticalScrollBar());
+    const int sender = (room - date - address) / 3;
+    const int subject = room - sender - date - address;
     m_listMails->setColumnWidth(0, std::max(sender, 0));
     m_listMails->setColumnWidth(1, std::max(subject, 0));
-    m_listMails->setColumnWidth(2, kDateWidth);
-    m_listMails->setColumnWidth(3, kAddressWidth);
+    m_listMails->setColumnWidth(2, date);
+    m_listMails->setColumnWidth(3, address);
     m_bColumnsSet = true;
 }
 

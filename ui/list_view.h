@@ -65,6 +65,8 @@ class CListView1 : public QWidget {
   private:
     void OnItemChangedList(QTreeWidgetItem* current);
     void SetColumnWidths(int listWidth);
+    // Wide enough for the column's label and for its widest text.
+    int ColumnWidthFor(int column, const char* widest) const;
     void MeasureColumnsOnce();
     void UpdateButtons();
 

@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSettings>
 
 #include "ui/child_frame.h"
 #include "ui/tarsel_doc.h"
@@ -41,7 +42,20 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     UpdateFrameTitle();
 }
 
+namespace {
+const QString kGeometryKey = QStringLiteral("Window/Geometry");
+constexpr QSize kFirstSize(1000, 700);
+}  // namespace
+
+// Size, place and maximised state come back from the last run, beside the recent-file list.
+void CMainFrame::RestoreGeometry() {
+    if (!restoreGeometry(QSettings().value(kGeometryKey).toByteArray())) {
+        resize(kFirstSize);
+    }
+}
+
 CMainFrame::~CMainFrame() {
+    QSettings().setValue(kGeometryKey, saveGeometry());
     // The area and its windows go after this body; their last signals find no frame title
     // to update.
     for (QMdiSubWindow* window : m_mdiArea->subWindowList()) {
@@ -53,6 +67,8 @@ CMainFrame::~CMainFrame() {
 CChildFrame* CMainFrame::NewDocumentWindow() {
     auto* child = new CChildFrame;
     m_mdiArea->addSubWindow(child);
+    // Un-maximising gives the window this size rather than the little it would take alone.
+    child->resize(child->UsableSize());
     connect(child, &QMdiSubWindow::windowStateChanged, this, &CMainFrame::UpdateFrameTitle);
     connect(child, &QObject::destroyed, this, &CMainFrame::UpdateFrameTitle, Qt::QueuedConnection);
     child->showMaximized();

@@ -18,6 +18,8 @@ class CMainFrame : public QMainWindow {
     explicit CMainFrame(QWidget* parent = nullptr);
     ~CMainFrame() override;
 
+    // The size, place and maximised state of the last run, or the first run's size.
+    void RestoreGeometry();
     // A new document window with its four panes, maximised in the area.
     CChildFrame* NewDocumentWindow();
     // The open document window, or nullptr once it has been closed.

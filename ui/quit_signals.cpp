@@ -13,13 +13,19 @@ namespace tarsel {
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_terminationRequested = 0;
 
 void OnSignal(int) {
+    g_terminationRequested = 1;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
 }
 
 }  // namespace
+
+bool TerminationRequested() {
+    return g_terminationRequested != 0;
+}
 
 void QuitOnTerminationSignals(QObject* parent) {
     if (g_signalPipe[0] >= 0 || ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {

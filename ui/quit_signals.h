@@ -10,4 +10,8 @@ namespace tarsel {
 // Installs the handlers; the notifier that reacts to them is a child of parent.
 void QuitOnTerminationSignals(QObject* parent);
 
+// True once a termination signal has arrived: long work on the main thread (showing a huge
+// mail) asks it between its steps and gives up, so that the event loop can end the program.
+bool TerminationRequested();
+
 }  // namespace tarsel

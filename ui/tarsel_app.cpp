@@ -38,7 +38,7 @@ void Print(std::FILE* stream, const QString& text) {
 CTarselApp::CTarselApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("Tarsel"));
     setApplicationName(QStringLiteral("tarsel"));
-    setApplicationDisplayName(QString::fromUtf8(ui_text::kAppTitle));
+    // No display name: the platform would append it to every title ("警告 — Tarsel").
     setApplicationVersion(QString::fromUtf8(ui_text::kVersion));
     setWindowIcon(QIcon(QStringLiteral(":/res/tarsel.png")));
     // The interface is Japanese: its own face when installed, else the platform's choice.
@@ -62,8 +62,7 @@ bool CTarselApp::InitInstance(const QStringList& arguments) {
         return false;
     }
     if (options.showHelp || options.showVersion) {
-        Print(stdout, options.showHelp ? LaunchUsage()
-                                       : QStringLiteral("tarsel %1\n").arg(applicationVersion()));
+        Print(stdout, options.showHelp ? LaunchUsage() : LaunchVersion());
         m_nExitCode = 0;
         return false;
     }
@@ -76,7 +75,7 @@ bool CTarselApp::InitInstance(const QStringList& arguments) {
     m_pMainFrame = std::make_unique<CMainFrame>();
     connect(m_pMainFrame.get(), &CMainFrame::aboutRequested, this, &CTarselApp::OnAppAbout);
     connect(m_pMainFrame.get(), &CMainFrame::openRequested, this, &CTarselApp::OnFileOpen);
-    m_pMainFrame->resize(1000, 700);
+    m_pMainFrame->RestoreGeometry();
     CChildFrame* child = m_pMainFrame->NewDocumentWindow();
 
     if (!options.document.isEmpty() && !OpenDocumentFile(options.document)) {
@@ -107,9 +106,20 @@ void CTarselApp::OnAppAbout() {
 }
 
 void CTarselApp::OnFileOpen() {
-    const QString path = QFileDialog::getOpenFileName(m_pMainFrame.get());
-    if (!path.isEmpty()) {
-        OpenDocumentFile(path);
+    CChildFrame* child = m_pMainFrame ? m_pMainFrame->ActiveChild() : nullptr;
+    if (child == nullptr || child->m_pTarselView->IsPhaseRunning()) {
+        return;  // nothing to search in, or a drop would be refused now as well
+    }
+    QFileDialog dialog(m_pMainFrame.get());
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    // The document window may have gone while the chooser was open.
+    child = m_pMainFrame ? m_pMainFrame->ActiveChild() : nullptr;
+    if (child != nullptr) {
+        const QByteArray path = QFile::encodeName(dialog.selectedFiles().front());
+        child->m_pInputView->OnDropFiles(std::filesystem::path(path.toStdString()));
     }
 }
 

@@ -24,7 +24,8 @@ class CTarselApp : public QApplication {
     int ExitCode() const { return m_nExitCode; }
 
     void OnAppAbout();
-    // Ctrl+O: a text file chosen in the file dialog is read into the mail pane.
+    // Ctrl+O: the file chosen in the file dialog becomes the file to search, as a dropped
+    // file does.
     void OnFileOpen();
     bool OpenDocumentFile(const QString& path);
 

@@ -3,6 +3,11 @@
 #pragma once
 
 #include <QTextDocument>
+#include <functional>
+#include <vector>
+
+#include "engine/search_panes.h"
+#include "ui/mail_document.h"
 
 namespace tarsel {
 
@@ -19,8 +24,20 @@ class CTarselDoc : public QTextDocument {
     // "Tarsel1" for the first untitled document, then the name of an opened file.
     QString Title() const { return m_title; }
 
+    // Replaces the text with a mail body; see FillMailDocument.
+    void ShowMailBody(const MailBody& body, const QTextCharFormat& format,
+                      const std::function<bool()>& stop = {});
+    // The red runs of the shown mail, in order; they follow the user's edits of the text
+    // (a run an edit cuts into stops being red).
+    const std::vector<TextRun>& RedRuns() const { return m_redRuns; }
+    void clear() override;
+
   private:
+    void OnContentsChange(int position, int removed, int added);
+
     QString m_title;
+    std::vector<TextRun> m_redRuns;
+    bool m_bFilling = false;
 };
 
 }  // namespace tarsel

@@ -7,16 +7,23 @@
 #include <QDropEvent>
 #include <QFontDatabase>
 #include <QMimeData>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTreeWidget>
+#include <algorithm>
 #include <string>
 
 #include "decode/cp932.h"
 #include "ui/file_drop.h"
 #include "ui/input_view.h"
 #include "ui/list_view.h"
+#include "ui/mail_document.h"
 #include "ui/prog_view.h"
+#include "ui/quit_signals.h"
 #include "ui/tarsel_doc.h"
 #include "ui/warning_box.h"
 
@@ -45,7 +52,7 @@ QFont CTarselView::MailFont() {
     return font;
 }
 
-CTarselView::CTarselView(QWidget* parent) : QTextEdit(parent), m_mailFont(MailFont()) {
+CTarselView::CTarselView(QWidget* parent) : QPlainTextEdit(parent), m_mailFont(MailFont()) {
     setObjectName(QStringLiteral("CTarselView"));
     m_pDocument = new CTarselDoc(this);
     setDocument(m_pDocument);
@@ -61,7 +68,7 @@ CTarselView::~CTarselView() {
 
 void CTarselView::OnInitialUpdate() {
     setAcceptDrops(true);
-    setLineWrapMode(QTextEdit::NoWrap);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
     setFont(m_mailFont);
     m_pDocument->setDefaultFont(m_mailFont);
     m_timer.start();
@@ -159,20 +166,80 @@ void CTarselView::MarkRowViewed(int row) {
 void CTarselView::ShowMailBody(const MailBody& body) {
     // The shown text replaces the old one wholesale and is not an edit the user can undo.
     m_pDocument->setUndoRedoEnabled(false);
-    clear();
     QTextCharFormat format;
     format.setFont(m_mailFont);
-    QTextCursor cursor(m_pDocument);
-    body.ForEachRun([&](std::string_view run, bool hit) {
-        format.setForeground(hit ? QColor(255, 0, 0) : QColor(0, 0, 0));
-        cursor.insertText(QString::fromStdString(Cp932ToUtf8(std::string(run))), format);
-    });
+    format.setForeground(QColor(0, 0, 0));
+    m_pDocument->ShowMailBody(body, format, [] { return TerminationRequested(); });
     m_pDocument->setUndoRedoEnabled(true);
     m_pDocument->setModified(false);
     QTextCursor start(m_pDocument);
     start.setPosition(0);
     setTextCursor(start);
     ensureCursorVisible();
+}
+
+void CTarselView::paintEvent(QPaintEvent* event) {
+    QPlainTextEdit::paintEvent(event);
+    if (m_pDocument->RedRuns().empty()) {
+        return;
+    }
+    QPainter painter(viewport());
+    painter.setClipRect(event->rect());
+    painter.setPen(QColor(255, 0, 0));
+    const QPointF offset = contentOffset();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF box = blockBoundingGeometry(block).translated(offset);
+        if (box.top() > event->rect().bottom()) {
+            break;
+        }
+        if (block.isVisible()) {
+            PaintRedRuns(painter, block, box.topLeft(), event->rect());
+        }
+    }
+}
+
+// Each red run in view is painted over the black text: its box filled with the background,
+// then its text in red. Only the runs between the first and the last character in view are
+// looked at, so a line of a hundred thousand hits costs no more than the hits it shows.
+void CTarselView::PaintRedRuns(QPainter& painter, const QTextBlock& block, QPointF origin,
+                               const QRect& area) {
+    const std::vector<TextRun>& runs = m_pDocument->RedRuns();
+    const QTextLayout* layout = block.layout();
+    const QTextCursor cursor = textCursor();
+    const int base = block.position();
+    QString text;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        const qreal top = origin.y() + line.y();
+        if (top > area.bottom() || top + line.height() < area.top()) {
+            continue;
+        }
+        const int first = base + line.xToCursor(area.left() - origin.x());
+        const int last = base + line.xToCursor(area.right() + 1 - origin.x());
+        auto run = std::lower_bound(
+            runs.begin(), runs.end(), first,
+            [](const TextRun& r, int position) { return r.start + r.length <= position; });
+        for (; run != runs.end() && run->start <= last; ++run) {
+            const bool selected = cursor.selectionStart() < run->start + run->length &&
+                                  cursor.selectionEnd() > run->start;
+            if (selected) {
+                continue;  // the selection's own colours show it
+            }
+            if (text.isNull()) {
+                text = block.text();
+            }
+            const int from = run->start - base;
+            const qreal left = origin.x() + line.cursorToX(from);
+            const qreal right = origin.x() + line.cursorToX(from + run->length);
+            const QRectF place(left, top, right - left, line.height());
+            painter.fillRect(place, palette().base());
+            painter.save();
+            painter.setClipRect(place, Qt::IntersectClip);
+            painter.setFont(m_mailFont);
+            painter.drawText(QPointF(left, top + line.ascent()), text.mid(from, run->length));
+            painter.restore();
+        }
+    }
 }
 
 void CTarselView::FocusResultList() {
@@ -183,7 +250,7 @@ void CTarselView::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) {
         AcceptFileDrag(event, this);
     } else {
-        QTextEdit::dragEnterEvent(event);  // text dragged within the pane stays an edit
+        QPlainTextEdit::dragEnterEvent(event);  // text dragged within the pane stays an edit
     }
 }
 
@@ -191,7 +258,7 @@ void CTarselView::dragMoveEvent(QDragMoveEvent* event) {
     if (event->mimeData()->hasUrls()) {
         AcceptFileDrag(event, this);
     } else {
-        QTextEdit::dragMoveEvent(event);
+        QPlainTextEdit::dragMoveEvent(event);
     }
 }
 
@@ -199,7 +266,7 @@ void CTarselView::dropEvent(QDropEvent* event) {
     if (event->mimeData()->hasUrls()) {
         DeliverFileDrop(event, m_pInputView, this);
     } else {
-        QTextEdit::dropEvent(event);
+        QPlainTextEdit::dropEvent(event);
     }
 }
 

@@ -5,11 +5,14 @@
 #pragma once
 
 #include <QFont>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QTimer>
 
 #include "engine/search_controller.h"
 #include "engine/search_panes.h"
+
+class QPainter;
+class QTextBlock;
 
 namespace tarsel {
 
@@ -18,7 +21,7 @@ class CListView1;
 class CProgView;
 class CTarselDoc;
 
-class CTarselView : public QTextEdit, public CSearchController, public SearchPanes {
+class CTarselView : public QPlainTextEdit, public CSearchController, public SearchPanes {
     Q_OBJECT
   public:
     explicit CTarselView(QWidget* parent = nullptr);
@@ -71,8 +74,11 @@ class CTarselView : public QTextEdit, public CSearchController, public SearchPan
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
+    void PaintRedRuns(QPainter& painter, const QTextBlock& block, QPointF origin,
+                      const QRect& area);
     void OnTimerTick();
 
     CTarselDoc* m_pDocument = nullptr;

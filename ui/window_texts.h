@@ -25,6 +25,7 @@ inline constexpr const char* kHitUnit = "個";
 inline constexpr const char* kLoadPhase = "読み込み";
 inline constexpr const char* kCountPhase = "カウント";
 inline constexpr const char* kSearchPhase = "検索";
+inline constexpr const char* kSearchNotShiftJis = "検索文字列を Shift-JIS に変換できません。";
 
 // Result list pane.
 inline constexpr const char* kMailNoLabel = "通目の該当メール";

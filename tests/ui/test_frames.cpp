@@ -1,5 +1,6 @@
 // The application and its frames: the Help menu, the titles, the version dialog with its
 // animation, and the command line.
+#include <QFileDialog>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMovie>
+#include <QProcess>
 #include <QPushButton>
 
 #include "tests/support/temp_files.h"
@@ -32,6 +34,9 @@ class TestFrames : public QObject {
     void CommandLineIsUnderstood_data();
     void CommandLineIsUnderstood();
     void CommandLineDropsTheFileAndStartsTheSearch();
+    void CtrlOChoosesTheFileToSearch();
+    void HelpAndVersionNeedNoDisplay_data();
+    void HelpAndVersionNeedNoDisplay();
 };
 
 void TestFrames::MainWindowHasOnlyTheHelpMenu() {
@@ -39,6 +44,8 @@ void TestFrames::MainWindowHasOnlyTheHelpMenu() {
     QVERIFY(child);
     CMainFrame* frame = App()->MainFrame();
     QCOMPARE(frame->windowTitle(), QString("Tarsel"));
+    // A display name set by the program is appended to every title by the platform.
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
     QList<QMenu*> menus;
     for (QAction* action : frame->menuBar()->actions()) {
         if (action->menu() != nullptr) {
@@ -177,6 +184,56 @@ void TestFrames::CommandLineDropsTheFileAndStartsTheSearch() {
     QVERIFY(WaitForSearchEnd(child, log));
     QCOMPARE(child->m_pInputView->m_editMailCount->text(), QString("4"));
     QCOMPARE(child->m_pInputView->m_editMatchCount->text(), QString("3"));
+}
+
+void TestFrames::CtrlOChoosesTheFileToSearch() {
+    TempDir dir;
+    const auto file = dir.Write("chosen.mbox", NeedleMails(2));
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    bool seen = false;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr && dialog->isVisible()) {
+            seen = true;
+            // Typed, as the list of the folder fills in the background.
+            dialog->findChild<QLineEdit*>("fileNameEdit")
+                ->setText(QString::fromStdString(file.string()));
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    });
+    answer.start(20);
+    QTest::keyClick(App()->MainFrame(), Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(seen);
+    QCOMPARE(child->m_pInputView->m_editFileName->text(), QString("chosen.mbox"));
+    QCOMPARE(child->m_pTarselView->m_strFilePath, file);
+    QVERIFY(child->m_pTarselView->document()->isEmpty());
+}
+
+void TestFrames::HelpAndVersionNeedNoDisplay_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("printed");
+    QTest::newRow("help") << "--help"
+                          << "--mail <FILE>";
+    QTest::newRow("version") << "--version"
+                             << "tarsel 1.0.0.1\n";
+}
+
+void TestFrames::HelpAndVersionNeedNoDisplay() {
+    QFETCH(QString, option);
+    QFETCH(QString, printed);
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(name);
+    }
+    program.setProcessEnvironment(environment);
+    program.start(TARSEL_BINARY, {option});
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(printed));
 }
 
 TARSEL_UI_TEST_MAIN(TestFrames)

@@ -1,14 +1,19 @@
 // The mail pane: the body of the selected mail in black with every hit in red, its face and
 // caret, and the document behind it (read from a file, never saved).
+#include <QScrollBar>
 #include <QSettings>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFragment>
 
+#include <random>
+
+#include "decode/cp932.h"
 #include "tests/support/temp_files.h"
 #include "tests/ui/window_test_support.h"
 #include "ui/child_frame.h"
 #include "ui/input_view.h"
+#include "ui/mail_document.h"
 #include "ui/recent_files.h"
 #include "ui/tarsel_doc.h"
 #include "ui/tarsel_view.h"
@@ -18,26 +23,31 @@ using namespace tarsel::test;
 
 namespace {
 
-// The pane's text with its red runs in brackets; blocks joined by line feeds.
-QString Marked(const QTextDocument* document) {
-    QStringList blocks;
+// The pane's text with its red runs in brackets (neighbouring runs read as one red stretch,
+// as on the screen); blocks joined by line feeds. Text in any colour but black is in braces.
+QString Marked(const CTarselDoc* document) {
+    QString text = document->toPlainText();
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        QString text;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const QColor colour = fragment.charFormat().foreground().color();
-            if (colour == QColor(255, 0, 0)) {
-                text += "[" + fragment.text() + "]";
-            } else {
-                text += colour == QColor(0, 0, 0) ? fragment.text() : "{" + fragment.text() + "}";
+            if (it.fragment().charFormat().foreground().color() != QColor(0, 0, 0)) {
+                return "{" + text + "}";
             }
         }
-        blocks << text;
     }
-    while (!blocks.isEmpty() && blocks.back().isEmpty()) {
-        blocks.removeLast();
+    const std::vector<TextRun>& runs = document->RedRuns();
+    for (std::size_t i = runs.size(); i-- > 0;) {
+        const int end = runs[i].start + runs[i].length;
+        if (i + 1 == runs.size() || runs[i + 1].start != end) {
+            text.insert(end, ']');
+        }
+        if (i == 0 || runs[i - 1].start + runs[i - 1].length != runs[i].start) {
+            text.insert(runs[i].start, '[');
+        }
     }
-    return blocks.join('\n');
+    while (text.endsWith('\n')) {
+        text.chop(1);
+    }
+    return text;
 }
 
 std::string RawMail(std::string_view header, std::string_view rest) {
@@ -52,6 +62,9 @@ class TestMailView : public QObject {
     void HitsAreRedAndTheRestBlack_data();
     void HitsAreRedAndTheRestBlack();
     void ShownTextStartsAtTheCaretAndCannotBeUndone();
+    void TenThousandHitsOnOneLineShowAtOnce();
+    void LongBodiesConvertInPiecesAsInOne_data();
+    void LongBodiesConvertInPiecesAsInOne();
     void DocumentReadsTextFiles_data();
     void DocumentReadsTextFiles();
     void DocumentNeverAsksToSave();
@@ -95,7 +108,7 @@ void TestMailView::HitsAreRedAndTheRestBlack() {
     WarningLog log;
     QVERIFY(DropFile(child->m_pInputView, dir.Write("a.mbox", archive.toStdString())));
     QVERIFY(Search(child, search, log));
-    const QTextDocument* document = child->m_pTarselView->document();
+    const CTarselDoc* document = child->m_pTarselView->GetDocument();
     QCOMPARE(Marked(document), shown);
     const QFont face = CTarselView::MailFont();
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
@@ -120,11 +133,98 @@ void TestMailView::ShownTextStartsAtTheCaretAndCannotBeUndone() {
     body.hits = {53};
     body.hitLength = 3;
     view.ShowMailBody(body);
-    QCOMPARE(Marked(view.document()),
+    QCOMPARE(Marked(view.GetDocument()),
              QString("long line of the body, long enough to scroll sideways[hit]\nsecond line"));
     QCOMPARE(view.textCursor().position(), 0);
     QVERIFY(!view.document()->isUndoAvailable());
     QVERIFY(!view.document()->isModified());
+    // Red runs follow an edit, and go with the text they marked.
+    QTextCursor cursor(view.document());
+    cursor.insertText("new ");
+    QCOMPARE(Marked(view.GetDocument()).left(62),
+             QString("new long line of the body, long enough to scroll sideways[hit]"));
+    view.setPlainText("other text");
+    QVERIFY(view.GetDocument()->RedRuns().empty());
+    view.ShowMailBody(body);
+    view.clear();
+    QVERIFY(view.GetDocument()->RedRuns().empty());
+}
+
+void TestMailView::TenThousandHitsOnOneLineShowAtOnce() {
+    std::string line;
+    for (int i = 0; i < 10000; ++i) {
+        line += "QZ ";
+    }
+    TempDir dir;
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    WarningLog log;
+    QVERIFY(DropFile(child->m_pInputView, dir.Write("a.mbox", Mail("s", line))));
+    QVERIFY(Search(child, "QZ", log));
+    CTarselView* view = child->m_pTarselView;
+    QCOMPARE(view->GetDocument()->RedRuns().size(), std::size_t(10000));
+    QCOMPARE(view->toPlainText().trimmed(), QString::fromStdString(line).trimmed());
+    QTRY_VERIFY(view->horizontalScrollBar()->maximum() > 10000);  // the line scrolls sideways
+    // The hits in view are painted red over the black text.
+    const QImage shown = view->viewport()->grab().toImage();
+    int red = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            red += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+        }
+    }
+    QVERIFY(red > 20);
+}
+
+// Bodies longer than a piece, in every kind of byte, read as their runs converted at once: no
+// character cut between pieces, every line break one line break, the red runs where the hits are; a
+// stop between pieces leaves a beginning of the body.
+void TestMailView::LongBodiesConvertInPiecesAsInOne_data() {
+    QTest::addColumn<bool>("utf8");
+    QTest::addColumn<std::size_t>("size");
+    for (const std::size_t size : {3 * kMailPieceBytes, kJoinLinesAbove + kMailPieceBytes}) {
+        const QString lines = size > kJoinLinesAbove ? " lines joined" : "";
+        QTest::newRow(qPrintable("Shift-JIS" + lines)) << false << size;
+        QTest::newRow(qPrintable("UTF-8" + lines)) << true << size;
+    }
+}
+
+void TestMailView::LongBodiesConvertInPiecesAsInOne() {
+    QFETCH(bool, utf8);
+    QFETCH(std::size_t, size);
+    const std::string alphabet = utf8 ? std::string("ab \r\n\xE6\xA4\x9C\xF0\x9F\x98\x80\xC3")
+                                      : std::string("ab \r\n\x8C\x9F\x8D\xF5\x81\xB1\xFC\x85\x40");
+    std::mt19937 random(7);
+    MailBody body;
+    body.utf8 = utf8;
+    body.hitLength = 2;
+    while (body.text.size() < size) {
+        if (random() % 50 == 0) {
+            body.hits.push_back(body.text.size());
+            body.text += "QZ";
+        }
+        body.text += alphabet[random() % alphabet.size()];
+    }
+    CTarselDoc document;
+    QTextCharFormat format;
+    document.ShowMailBody(body, format);
+    // Each run on its own, as a hit may begin on the second byte of a character.
+    QString whole;
+    body.ForEachRun([&](std::string_view run, bool) {
+        whole += QString::fromStdString(utf8 ? std::string(run) : Cp932ToUtf8(run));
+    });
+    whole.replace("\r\n", "\n").replace('\r', '\n');
+    QCOMPARE(document.toPlainText(), whole);
+    QCOMPARE(document.RedRuns().size(), body.hits.size());
+    for (const TextRun& run : document.RedRuns()) {
+        QCOMPARE(whole.mid(run.start, run.length), QString("QZ"));
+    }
+
+    int asked = 0;
+    document.ShowMailBody(body, format, [&asked] { return ++asked == 2; });
+    QVERIFY(document.toPlainText().size() < whole.size());
+    QVERIFY(whole.startsWith(document.toPlainText()));
 }
 
 void TestMailView::DocumentReadsTextFiles_data() {

@@ -19,6 +19,7 @@
 #include "ui/prog_view.h"
 #include "ui/tarsel_app.h"
 #include "ui/tarsel_view.h"
+#include "ui/window_texts.h"
 
 using namespace tarsel;
 using namespace tarsel::test;
@@ -143,6 +144,9 @@ void TestSearchFlow::InputChecksWarnBeforeAnyPhase_data() {
                                                 << "";
     QTest::newRow("file, one Japanese character") << true << "検"
                                                   << "";
+    const QString notShiftJis = QString::fromUtf8(ui_text::kSearchNotShiftJis);
+    QTest::newRow("a character without Shift-JIS form") << true << "検索😀" << notShiftJis;
+    QTest::newRow("only such characters") << true << "😀😀" << notShiftJis;
 }
 
 void TestSearchFlow::InputChecksWarnBeforeAnyPhase() {

@@ -1,0 +1,208 @@
+// The mail pane's document, filled from a mail body.
+#include "ui/mail_document.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+
+#include "decode/cp932.h"
+
+namespace tarsel {
+
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+bool IsShiftJisLead(int byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// What Cp932ToUtf8 makes of every byte and byte pair, as UTF-16, looked up instead of asked
+// of the converter each time: a mail of a hundred megabytes would spend seconds in it.
+// 0 marks a pair that is no character (its lead byte alone is then replaced).
+class ShiftJisTable {
+  public:
+    ShiftJisTable() : m_pairs(std::size_t(1) << 16, 0) {
+        for (int byte = 0; byte < 256; ++byte) {
+            const std::string one(1, char(byte));
+            m_single[byte] = IsShiftJisLead(byte) ? kReplacement : OneCharacter(one);
+        }
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            for (int trail = 0x40; IsShiftJisLead(lead) && trail <= 0xFC; ++trail) {
+                const std::string pair{char(lead), char(trail)};
+                const char16_t shown = OneCharacter(pair);
+                if (shown != kReplacement) {
+                    m_pairs[std::size_t(lead << 8 | trail)] = shown;
+                }
+            }
+        }
+    }
+
+    void Append(std::string_view text, QString& out) const {
+        const qsizetype start = out.size();
+        out.resize(start + qsizetype(text.size()));
+        char16_t* to = reinterpret_cast<char16_t*>(out.data()) + start;
+        for (std::size_t at = 0; at < text.size();) {
+            const auto byte = static_cast<unsigned char>(text[at]);
+            if (IsShiftJisLead(byte) && at + 1 < text.size()) {
+                const auto trail = static_cast<unsigned char>(text[at + 1]);
+                if (const char16_t pair = m_pairs[std::size_t(byte << 8 | trail)]) {
+                    *to++ = pair;
+                    at += 2;
+                    continue;
+                }
+            }
+            *to++ = m_single[byte];
+            ++at;
+        }
+        out.resize(to - reinterpret_cast<const char16_t*>(out.constData()));
+    }
+
+  private:
+    // The one UTF-16 unit the converter makes of bytes, or U+FFFD when it makes anything else.
+    static char16_t OneCharacter(const std::string& bytes) {
+        const QString shown = QString::fromStdString(Cp932ToUtf8(bytes));
+        return shown.size() == 1 ? shown[0].unicode() : kReplacement;
+    }
+
+    std::vector<char16_t> m_pairs;
+    char16_t m_single[256] = {};
+};
+
+// A piece of a run as the pane shows it.
+void AppendShown(std::string_view run, bool utf8, QString& out) {
+    if (utf8) {
+        out += QString::fromUtf8(run.data(), static_cast<qsizetype>(run.size()));
+        return;
+    }
+    static const ShiftJisTable table;
+    table.Append(run, out);
+}
+
+QString Shown(std::string_view run, bool utf8) {
+    QString out;
+    AppendShown(run, utf8, out);
+    return out;
+}
+
+// A line break (CR LF, CR or LF, as the document reads them) becomes one character, so that
+// positions in the text count it once: a line separator when lines are joined, else LF.
+QString LinesJoined(QString text, bool join) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QChar lineBreak = join ? QChar(QChar::LineSeparator) : QChar(u'\n');
+    for (QChar& c : text) {
+        if (c == u'\n' || c == u'\r') {
+            c = lineBreak;
+        }
+    }
+    return text;
+}
+
+// A block without a layout counts as one line until the pane lays it out when it comes into
+// view; its real number of lines (lines never wrap in the pane) keeps the scroll bar true.
+void CountLines(QTextDocument* document) {
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        block.setLineCount(int(block.text().count(QChar::LineSeparator)) + 1);
+    }
+    QAbstractTextDocumentLayout* layout = document->documentLayout();
+    emit layout->documentSizeChanged(layout->documentSize());
+}
+
+}  // namespace
+
+std::size_t PieceEnd(std::string_view text, std::size_t limit, bool utf8) {
+    if (text.size() <= limit) {
+        return text.size();
+    }
+    for (std::size_t end = limit; end > limit / 2; --end) {
+        const auto byte = static_cast<unsigned char>(text[end - 1]);
+        if (byte < 0x40 && byte != '\r') {  // CR LF is one line break, kept in one piece
+            return end;
+        }
+    }
+    if (utf8) {
+        std::size_t end = limit;
+        while (end > 1 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+            --end;
+        }
+        return end;
+    }
+    // No safe byte near the limit: step over the characters from the piece's start.
+    std::size_t at = 0;
+    while (at < limit) {
+        const std::size_t step = IsShiftJisLead(static_cast<unsigned char>(text[at])) ? 2 : 1;
+        if (at + step > limit) {
+            break;
+        }
+        at += step;
+    }
+    return std::max<std::size_t>(at, 1);
+}
+
+std::vector<TextRun> FillMailDocument(QTextDocument* document, const MailBody& body,
+                                      const QTextCharFormat& format,
+                                      const std::function<bool()>& stop) {
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    cursor.setCharFormat(format);
+    std::vector<TextRun> red;
+    red.reserve(body.hits.size());
+    const bool join = body.text.size() > kJoinLinesAbove;
+    QString pending;  // shown text not yet in the document
+    bool stopped = false;
+    const auto flush = [&] {
+        // Joined lines of a piece share a block; the last line break of the piece ends it.
+        const qsizetype last = pending.lastIndexOf(QChar::LineSeparator);
+        if (last >= 0) {
+            pending[last] = QChar::ParagraphSeparator;
+        }
+        cursor.insertText(pending, format);
+        pending.clear();
+    };
+    // Every red run is the same search string: it is converted once.
+    std::string_view lastHit;
+    QString lastHitShown;
+    body.ForEachRun([&](std::string_view run, bool hit) {
+        if (stopped) {
+            return;
+        }
+        if (hit) {
+            if (run != lastHit) {
+                lastHit = run;
+                lastHitShown = Shown(run, body.utf8);
+            }
+            red.push_back({int(cursor.position() + pending.size()), int(lastHitShown.size())});
+            pending += lastHitShown;
+            return;
+        }
+        while (!run.empty()) {
+            const std::size_t end = PieceEnd(run, kMailPieceBytes, body.utf8);
+            pending += LinesJoined(Shown(run.substr(0, end), body.utf8), join);
+            run.remove_prefix(end);
+            if (std::size_t(pending.size()) >= kMailPieceBytes) {
+                flush();
+                if (stop && stop()) {
+                    stopped = true;
+                    return;
+                }
+            }
+        }
+    });
+    if (stopped) {
+        const int shown = cursor.position();
+        std::erase_if(red, [shown](const TextRun& run) { return run.start + run.length > shown; });
+    } else {
+        flush();
+    }
+    cursor.endEditBlock();
+    if (join) {
+        CountLines(document);
+    }
+    return red;
+}
+
+}  // namespace tarsel
