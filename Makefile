@@ -73,7 +73,7 @@ format:
 
 EXTRA_PACKAGES += clang-14 libfuzzer-14-dev libclang-rt-14-dev
 
-FUZZ_TARGETS       := base64 jis header_value mail_lines cp932 header_row search
+FUZZ_TARGETS       := base64 jis header_value mail_lines cp932 header_row search mime
 FUZZ_SMOKE_SECONDS ?= 8
 FUZZ_SECONDS       ?= 300
 TSAN_TEST_DIRS     := tests/engine tests/cli tests/ui

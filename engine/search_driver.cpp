@@ -63,6 +63,11 @@ bool CSearchController::StartSearch(const std::string& fileNameField, const std:
         return false;
     }
     m_strSearch = search;
+    m_bDecoded = false;
+    return BeginSearch();
+}
+
+bool CSearchController::BeginSearch() {
     m_bResultKnown = false;
     if (m_bLoaded == 1) {
         if (m_pPanes != nullptr) {
@@ -180,7 +185,8 @@ int CSearchController::CurrentProgress() const {
         const int left = g_workersRunning.load();
         return m_nPageRows == 0 ? 0 : (m_nPageRows - left) * 100 / m_nPageRows;
     }
-    return g_chunkCount == 0 ? 0 : g_unitsDone.load() * 100 / g_chunkCount;
+    const int units = m_nState == kStateSearching && m_bDecoded ? m_nPhaseUnits : g_chunkCount;
+    return units == 0 ? 0 : g_unitsDone.load() * 100 / units;
 }
 
 void CSearchController::CancelAndWait() {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decode/cp932.h"
 #include "headers/header_row.h"
 
 namespace tarsel {
@@ -45,6 +46,10 @@ struct MailBody {
             visit(all.substr(at), false);
         }
     }
+    // One run as UTF-8, whichever form the text is held in.
+    std::string RunUtf8(std::string_view run) const {
+        return utf8 ? std::string(run) : Cp932ToUtf8(run);
+    }
     // The runs as separate strings (tests and small mails).
     std::vector<BodyRun> Runs() const {
         std::vector<BodyRun> runs;
@@ -54,6 +59,11 @@ struct MailBody {
         return runs;
     }
 };
+
+// A text of a result row as UTF-8, whichever form the row holds.
+inline std::string RowTextUtf8(const HeaderRow& row, const std::string& text) {
+    return row.utf8 ? text : Cp932ToUtf8(text);
+}
 
 class SearchPanes {
   public:
