@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,9 @@ std::string Crlf(std::string_view bytes) {
 void CheckFiltersHideNothing(fuzz::FuzzInput& input) {
     const std::string word = input.TakeBytes(1 + input.TakeByte() % 8);
     const std::string mail = input.TakeRest();
+    if (word.empty()) {
+        return;
+    }
     const mime::DecodedNeedle needle(word);
     fuzz::Check(mime::CountInMail(mail, needle) == CountInTexts(mime::TextsOfMail(mail), word),
                 "the filtered count equals the count in the fully decoded texts");
@@ -123,8 +127,11 @@ void CheckAgainstGMime(fuzz::FuzzInput& input) {
     std::string word = kAlphabet[input.TakeByte() % (kLetters - 1)];
     word += kAlphabet[input.TakeByte() % (kLetters - 1)];
     std::string subject, body;
+    // GMime decodes encoded words through iconv's own Japanese tables, which lack the CP932
+    // extensions (①): subjects keep to the characters both readers have.
     for (int i = input.TakeByte() % 12; i > 0; --i) {
-        subject += kAlphabet[input.TakeByte() % (kLetters - 1)];
+        const char* letter = kAlphabet[input.TakeByte() % (kLetters - 1)];
+        subject += std::string_view(letter) == "①" ? "a" : letter;
     }
     for (const char c : input.TakeRest()) {
         body += kAlphabet[static_cast<unsigned char>(c) % kLetters];
@@ -154,8 +161,12 @@ void CheckAgainstGMime(fuzz::FuzzInput& input) {
         mail += part;
     }
     const std::size_t lean = mime::CountInMail(mail, mime::DecodedNeedle(word));
-    fuzz::Check(lean == CountInTexts(mime::ReadMailWithGMime(mail), word),
-                "the lean scanner counts what GMime reads");
+    const std::size_t gmime = CountInTexts(mime::ReadMailWithGMime(mail), word);
+    if (lean != gmime) {
+        std::fprintf(stderr, "word %s: lean %zu, GMime %zu in\n%s\n", word.c_str(), lean, gmime,
+                     mail.c_str());
+    }
+    fuzz::Check(lean == gmime, "the lean scanner counts what GMime reads");
 }
 
 }  // namespace

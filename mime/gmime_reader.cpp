@@ -57,6 +57,11 @@ std::string ToUtf8(const char* bytes, std::size_t size, const char* charset) {
         return out;
     }
     if (charset != nullptr) {
+        // iconv's Shift_JIS and EUC-JP also lack the extensions; their CP932 forms have them.
+        const Charset kind = CharsetOf(charset);
+        charset = kind == Charset::kCp932   ? "CP932"
+                  : kind == Charset::kEucJp ? "EUC-JP-MS"
+                                            : charset;
         iconv_t cd = g_mime_iconv_open("UTF-8", charset);
         if (cd != reinterpret_cast<iconv_t>(-1)) {
             char* converted = g_mime_iconv_strndup(cd, bytes, size);

@@ -42,8 +42,11 @@ inline std::string_view Trim(std::string_view text) {
 
 // Position of needle in text at or after from, or npos; glibc's memmem is the fast one.
 inline std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_t from = 0) {
-    if (from > text.size()) {
+    if (from > text.size() || text.size() - from < needle.size()) {
         return std::string_view::npos;
+    }
+    if (needle.empty()) {
+        return from;
     }
     const void* hit =
         ::memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
