@@ -10,12 +10,14 @@ namespace tarsel::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tarsel-search [--json] [--page N] [--show N] MAILFILE SEARCH\n"
+    "Usage: tarsel-search [--decoded] [--json] [--page N] [--show N] MAILFILE SEARCH\n"
     "\n"
     "Searches the mail archive MAILFILE for SEARCH (UTF-8; Japanese text is searched as\n"
     "the JIS bytes of ISO-2022-JP mail) and prints the number of mails, hits and matching\n"
     "mails, then one line per matching mail: position, sender, subject, date, address.\n"
     "\n"
+    "  --decoded   search the decoded Subject, From and body text of every mail (any\n"
+    "              charset and transfer encoding) instead of the raw bytes\n"
     "  --json      print one JSON object instead of text\n"
     "  --page N    list only page N (from 1) of 20 matching mails\n"
     "  --show N    add the body of matching mail N (from 1), hits marked\n"
@@ -34,11 +36,9 @@ bool ParsePositive(const char* text, int& value) {
 std::optional<int> ParseOptions(int argc, char** argv, Options& options, std::ostream& out,
                                 std::ostream& err) {
     static const option kLong[] = {
-        {"json", no_argument, nullptr, 'j'},
-        {"page", required_argument, nullptr, 'p'},
-        {"show", required_argument, nullptr, 's'},
-        {"help", no_argument, nullptr, 'h'},
-        {nullptr, 0, nullptr, 0},
+        {"json", no_argument, nullptr, 'j'},       {"decoded", no_argument, nullptr, 'd'},
+        {"page", required_argument, nullptr, 'p'}, {"show", required_argument, nullptr, 's'},
+        {"help", no_argument, nullptr, 'h'},       {nullptr, 0, nullptr, 0},
     };
     optind = 1;  // parse afresh on every call
     opterr = 0;
@@ -50,6 +50,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options, std::os
         switch (c) {
             case 'j':
                 options.json = true;
+                break;
+            case 'd':
+                options.decoded = true;
                 break;
             case 'p':
                 if (!ParsePositive(optarg, options.page)) {

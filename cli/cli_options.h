@@ -9,8 +9,9 @@ namespace tarsel::cli {
 
 struct Options {
     bool json = false;
-    int page = 0;  // 1-based page to list; 0 lists every page
-    int show = 0;  // 1-based position of the mail whose body is added; 0 for none
+    bool decoded = false;  // --decoded: search what a mail reader shows, in any charset
+    int page = 0;          // 1-based page to list; 0 lists every page
+    int show = 0;          // 1-based position of the mail whose body is added; 0 for none
     std::string mailFile;
     std::string search;  // UTF-8, as given
 };

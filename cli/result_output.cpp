@@ -28,14 +28,14 @@ void PrintText(const TerminalPanes& panes, bool withBody, bool colour, std::ostr
         << "該当メール数 ：" << panes.matches() << " 通\n";
     for (const ListedRow& listed : panes.rows()) {
         const HeaderRow& row = listed.row;
-        out << listed.position << '\t' << Tabless(Cp932ToUtf8(row.sender)) << '\t'
-            << Tabless(Cp932ToUtf8(row.subject)) << '\t' << Tabless(Cp932ToUtf8(row.date)) << '\t'
-            << row.address << '\n';
+        out << listed.position << '\t' << Tabless(RowTextUtf8(row, row.sender)) << '\t'
+            << Tabless(RowTextUtf8(row, row.subject)) << '\t' << Tabless(RowTextUtf8(row, row.date))
+            << '\t' << row.address << '\n';
     }
     if (withBody) {
         out << '\n';
         panes.body().ForEachRun([&](std::string_view run, bool hit) {
-            std::string text = Cp932ToUtf8(std::string(run));
+            std::string text = panes.body().RunUtf8(run);
             text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
             if (hit && colour) {
                 out << "\x1b[31m" << text << "\x1b[0m";
@@ -47,24 +47,25 @@ void PrintText(const TerminalPanes& panes, bool withBody, bool colour, std::ostr
     }
 }
 
-void PrintJson(const TerminalPanes& panes, bool withBody, std::ostream& out) {
+void PrintJson(const TerminalPanes& panes, bool withBody, std::ostream& out, bool decoded) {
     nlohmann::ordered_json result;
+    result["mode"] = decoded ? "decoded" : "raw";
     result["mails"] = panes.mails();
     result["hits"] = panes.hits();
     result["matching"] = panes.matches();
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const ListedRow& listed : panes.rows()) {
         rows.push_back({{"position", listed.position},
-                        {"sender", Cp932ToUtf8(listed.row.sender)},
-                        {"subject", Cp932ToUtf8(listed.row.subject)},
-                        {"date", Cp932ToUtf8(listed.row.date)},
+                        {"sender", RowTextUtf8(listed.row, listed.row.sender)},
+                        {"subject", RowTextUtf8(listed.row, listed.row.subject)},
+                        {"date", RowTextUtf8(listed.row, listed.row.date)},
                         {"address", listed.row.address}});
     }
     result["rows"] = std::move(rows);
     if (withBody) {
         nlohmann::ordered_json body = nlohmann::ordered_json::array();
-        panes.body().ForEachRun([&body](std::string_view run, bool hit) {
-            body.push_back({{"text", Cp932ToUtf8(std::string(run))}, {"hit", hit}});
+        panes.body().ForEachRun([&body, &panes](std::string_view run, bool hit) {
+            body.push_back({{"text", panes.body().RunUtf8(run)}, {"hit", hit}});
         });
         result["body"] = std::move(body);
     }

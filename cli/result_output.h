@@ -8,6 +8,6 @@
 namespace tarsel::cli {
 
 void PrintText(const TerminalPanes& panes, bool withBody, bool colour, std::ostream& out);
-void PrintJson(const TerminalPanes& panes, bool withBody, std::ostream& out);
+void PrintJson(const TerminalPanes& panes, bool withBody, std::ostream& out, bool decoded = false);
 
 }  // namespace tarsel::cli

@@ -51,7 +51,7 @@ void Drive(CSearchController& controller, std::ostream& err, bool progress) {
 void PrintResult(const Options& options, const TerminalPanes& panes, std::ostream& out,
                  bool colour) {
     if (options.json) {
-        PrintJson(panes, options.show > 0, out);
+        PrintJson(panes, options.show > 0, out, options.decoded);
     } else {
         PrintText(panes, options.show > 0, colour, out);
     }
@@ -67,7 +67,7 @@ int RunSearch(const Options& options, std::ostream& out, std::ostream& err, bool
               bool colour) {
     bool converted = true;
     const std::string search = Utf8ToCp932(options.search, &converted);
-    if (!converted) {
+    if (!converted && !options.decoded) {
         err << "tarsel-search: 検索文字列を Shift-JIS に変換できません。\n";
         return 2;
     }
@@ -76,7 +76,10 @@ int RunSearch(const Options& options, std::ostream& out, std::ostream& err, bool
     controller.SetPanes(&panes);
     const std::filesystem::path path(options.mailFile);
     controller.SetFilePath(path);
-    if (!controller.StartSearch(path.filename().string(), search)) {
+    const bool started =
+        options.decoded ? controller.StartDecodedSearch(path.filename().string(), options.search)
+                        : controller.StartSearch(path.filename().string(), search);
+    if (!started) {
         return 2;
     }
     Drive(controller, err, progress);
