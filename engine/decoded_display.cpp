@@ -1,10 +1,11 @@
-// What the decoded mode shows of one mail, read with GMime: the row's sender and subject in
-// any charset, and the body's shown text parts with every occurrence of the string in red.
+// What the decoded mode shows of one mail: the row's sender and subject in any charset, and
+// the body's shown text parts (read with GMime) with every occurrence of the string in red.
 #include "decode/cp932.h"
 #include "engine/pattern_finder.h"
 #include "engine/search_controller.h"
 #include "mime/gmime_reader.h"
 #include "mime/header_fields.h"
+#include "mime/header_text.h"
 
 namespace tarsel {
 namespace {
@@ -49,12 +50,12 @@ MailBody CSearchController::DecodedMailBodyOf(std::string_view mailText,
 
 HeaderRow CSearchController::DecodedHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     HeaderRow row = ExtractHeaderRow(mailText, mailStart);
-    // Only the header block is handed to GMime: a page's rows never parse whole bodies.
-    std::string headers(mime::SplitEntity(WithoutMark(mailText)).headers);
-    headers += "\r\n\r\n";
-    const mime::MailTexts texts = mime::ReadMailWithGMime(headers);
-    row.sender = texts.from;
-    row.subject = texts.subject;
+    // Our own encoded-word decoding, not GMime's: GMime joins the base64 texts of adjacent
+    // words before decoding them, so a word padded with "=" ends a long folded subject early.
+    const std::string_view headers = mime::SplitEntity(WithoutMark(mailText)).headers;
+    std::string_view value;
+    row.sender = mime::FindField(headers, "From", value) ? mime::HeaderText(value) : "";
+    row.subject = mime::FindField(headers, "Subject", value) ? mime::HeaderText(value) : "";
     row.date = Cp932ToUtf8(row.date);
     row.utf8 = true;
     return row;

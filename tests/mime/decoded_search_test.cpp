@@ -63,7 +63,7 @@ TEST(DecodedSearchTest, CountsWhatPythonsReaderDecodes) {
 
 // Cases the Python encoder does not write: CP932 extensions in ISO-2022-JP, characters with
 // two Shift-JIS codes, undeclared charsets, a character split between two encoded words
-// (which GMime decodes word by word, into two broken halves).
+// (which GMime decodes word by word, into two broken halves), a padded word before another.
 TEST(DecodedSearchTest, AgreesWithGMimeOnHandWrittenMails) {
     struct Case {
         const char* mail;
@@ -79,6 +79,10 @@ TEST(DecodedSearchTest, AgreesWithGMimeOnHandWrittenMails) {
         {"Subject: x\r\n\r\n\x1b$B8!:w\x1b(B 8!:w\r\n", "検索", 1, 1},
         {"Subject: =?utf-8?B?5qQ=?=\r\n =?utf-8?B?nOe0og==?=\r\n\r\nbody\r\n", "検索", 1, 0},
         {"Subject: =?utf-8?q?a?= \t=?utf-8?q?b?=\r\n\r\n", "ab", 1, 1},
+        // GMime decodes adjacent words' base64 as one text and stops at the first padding.
+        {"Subject: =?ISO-2022-JP?B?GyRCIVpPIk1tIVsbKEI=?=\r\n\t=?ISO-2022-JP?B?"
+         "GyRCP007djBbRjAkTiQqGyhC?=\r\n\r\n",
+         "人事", 1, 0},
         {"Subject: x\r\nContent-Transfer-Encoding: quoted-printable\r\nContent-Type: text/plain; "
          "charset=utf-8\r\n\r\nTar=\r\nsel =E6=A4=\r\n=9C=E7=B4=A2\r\n",
          "Tarsel", 1, 1},
