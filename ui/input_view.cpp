@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "decode/cp932.h"
+#include "ui/decoded_mode_check.h"
 #include "ui/dialog_units.h"
 #include "ui/file_drop.h"
 #include "ui/list_view.h"
@@ -111,7 +112,10 @@ void CInputView::BuildControls() {
     m_iconCount = AddIcon(this, du.Rect(3, 187, 18, 20));
     m_iconSearch = AddIcon(this, du.Rect(3, 207, 18, 20));
 
+    m_checkDecoded = new CDecodedModeCheck(this, du.Rect(3, 80, 50, 10));
+
     setTabOrder(m_btnStart, m_editSearch);
+    setTabOrder(m_editSearch, m_checkDecoded);
 }
 
 void CInputView::OnInitialUpdate() {
@@ -148,7 +152,12 @@ void CInputView::OnStartSearch() {
         return;  // the running search keeps going; the start button is disabled meanwhile
     }
     UpdateData(true);
-    m_pTarselView->StartSearch(m_strFileName, m_strSearch);
+    if (m_checkDecoded->isChecked()) {
+        // As typed: characters without a Shift-JIS form are searched too.
+        m_pTarselView->StartDecodedSearch(m_strFileName, m_editSearch->text().toStdString());
+    } else {
+        m_pTarselView->StartSearch(m_strFileName, m_strSearch);
+    }
     m_pTarselView->RefreshControlStates();
 }
 

@@ -165,7 +165,7 @@ void CTarselView::ShowMailBody(const MailBody& body) {
     QTextCursor cursor(m_pDocument);
     body.ForEachRun([&](std::string_view run, bool hit) {
         format.setForeground(hit ? QColor(255, 0, 0) : QColor(0, 0, 0));
-        cursor.insertText(QString::fromStdString(Cp932ToUtf8(std::string(run))), format);
+        cursor.insertText(QString::fromStdString(body.RunUtf8(run)), format);
     });
     m_pDocument->setUndoRedoEnabled(true);
     m_pDocument->setModified(false);
