@@ -49,14 +49,20 @@ run: build
 	fi
 
 BENCH_ARCHIVE := bench/data/archive-100mb.mbox
+# Today's mix (UTF-8 base64 / quoted-printable, Shift_JIS, EUC-JP, HTML, attachments), written
+# by Python's email package, with the list of the mails a reader sees the word in.
+MIXED_ARCHIVE := bench/data/mixed-100mb.mbox
+MIXED_TRUTH   := bench/data/mixed-100mb.json
 
 # A whole search of a generated 100 MB archive against grep -c -F on the same JIS bytes,
-# then the in-process timings of each phase.
+# then the in-process timings of each phase; then the decoded search of today's mix.
 bench: build
 	@mkdir -p bench/data
 	@[ -f $(BENCH_ARCHIVE) ] || $(BUILD)/bench/tarsel-make-archive --seed 1 --size 100000000 $(BENCH_ARCHIVE)
 	@$(BUILD)/bench/tarsel-bench-compare $(BUILD)/cli/tarsel-search $(BENCH_ARCHIVE) 検索 5
 	@TARSEL_BENCH_ARCHIVE=$(BENCH_ARCHIVE) $(BUILD)/bench/tarsel-bench-phases --benchmark_min_time=0.5
+	@[ -f $(MIXED_ARCHIVE) ] || python3 bench/make_mixed_archive.py 100000000 $(MIXED_ARCHIVE) $(MIXED_TRUTH)
+	@$(BUILD)/bench/tarsel-bench-decoded $(BUILD)/cli/tarsel-search $(MIXED_ARCHIVE) $(MIXED_TRUTH) 5
 
 clean:
 	rm -rf build build-*

@@ -2,12 +2,6 @@
 // JIS bytes, alternating the two so both see the same machine state, and times the string
 // search phase on the loaded archive in-process between them. Prints medians, ratios and
 // the peak memory of tarsel-search.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,47 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/command_timing.h"
 #include "decode/cp932.h"
 #include "engine/search_controller.h"
 
 namespace {
 
-struct RunResult {
-    double seconds;
-    long peakKb;
-    int status;
-};
-
-RunResult TimeCommand(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const auto& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    // Not /dev/null: grep stops at the first match when its output goes nowhere.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/tmp/tarsel-bench-out",
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        return RunResult{0, 0, -1};
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    return RunResult{took.count(), usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using tarsel::bench::Median;
+using tarsel::bench::RunResult;
+using tarsel::bench::TimeCommand;
 
 void WaitForUnits() {
     for (int left = tarsel::g_workersRunning.load(); left != 0;

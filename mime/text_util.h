@@ -1,7 +1,6 @@
 // Small byte-string helpers of the MIME scanner: ASCII case folding, trimming, finding.
 #pragma once
 
-#include <cstring>
 #include <string_view>
 
 namespace tarsel::mime {
@@ -40,19 +39,9 @@ inline std::string_view Trim(std::string_view text) {
     return text;
 }
 
-// Position of needle in text at or after from, or npos; glibc's memmem is the fast one.
-inline std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_t from = 0) {
-    if (from > text.size() || text.size() - from < needle.size()) {
-        return std::string_view::npos;
-    }
-    if (needle.empty()) {
-        return from;
-    }
-    const void* hit =
-        ::memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
-    return hit == nullptr ? std::string_view::npos
-                          : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-}
+// Position of needle in text at or after from, or npos. Short needles are looked for by
+// their first and last byte sixteen positions at a time; long ones with glibc's memmem.
+std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_t from = 0);
 
 // Occurrences of needle in text, overlapping ones included. needle must not be empty.
 inline std::size_t CountOccurrences(std::string_view text, std::string_view needle) {

@@ -19,17 +19,20 @@ constexpr std::array<signed char, 256> kBase64Values = [] {
     return values;
 }();
 
+constexpr std::array<signed char, 256> kHexValues = [] {
+    std::array<signed char, 256> values{};
+    values.fill(-1);
+    for (int i = 0; i < 10; ++i) {
+        values['0' + i] = static_cast<signed char>(i);
+    }
+    for (int i = 0; i < 6; ++i) {
+        values['A' + i] = values['a' + i] = static_cast<signed char>(10 + i);
+    }
+    return values;
+}();
+
 int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
+    return kHexValues[static_cast<unsigned char>(c)];
 }
 
 }  // namespace
@@ -48,16 +51,34 @@ TransferEncoding TransferEncodingOf(std::string_view value) {
 void DecodeBase64To(std::string_view text, std::string& out) {
     out.resize(text.size() / 4 * 3 + 3);
     char* o = out.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* const end = p + text.size();
     unsigned bits = 0;
     int held = 0;
-    for (const char c : text) {
-        const int v = kBase64Values[static_cast<unsigned char>(c)];
+    while (p < end) {
+        // Whole groups of four alphabet characters, the common case, in one step.
+        if (held == 0 && end - p >= 4) {
+            const int a = kBase64Values[p[0]], b = kBase64Values[p[1]];
+            const int c = kBase64Values[p[2]], d = kBase64Values[p[3]];
+            if ((a | b | c | d) >= 0) {
+                const unsigned group =
+                    unsigned(a) << 18 | unsigned(b) << 12 | unsigned(c) << 6 | unsigned(d);
+                *o++ = static_cast<char>(group >> 16);
+                *o++ = static_cast<char>(group >> 8);
+                *o++ = static_cast<char>(group);
+                p += 4;
+                continue;
+            }
+        }
+        const int v = kBase64Values[*p];
         if (v < 0) {
-            if (c == '=') {
+            if (*p == '=') {
                 break;
             }
+            ++p;
             continue;
         }
+        ++p;
         bits = bits << 6 | static_cast<unsigned>(v);
         if (++held == 4) {
             *o++ = static_cast<char>(bits >> 16);
@@ -77,51 +98,58 @@ void DecodeBase64To(std::string_view text, std::string& out) {
 }
 
 void DecodeQuotedPrintableTo(std::string_view text, std::string& out, bool header) {
-    out.clear();
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 3;
-        } else if (c == '=' && !header) {
-            // A soft line break: "=", blanks, then the line's end.
-            std::size_t j = i + 1;
-            while (j < text.size() && (text[j] == ' ' || text[j] == '\t')) {
-                ++j;
+    // Written through a pointer into a buffer of the input's size: the output is never longer.
+    out.resize(text.size());
+    char* o = out.data();
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const char c = *p;
+        if (c == '=') {
+            if (end - p > 2 && HexValue(p[1]) >= 0 && HexValue(p[2]) >= 0) {
+                *o++ = static_cast<char>(HexValue(p[1]) * 16 + HexValue(p[2]));
+                p += 3;
+                continue;
             }
-            if (j < text.size() && text[j] == '\r') {
-                ++j;
+            if (!header) {
+                // A soft line break: "=", blanks, then the line's end.
+                const char* q = p + 1;
+                while (q < end && (*q == ' ' || *q == '\t')) {
+                    ++q;
+                }
+                if (q < end && *q == '\r') {
+                    ++q;
+                }
+                if (q == end || *q == '\n') {
+                    p = q + (q < end ? 1 : 0);
+                    continue;
+                }
             }
-            if (j == text.size() || text[j] == '\n') {
-                i = j + (j < text.size() ? 1 : 0);
-            } else {
-                out += c;
-                ++i;
-            }
-        } else if (c == '_' && header) {
-            out += ' ';
-            ++i;
-        } else if ((c == ' ' || c == '\t') && !header) {
+            *o++ = c;
+            ++p;
+        } else if (header && c == '_') {
+            *o++ = ' ';
+            ++p;
+        } else if (!header && (c == ' ' || c == '\t')) {
             // Blanks at the end of a line are transport padding.
-            std::size_t j = i;
-            while (j < text.size() && (text[j] == ' ' || text[j] == '\t')) {
-                ++j;
+            const char* q = p;
+            while (q < end && (*q == ' ' || *q == '\t')) {
+                ++q;
             }
-            if (j == text.size() || text[j] == '\n' ||
-                (text[j] == '\r' && j + 1 < text.size() && text[j + 1] == '\n')) {
-                i = j;
-            } else {
-                out.append(text.substr(i, j - i));
-                i = j;
+            const bool lineEnd =
+                q == end || *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n');
+            if (!lineEnd) {
+                while (p < q) {
+                    *o++ = *p++;
+                }
             }
+            p = q;
         } else {
-            out += c;
-            ++i;
+            *o++ = c;
+            ++p;
         }
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 }  // namespace tarsel::mime
