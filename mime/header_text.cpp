@@ -19,23 +19,24 @@ struct EncodedWord {
 
 // The first well-formed encoded word at or after from in the unfolded value.
 bool NextEncodedWord(std::string_view value, std::size_t from, EncodedWord& word) {
+    // Every candidate that is rejected costs at most kMaxCharset bytes of looking, so a
+    // hostile value of many "=?" stays linear.
+    constexpr std::size_t kMaxCharset = 64;
     for (std::size_t at = FindBytes(value, "=?", from); at != std::string_view::npos;
          at = FindBytes(value, "=?", at + 2)) {
-        const std::size_t q1 = value.find('?', at + 2);
+        const std::size_t q1 = value.substr(0, at + 2 + kMaxCharset).find('?', at + 2);
         if (q1 == std::string_view::npos || q1 + 2 >= value.size() || value[q1 + 2] != '?') {
             continue;
         }
         const char encoding = static_cast<char>(value[q1 + 1] & ~0x20);
-        if (encoding != 'B' && encoding != 'Q') {
+        std::string_view charset = value.substr(at + 2, q1 - at - 2);
+        if ((encoding != 'B' && encoding != 'Q') || charset.empty() ||
+            charset.find_first_of(" \t") != std::string_view::npos) {
             continue;
         }
         const std::size_t close = FindBytes(value, "?=", q1 + 3);
         if (close == std::string_view::npos) {
             return false;
-        }
-        std::string_view charset = value.substr(at + 2, q1 - at - 2);
-        if (charset.empty() || charset.find_first_of(" \t") != std::string_view::npos) {
-            continue;
         }
         const std::size_t star = charset.find('*');  // RFC 2231 language
         if (star != std::string_view::npos) {

@@ -41,8 +41,8 @@ constexpr NamedEntity kEntities[] = {
 
 // Decodes the reference at text[0] == '&'; returns the bytes used, 0 when it is none.
 std::size_t DecodeReference(std::string_view text, std::string& out) {
-    const std::size_t semi = text.find(';');
-    if (semi == std::string_view::npos || semi > 32) {
+    const std::size_t semi = text.substr(0, 34).find(';');
+    if (semi == std::string_view::npos) {
         return 0;
     }
     const std::string_view ref = text.substr(1, semi - 1);

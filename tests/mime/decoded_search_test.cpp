@@ -90,6 +90,16 @@ TEST(DecodedSearchTest, AgreesWithGMimeOnHandWrittenMails) {
          "Content-Type: image/png\r\n\r\naaaa\r\n--b\r\n\r\naaaa\r\n--b--\r\n",
          "aa", 3, 3},
     };
+    // Hostile headers and HTML stay linear: many "=?" and "&" that never complete.
+    std::string manyPrefixes = "Subject: ";
+    for (int i = 0; i < 200000; ++i) {
+        manyPrefixes += "=?a b?B?";
+    }
+    const std::string hostileSubject = manyPrefixes + "?= ab\r\n\r\n";
+    const std::string hostileHtml = "Content-Type: text/html\r\n\r\n" + std::string(2000000, '&') +
+                                    "ab<" + std::string(100000, '<');
+    EXPECT_EQ(CountInMail(hostileSubject, DecodedNeedle("ab")), 1u);
+    EXPECT_EQ(CountInMail(hostileHtml, DecodedNeedle("ab")), 1u);
     for (const Case& c : cases) {
         const std::size_t lean = CountInMail(c.mail, DecodedNeedle(c.word));
         EXPECT_EQ(lean, c.count) << c.mail;
