@@ -141,7 +141,12 @@ void CInputView::UpdateData(bool saveAndValidate) {
         m_editFileName->setText(name);
         m_editFileName->setCursorPosition(0);  // a long name shows its beginning
     }
-    SetText(m_editSearch, FromUtf8(Cp932ToUtf8(m_strSearch)));
+    // A decoded search may hold characters with no Shift-JIS form: the field keeps its text
+    // while that text still stands for the search string.
+    if (!m_checkDecoded->isChecked() ||
+        Utf8ToCp932(m_editSearch->text().toStdString()) != m_strSearch) {
+        SetText(m_editSearch, FromUtf8(Cp932ToUtf8(m_strSearch)));
+    }
     SetText(m_editMailCount, FromUtf8(m_strMailCount));
     SetText(m_editHitCount, FromUtf8(m_strHitCount));
     SetText(m_editMatchCount, FromUtf8(m_strMatchCount));

@@ -73,6 +73,12 @@ void TestDecodedMode::EachModeSearchesTheLoadedArchive() {
     QCOMPARE(child->m_pTarselView->toPlainText().trimmed(), QString::fromUtf8("検索"));
     list->setCurrentItem(list->topLevelItem(1));
     QCOMPARE(child->m_pTarselView->toPlainText().trimmed(), QString::fromUtf8("検索と検索"));
+
+    // A character without a Shift-JIS form is searched, and stays in the field.
+    QVERIFY(Search(child, QString::fromUtf8("と検"), log, 3));
+    QCOMPARE(child->m_pInputView->m_editMatchCount->text(), QString("1"));
+    QVERIFY(Search(child, QString::fromUtf8("😀検索"), log, 4));
+    QCOMPARE(child->m_pInputView->m_editSearch->text(), QString::fromUtf8("😀検索"));
 }
 
 TARSEL_UI_TEST_MAIN(TestDecodedMode)
