@@ -1,7 +1,8 @@
-// The decoded search phase: in place of the byte scan, one unit per mail counts the search
-// string in what a reader is shown of that mail. Each occurrence is recorded as the offset
-// of its mail's mark, so the driver's sorting and mapping turn the hits into matching mails
-// exactly as for the byte scan.
+// The decoded search phase: in place of the byte scan, each mail is searched on its own for
+// the string in what a reader is shown of it, on the worker pool (one unit per chunk, for the
+// mails whose marks lie in it). Each occurrence is recorded as the offset of its mail's mark,
+// so the driver's sorting and mapping turn the hits into matching mails exactly as for the
+// byte scan.
 #include <algorithm>
 
 #include "decode/cp932.h"
@@ -49,20 +50,26 @@ bool CSearchController::StartDecodedPhase() {
     g_pattern = m_strSearchUtf8;
     g_hitCount = 0;
     m_bResultKnown = false;
-    m_nPhaseUnits = g_mailCount.load();
-    BeginPhase(kStateSearching, m_nPhaseUnits);
+    BeginPhase(kStateSearching, g_chunkCount);
     if (m_pPanes != nullptr) {
         m_pPanes->SetProgress(0);
     }
-    WorkerPool::Shared().Post(&CSearchController::DecodedSearchUnit, this, m_nPhaseUnits);
+    WorkerPool::Shared().Post(&CSearchController::DecodedSearchUnit, this, g_chunkCount);
     return true;
 }
 
-void CSearchController::DecodedSearchUnit(void* context, int m) {
+void CSearchController::DecodedSearchUnit(void* context, int c) {
     auto* self = static_cast<CSearchController*>(context);
-    if (!g_cancelUnits.load()) {
+    // The unit of chunk c takes the mails whose marks lie in it, one by one: a unit per mail
+    // would wake the waiting driver once per mail.
+    const int* const all = g_mailStarts;
+    const int* const allEnd = g_mailStarts + g_mailCount.load();
+    const int* const first = std::lower_bound(all, allEnd, c * kChunkSize);
+    const int* const last = std::lower_bound(first, allEnd, (c + 1) * kChunkSize);
+    bool stored = true;
+    for (const int* mark = first; mark != last && stored && !g_cancelUnits.load(); ++mark) {
         thread_local std::string scratch;
-        std::string_view mail = MailView(m, scratch);
+        std::string_view mail = MailView(static_cast<int>(mark - all), scratch);
         if (mail.substr(0, kMailMark.size()) == kMailMark) {
             mail.remove_prefix(kMailMark.size());
         }
@@ -73,12 +80,13 @@ void CSearchController::DecodedSearchUnit(void* context, int m) {
         do {
             take = std::clamp(kHitCapacity - old, 0, want);
         } while (!g_hitCount.compare_exchange_weak(old, old + take));
-        std::fill_n(g_hits + old, take, g_mailStarts[m]);
-        if (take == want) {
-            g_unitsDone.fetch_add(1);
-        } else {
-            self->m_nState = kStateHitCapacity;
-        }
+        std::fill_n(g_hits + old, take, *mark);
+        stored = take == want;
+    }
+    if (!stored) {
+        self->m_nState = kStateHitCapacity;
+    } else if (!g_cancelUnits.load()) {
+        g_unitsDone.fetch_add(1);
     }
     FinishUnit();
 }

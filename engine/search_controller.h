@@ -111,7 +111,7 @@ class CSearchController {
     static void HeaderUnit(void* self, int row);
     bool BeginSearch();  // after the checks: at loading, or at the search on a loaded file
     bool StartDecodedPhase();
-    static void DecodedSearchUnit(void* self, int mail);
+    static void DecodedSearchUnit(void* self, int chunk);
     void CloseLoadFile();
 
     SearchPanes* m_pPanes = nullptr;
@@ -120,7 +120,6 @@ class CSearchController {
     int m_nPageRows = 0;                // rows started by the running header phase
     std::vector<HeaderRow> m_pageRows;  // each header unit writes only its own slot
     int m_loadFd = -1;                  // the file, open read-only while it loads
-    int m_nPhaseUnits = 0;              // units of the running decoded-search phase
     std::shared_ptr<const mime::DecodedNeedle> m_needle;  // read by the decoded units
 };
 

@@ -185,8 +185,7 @@ int CSearchController::CurrentProgress() const {
         const int left = g_workersRunning.load();
         return m_nPageRows == 0 ? 0 : (m_nPageRows - left) * 100 / m_nPageRows;
     }
-    const int units = m_nState == kStateSearching && m_bDecoded ? m_nPhaseUnits : g_chunkCount;
-    return units == 0 ? 0 : g_unitsDone.load() * 100 / units;
+    return g_chunkCount == 0 ? 0 : g_unitsDone.load() * 100 / g_chunkCount;
 }
 
 void CSearchController::CancelAndWait() {
