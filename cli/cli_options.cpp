@@ -17,6 +17,8 @@ const char* const kUsage =
     "the JIS bytes of ISO-2022-JP mail) and prints the number of mails, hits and matching\n"
     "mails, then one line per matching mail: position, sender, subject, date, address.\n"
     "\n"
+    "  --decoded           search the decoded Subject, From and body text of every mail\n"
+    "                      (any charset and transfer encoding) instead of the raw bytes\n"
     "  --json              print one JSON object instead of text\n"
     "  --page N            list only page N (from 1) of 20 matching mails\n"
     "  --show N            add the body of matching mail N (from 1), hits marked\n"
@@ -58,6 +60,7 @@ bool ParseColour(const char* text, ColourWhen& when) {
 bool ParseOptions(int argc, char** argv, Options& options, std::ostream& err) {
     static const option kLong[] = {
         {"json", no_argument, nullptr, 'j'},
+        {"decoded", no_argument, nullptr, 'd'},
         {"page", required_argument, nullptr, 'p'},
         {"show", required_argument, nullptr, 's'},
         {"color", optional_argument, nullptr, 'c'},
@@ -81,6 +84,9 @@ bool ParseOptions(int argc, char** argv, Options& options, std::ostream& err) {
                 break;
             case 'j':
                 options.json = true;
+                break;
+            case 'd':
+                options.decoded = true;
                 break;
             case 'p':
                 if (!ParsePositive(optarg, options.page)) {

@@ -10,6 +10,7 @@ enum class ColourWhen { kAuto, kAlways, kNever };
 
 struct Options {
     bool json = false;
+    bool decoded = false;  // --decoded: search what a mail reader shows, in any charset
     bool help = false;
     bool version = false;
     ColourWhen colour = ColourWhen::kAuto;

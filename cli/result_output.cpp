@@ -41,16 +41,18 @@ void ForEachPiece(std::string_view run, bool utf8, Visit&& visit) {
 }
 
 void JsonMember(Printer& out, std::string_view indent, std::string_view name,
-                std::string_view cp932) {
+                const HeaderRow& row, const std::string& text) {
     out.Own(indent);
     out.JsonString(name);
     out.Own(": ");
-    out.JsonString(Cp932ToUtf8(cp932));
+    out.JsonString(RowTextUtf8(row, text));
     out.Own(",\n");
 }
 
-void PrintJsonListing(Printer& out, const TerminalPanes& panes) {
-    out.Own("{\n  \"mails\": ");
+void PrintJsonListing(Printer& out, const TerminalPanes& panes, bool decoded) {
+    out.Own("{\n  \"mode\": ");
+    out.JsonString(decoded ? "decoded" : "raw");
+    out.Own(",\n  \"mails\": ");
     out.Number(panes.mails());
     out.Own(",\n  \"hits\": ");
     out.Number(panes.hits());
@@ -63,9 +65,9 @@ void PrintJsonListing(Printer& out, const TerminalPanes& panes) {
         first = false;
         out.Number(listed.position);
         out.Own(",\n");
-        JsonMember(out, "      ", "sender", listed.row.sender);
-        JsonMember(out, "      ", "subject", listed.row.subject);
-        JsonMember(out, "      ", "date", listed.row.date);
+        JsonMember(out, "      ", "sender", listed.row, listed.row.sender);
+        JsonMember(out, "      ", "subject", listed.row, listed.row.subject);
+        JsonMember(out, "      ", "date", listed.row, listed.row.date);
         out.Own("      \"address\": ");
         out.JsonString(listed.row.address);
         out.Own("\n    }");
@@ -86,7 +88,7 @@ void PrintTextListing(Printer& out, const TerminalPanes& panes) {
         out.Number(listed.position);
         for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
             out.Own("\t");
-            out.Field(Cp932ToUtf8(*field));
+            out.Field(RowTextUtf8(row, *field));
         }
         out.Own("\t");
         out.Field(row.address);
@@ -96,9 +98,9 @@ void PrintTextListing(Printer& out, const TerminalPanes& panes) {
 
 }  // namespace
 
-void PrintListing(Printer& out, const TerminalPanes& panes, bool json) {
+void PrintListing(Printer& out, const TerminalPanes& panes, bool json, bool decoded) {
     if (json) {
-        PrintJsonListing(out, panes);
+        PrintJsonListing(out, panes, decoded);
     } else {
         PrintTextListing(out, panes);
     }

@@ -7,8 +7,9 @@
 
 namespace tarsel::cli {
 
-// The counters and the listed rows; the JSON object stays open for a body.
-void PrintListing(Printer& out, const TerminalPanes& panes, bool json);
+// The counters and the listed rows; the JSON object stays open for a body. The JSON names
+// the search's mode (decoded or raw).
+void PrintListing(Printer& out, const TerminalPanes& panes, bool json, bool decoded);
 // The runs of the body, after the listing.
 void PrintBody(Printer& out, const MailBody& body, bool json);
 // Closes what PrintListing opened.

@@ -57,7 +57,7 @@ bool FailedState(int state) {
 int RunSearch(const Options& options, Printer& out, std::ostream& err, bool progress) {
     bool converted = true;
     const std::string search = Utf8ToCp932(options.search, &converted);
-    if (!converted) {
+    if (!converted && !options.decoded) {
         err << "tarsel-search: 検索文字列を Shift-JIS に変換できません。\n";
         return 2;
     }
@@ -66,7 +66,10 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     CSearchController controller;
     controller.SetPanes(&panes);
     controller.SetFilePath(path);
-    if (!controller.StartSearch(path.filename().string(), search)) {
+    const bool started =
+        options.decoded ? controller.StartDecodedSearch(path.filename().string(), options.search)
+                        : controller.StartSearch(path.filename().string(), search);
+    if (!started) {
         return 2;
     }
     Drive(controller, err, progress);
@@ -77,7 +80,7 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     const int matches = panes.matches();
     if (matches == 0) {
         if (options.show == 0) {  // a body that does not exist prints nothing at all
-            PrintListing(out, panes, options.json);
+            PrintListing(out, panes, options.json, options.decoded);
             EndResult(out, options.json);
         }
         return 1;
@@ -108,7 +111,7 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
             Drive(controller, err, false);
         }
     }
-    PrintListing(out, panes, options.json);
+    PrintListing(out, panes, options.json, options.decoded);
     if (options.show > 0) {
         // The body is printed while the engine shows it, never kept.
         panes.SetBodySink([&](const MailBody& body) { PrintBody(out, body, options.json); });

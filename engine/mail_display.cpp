@@ -49,7 +49,9 @@ void CSearchController::ShowSelectedMail() {
     if (m_pPanes != nullptr) {
         m_pPanes->SetMailPosition(position + 1);
         m_pPanes->MarkRowViewed(m_nSelRow);
-        m_pPanes->ShowMailBody(MailBodyOf(MailText(g_hits[position]), m_strSearch));
+        m_pPanes->ShowMailBody(m_bDecoded
+                                   ? DecodedMailBodyOf(MailText(g_hits[position]), m_strSearchUtf8)
+                                   : MailBodyOf(MailText(g_hits[position]), m_strSearch));
     }
 }
 

@@ -27,4 +27,25 @@ std::string MailText(int m) {
     return text;
 }
 
+std::string_view MailView(int m, std::string& scratch) {
+    const std::int64_t start = g_mailStarts[m];
+    const std::int64_t end = m + 1 < g_mailCount.load() ? g_mailStarts[m + 1] : LoadedSize();
+    if (end <= start) {
+        return {};
+    }
+    const int first = ChunkOf(start);
+    const int last = ChunkOf(end - 1);
+    const char* base = g_fileChunks[first].view().data();
+    bool contiguous = base != nullptr;
+    for (int c = first + 1; contiguous && c <= last; ++c) {
+        contiguous = g_fileChunks[c].view().data() == base + std::int64_t{c - first} * kChunkSize &&
+                     g_fileChunks[c - 1].size() == kChunkSize;
+    }
+    if (contiguous && PlaceOf(end - 1) < g_fileChunks[last].size()) {
+        return {base + PlaceOf(start), static_cast<std::size_t>(end - start)};
+    }
+    scratch = MailText(m);
+    return scratch;
+}
+
 }  // namespace tarsel

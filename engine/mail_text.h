@@ -2,11 +2,16 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tarsel {
 
 // The text of mail m: from its mark to the next mark, or to the end of the file for the
 // last mail, across every chunk it spans.
 std::string MailText(int m);
+
+// The same text as a view: into the chunks themselves when they lie one after another in
+// memory (the usual case), else copied into scratch.
+std::string_view MailView(int m, std::string& scratch);
 
 }  // namespace tarsel

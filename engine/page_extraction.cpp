@@ -32,7 +32,8 @@ void CSearchController::HeaderUnit(void* context, int row) {
     if (!g_cancelUnits.load()) {
         const int m = g_hits[self->m_nPage * kPageRows + row];
         self->m_pageRows[static_cast<std::size_t>(row)] =
-            ExtractHeaderRow(MailText(m), g_mailStarts[m]);
+            self->m_bDecoded ? DecodedHeaderRow(MailText(m), g_mailStarts[m])
+                             : ExtractHeaderRow(MailText(m), g_mailStarts[m]);
     }
     FinishUnit();
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@
 #include "headers/header_row.h"
 
 namespace tarsel {
+
+namespace mime {
+class DecodedNeedle;
+}
 
 class CSearchController {
   public:
@@ -30,6 +35,9 @@ class CSearchController {
     // string that is too short (or has no JIS form), then starts at loading or, on a loaded
     // file, at the string search. Returns false when nothing was started.
     bool StartSearch(const std::string& fileNameField, const std::string& search);
+    // The same in the decoded mode: the string (UTF-8, at least two bytes) is looked for in
+    // what a reader is shown of each mail. The mode holds until a raw StartSearch.
+    bool StartDecodedSearch(const std::string& fileNameField, const std::string& utf8Search);
     // A new file dropped on a pane: the next search loads it.
     void SetFilePath(const std::filesystem::path& path);
 
@@ -73,13 +81,20 @@ class CSearchController {
     // The body of one mail as the mail pane shows it, and the same as separate runs.
     static MailBody MailBodyOf(std::string mailText, std::string_view search);
     static std::vector<BodyRun> BodyRunsOf(std::string_view mailText, std::string_view search);
+    // The decoded mode's mail body: the text parts a reader is shown (UTF-8), each
+    // occurrence of the UTF-8 search string a red run.
+    static MailBody DecodedMailBodyOf(std::string_view mailText, std::string_view utf8Search);
+    // The decoded mode's row: sender and subject decoded from any charset, all UTF-8.
+    static HeaderRow DecodedHeaderRow(std::string_view mailText, std::int64_t mailStart);
 
     // Search members (as the mail pane of the window has them).
     int m_nSelRow = -1;
     int m_nPage = 0;
     std::atomic<int> m_nState{kStateIdle};
     std::filesystem::path m_strFilePath;
-    std::string m_strSearch;  // Shift-JIS, as typed
+    std::string m_strSearch;      // Shift-JIS, as typed
+    bool m_bDecoded = false;      // the last search started was a decoded one
+    std::string m_strSearchUtf8;  // the decoded search's string
     std::uint64_t m_nFileSize = 0;
     int m_bLoaded = 0;
 
@@ -94,6 +109,9 @@ class CSearchController {
     static void CountUnit(void* self, int chunk);
     static void SearchUnit(void* self, int chunk);
     static void HeaderUnit(void* self, int row);
+    bool BeginSearch();  // after the checks: at loading, or at the search on a loaded file
+    bool StartDecodedPhase();
+    static void DecodedSearchUnit(void* self, int chunk);
     void CloseLoadFile();
 
     SearchPanes* m_pPanes = nullptr;
@@ -102,6 +120,7 @@ class CSearchController {
     int m_nPageRows = 0;                // rows started by the running header phase
     std::vector<HeaderRow> m_pageRows;  // each header unit writes only its own slot
     int m_loadFd = -1;                  // the file, open read-only while it loads
+    std::shared_ptr<const mime::DecodedNeedle> m_needle;  // read by the decoded units
 };
 
 }  // namespace tarsel

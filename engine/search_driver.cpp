@@ -63,6 +63,11 @@ bool CSearchController::StartSearch(const std::string& fileNameField, const std:
         return false;
     }
     m_strSearch = search;
+    m_bDecoded = false;
+    return BeginSearch();
+}
+
+bool CSearchController::BeginSearch() {
     m_bResultKnown = false;
     if (m_bLoaded == 1) {
         if (m_pPanes != nullptr) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decode/cp932.h"
 #include "headers/header_row.h"
 
 namespace tarsel {
@@ -54,6 +55,11 @@ struct MailBody {
         return runs;
     }
 };
+
+// A text of a result row as UTF-8, whichever form the row holds.
+inline std::string RowTextUtf8(const HeaderRow& row, const std::string& text) {
+    return row.utf8 ? text : Cp932ToUtf8(text);
+}
 
 class SearchPanes {
   public:

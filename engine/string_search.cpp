@@ -21,6 +21,9 @@ bool CSearchController::StartStringSearch() {
     if (m_bPhaseRunning) {
         return false;
     }
+    if (m_bDecoded) {
+        return StartDecodedPhase();
+    }
     for (auto& flag : g_viewedFlags) {
         flag.store(0, std::memory_order_relaxed);
     }

@@ -7,12 +7,14 @@
 
 namespace tarsel {
 
-// Texts are Shift-JIS byte strings; a field the header does not have stays empty.
+// Texts are Shift-JIS byte strings (UTF-8 when utf8 is set); a field the header does not have
+// stays empty.
 struct HeaderRow {
     std::string sender;   // decoded value of the last line holding "FROM"
     std::string subject;  // decoded value of the last "SUBJECT" line plus its continuations
     std::string date;     // year/month/day time of the last line holding "DATE"
     std::string address;  // "0x" and the body's absolute file offset in lower-case hex
+    bool utf8 = false;    // the decoded search's rows hold UTF-8 texts instead
 };
 
 // Extracts the row of one mail. mailText runs from the first byte of the mail mark to the

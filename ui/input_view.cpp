@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "decode/cp932.h"
+#include "ui/decoded_mode_check.h"
 #include "ui/dialog_units.h"
 #include "ui/file_drop.h"
 #include "ui/list_view.h"
@@ -111,7 +112,10 @@ void CInputView::BuildControls() {
     m_iconCount = AddIcon(this, du.Rect(3, 187, 18, 20));
     m_iconSearch = AddIcon(this, du.Rect(3, 207, 18, 20));
 
+    m_checkDecoded = new CDecodedModeCheck(this, du.Rect(3, 80, 50, 10));
+
     setTabOrder(m_btnStart, m_editSearch);
+    setTabOrder(m_editSearch, m_checkDecoded);
 }
 
 void CInputView::OnInitialUpdate() {
@@ -137,7 +141,12 @@ void CInputView::UpdateData(bool saveAndValidate) {
         m_editFileName->setText(name);
         m_editFileName->setCursorPosition(0);  // a long name shows its beginning
     }
-    SetText(m_editSearch, FromUtf8(Cp932ToUtf8(m_strSearch)));
+    // A decoded search may hold characters with no Shift-JIS form: the field keeps its text
+    // while that text still stands for the search string.
+    if (!m_checkDecoded->isChecked() ||
+        Utf8ToCp932(m_editSearch->text().toStdString()) != m_strSearch) {
+        SetText(m_editSearch, FromUtf8(Cp932ToUtf8(m_strSearch)));
+    }
     SetText(m_editMailCount, FromUtf8(m_strMailCount));
     SetText(m_editHitCount, FromUtf8(m_strHitCount));
     SetText(m_editMatchCount, FromUtf8(m_strMatchCount));
@@ -148,11 +157,15 @@ void CInputView::OnStartSearch() {
         return;  // the running search keeps going; the start button is disabled meanwhile
     }
     UpdateData(true);
-    if (!m_strFileName.empty() && !SearchConvertsToShiftJis()) {
+    if (m_checkDecoded->isChecked()) {
+        // As typed: characters without a Shift-JIS form are searched too.
+        m_pTarselView->StartDecodedSearch(m_strFileName, m_editSearch->text().toStdString());
+    } else if (!m_strFileName.empty() && !SearchConvertsToShiftJis()) {
         m_pTarselView->ShowWarning(ui_text::kSearchNotShiftJis);
         return;
+    } else {
+        m_pTarselView->StartSearch(m_strFileName, m_strSearch);
     }
-    m_pTarselView->StartSearch(m_strFileName, m_strSearch);
     m_pTarselView->RefreshControlStates();
 }
 

@@ -9,6 +9,7 @@
 
 #include "engine/search_panes.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -50,6 +51,7 @@ class CInputView : public QWidget {
     QLineEdit* m_editMailCount = nullptr;
     QLineEdit* m_editHitCount = nullptr;
     QLineEdit* m_editMatchCount = nullptr;
+    QCheckBox* m_checkDecoded = nullptr;  // the decoded search, under the search field
 
     // Fields: the file name as its native bytes, the search string in Shift-JIS, the
     // counters as decimal text.

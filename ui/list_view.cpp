@@ -31,8 +31,8 @@ constexpr int kMargin = 4;
 constexpr const char* kWidestDate = "0000/00/00 00:00:00";
 constexpr const char* kWidestAddress = "0x5f5e0ff";
 
-QString Shown(const std::string& sjis) {
-    return QString::fromStdString(Cp932ToUtf8(sjis));
+QString Shown(const HeaderRow& row, const std::string& text) {
+    return QString::fromStdString(RowTextUtf8(row, text));
 }
 
 QPushButton* AddPageButton(QWidget* pane, const char* text, QRect place) {
@@ -195,8 +195,9 @@ void CListView1::ShowRows(const std::vector<HeaderRow>& rows, const std::vector<
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(rows.size()));
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        auto* item = new QTreeWidgetItem(QStringList{Shown(rows[r].sender), Shown(rows[r].subject),
-                                                     Shown(rows[r].date), Shown(rows[r].address)});
+        auto* item = new QTreeWidgetItem(
+            QStringList{Shown(rows[r], rows[r].sender), Shown(rows[r], rows[r].subject),
+                        Shown(rows[r], rows[r].date), Shown(rows[r], rows[r].address)});
         const bool seen = r < viewed.size() && viewed[r];
         item->setIcon(0, m_imageList[seen ? 1 : 0]);
         items.append(item);

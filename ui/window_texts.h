@@ -17,6 +17,7 @@ inline constexpr const char* kAboutWithoutDocument = "ﾊﾞｰｼﾞｮﾝ情�
 inline constexpr const char* kFileLabel = "対象ファイル ：";
 inline constexpr const char* kStartButton = "検索開始(&S)";
 inline constexpr const char* kSearchLabel = "検索文字(&T) ：";
+inline constexpr const char* kDecodedCheck = "デコード検索(&D)";
 inline constexpr const char* kMailCountLabel = "全メール数 ：";
 inline constexpr const char* kHitCountLabel = "該当個数 ：";
 inline constexpr const char* kMatchCountLabel = "該当メール数 ：";

@@ -104,6 +104,27 @@ TEST_F(SearchRunTest, PrintsTabSeparatedRows) {
         << r.out;
 }
 
+TEST_F(SearchRunTest, DecodedModeFindsWhatTheRawBytesHide) {
+    const std::string mail =
+        Mail("=?UTF-8?B?5qSc57Si?=", "5qSc57SiIPCfmIANCg==\r\n", "a@example.jp");
+    const std::string utf8 =
+        dir.Write("utf8.mbox", mail.substr(0, mail.find("\r\n\r\n")) +
+                                   "\r\nContent-Type: text/plain; charset=utf-8\r\n"
+                                   "Content-Transfer-Encoding: base64" +
+                                   mail.substr(mail.find("\r\n\r\n")))
+            .string();
+    auto json =
+        nlohmann::json::parse(RunCli({"--decoded", "--json", "--show", "1", utf8, "😀"}).out);
+    EXPECT_EQ(json["mode"], "decoded");
+    EXPECT_EQ(json["hits"], 1);
+    EXPECT_EQ(json["body"][1], (nlohmann::json{{"text", "😀"}, {"hit", true}}));
+    json = nlohmann::json::parse(RunCli({"--decoded", "--json", utf8, "検索"}).out);
+    EXPECT_EQ(json["hits"], 2);  // the subject and the base64 body
+    EXPECT_EQ(json["rows"][0]["subject"], "検索");
+    EXPECT_EQ(nlohmann::json::parse(RunCli({"--json", utf8, "検索"}).out)["mode"], "raw");
+    EXPECT_EQ(RunCli({utf8, "😀"}).status, 2);  // no Shift-JIS form: raw mode refuses it
+}
+
 TEST_F(SearchRunTest, ExitStatusTellsMatchNoMatchAndError) {
     struct Case {
         std::vector<std::string> args;

@@ -1,0 +1,94 @@
+// The decoded search phase: in place of the byte scan, each mail is searched on its own for
+// the string in what a reader is shown of it, on the worker pool (one unit per chunk, for the
+// mails whose marks lie in it). Each occurrence is recorded as the offset of its mail's mark,
+// so the driver's sorting and mapping turn the hits into matching mails exactly as for the
+// byte scan.
+#include <algorithm>
+
+#include "decode/cp932.h"
+#include "engine/mail_text.h"
+#include "engine/messages.h"
+#include "engine/phase_units.h"
+#include "engine/search_controller.h"
+#include "engine/worker_pool.h"
+#include "mime/charset.h"
+#include "mime/decoded_search.h"
+
+namespace tarsel {
+
+namespace {
+
+constexpr std::string_view kMailMark = "\x7f\x20\x7f";
+
+}  // namespace
+
+bool CSearchController::StartDecodedSearch(const std::string& fileNameField,
+                                           const std::string& utf8Search) {
+    if (m_bPhaseRunning) {
+        return false;
+    }
+    if (fileNameField.empty()) {
+        ShowWarning(msg::kNoFile);
+        return false;
+    }
+    // Any character is allowed, those without a Shift-JIS form too: UTF-8 mail holds them.
+    if (utf8Search.size() < 2 || !mime::IsValidUtf8(utf8Search)) {
+        ShowWarning(msg::kNoSearch);
+        return false;
+    }
+    m_strSearchUtf8 = utf8Search;
+    m_strSearch = Utf8ToCp932(utf8Search);
+    m_bDecoded = true;
+    return BeginSearch();
+}
+
+bool CSearchController::StartDecodedPhase() {
+    for (auto& flag : g_viewedFlags) {
+        flag.store(0, std::memory_order_relaxed);
+    }
+    m_needle = std::make_shared<const mime::DecodedNeedle>(m_strSearchUtf8);
+    g_pattern = m_strSearchUtf8;
+    g_hitCount = 0;
+    m_bResultKnown = false;
+    BeginPhase(kStateSearching, g_chunkCount);
+    if (m_pPanes != nullptr) {
+        m_pPanes->SetProgress(0);
+    }
+    WorkerPool::Shared().Post(&CSearchController::DecodedSearchUnit, this, g_chunkCount);
+    return true;
+}
+
+void CSearchController::DecodedSearchUnit(void* context, int c) {
+    auto* self = static_cast<CSearchController*>(context);
+    // The unit of chunk c takes the mails whose marks lie in it, one by one: a unit per mail
+    // would wake the waiting driver once per mail.
+    const int* const all = g_mailStarts;
+    const int* const allEnd = g_mailStarts + g_mailCount.load();
+    const int* const first = std::lower_bound(all, allEnd, c * kChunkSize);
+    const int* const last = std::lower_bound(first, allEnd, (c + 1) * kChunkSize);
+    bool stored = true;
+    for (const int* mark = first; mark != last && stored && !g_cancelUnits.load(); ++mark) {
+        thread_local std::string scratch;
+        std::string_view mail = MailView(static_cast<int>(mark - all), scratch);
+        if (mail.substr(0, kMailMark.size()) == kMailMark) {
+            mail.remove_prefix(kMailMark.size());
+        }
+        const int want = static_cast<int>(
+            std::min<std::size_t>(mime::CountInMail(mail, *self->m_needle), kHitCapacity + 1));
+        int old = g_hitCount.load();
+        int take = 0;
+        do {
+            take = std::clamp(kHitCapacity - old, 0, want);
+        } while (!g_hitCount.compare_exchange_weak(old, old + take));
+        std::fill_n(g_hits + old, take, *mark);
+        stored = take == want;
+    }
+    if (!stored) {
+        self->m_nState = kStateHitCapacity;
+    } else if (!g_cancelUnits.load()) {
+        g_unitsDone.fetch_add(1);
+    }
+    FinishUnit();
+}
+
+}  // namespace tarsel

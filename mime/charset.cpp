@@ -1,0 +1,296 @@
+// Charset names, the guess for text without one, and conversion to UTF-8 through iconv (with
+// our own ISO-2022-JP reader, so that the CP932 extensions decode as CP932 defines them).
+#include "mime/charset.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "decode/cp932.h"
+#include "decode/jis.h"
+#include "mime/text_util.h"
+
+namespace tarsel::mime {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
+
+bool InList(std::string_view name, std::initializer_list<std::string_view> names) {
+    for (const std::string_view n : names) {
+        if (EqualsNoCase(name, n)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Each thread keeps the descriptors it has opened, by charset name: a scan opens a handful.
+struct OpenedIconv {
+    std::string name;
+    iconv_t handle;
+};
+class IconvCache {
+  public:
+    ~IconvCache() {
+        for (const OpenedIconv& opened : opened_) {
+            if (opened.handle != kNoIconv) {
+                iconv_close(opened.handle);
+            }
+        }
+    }
+    iconv_t Get(std::string_view to, std::string_view from) {
+        std::string key(to);
+        key += '<';
+        for (const char c : from) {
+            key += LowerAscii(c);
+        }
+        for (const OpenedIconv& opened : opened_) {
+            if (opened.name == key) {
+                return opened.handle;
+            }
+        }
+        const iconv_t handle = iconv_open(std::string(to).c_str(), std::string(from).c_str());
+        opened_.push_back(OpenedIconv{std::move(key), handle});
+        return handle;
+    }
+
+  private:
+    std::vector<OpenedIconv> opened_;
+};
+
+thread_local IconvCache t_iconv;
+
+// Converts with replacement of every byte that does not convert; false when the
+// descriptor could not be opened.
+bool IconvToUtf8(iconv_t handle, std::string_view in, std::string& out) {
+    if (handle == kNoIconv) {
+        return false;
+    }
+    char buffer[4096];
+    iconv(handle, nullptr, nullptr, nullptr, nullptr);
+    char* inPtr = const_cast<char*>(in.data());
+    std::size_t inLeft = in.size();
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t result = iconv(handle, &inPtr, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            if (errno == EINVAL) {
+                inLeft = 0;  // an incomplete sequence at the end
+            } else {
+                ++inPtr;
+                --inLeft;
+            }
+            out += kReplacement;
+            iconv(handle, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    // Flush a stateful converter's pending output.
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    iconv(handle, nullptr, nullptr, &outPtr, &outLeft);
+    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+    return true;
+}
+
+void AppendUtf8Checked(std::string_view bytes, std::string& out) {
+    // Well-formed runs are appended whole; each byte that is not UTF-8 becomes U+FFFD.
+    std::size_t runStart = 0;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t n = Utf8Length(bytes.substr(i));
+        if (n != 0) {
+            i += n;
+            continue;
+        }
+        out.append(bytes.substr(runStart, i - runStart));
+        out += kReplacement;
+        runStart = ++i;
+    }
+    out.append(bytes.substr(runStart));
+}
+
+// ISO-2022-JP to CP932: JIS X 0208 pairs (with rows 13 and 89-92 as CP932 has them) through
+// the JIS arithmetic, JIS X 0201 kana as their single bytes. A line break ends a two-byte run.
+void JisToCp932(std::string_view text, std::string& out) {
+    enum class Mode { kAscii, kDouble, kKana } mode = Mode::kAscii;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\x1b' && i + 2 < text.size()) {
+            const std::string_view esc = text.substr(i + 1, 2);
+            if (esc == "$B" || esc == "$@") {
+                mode = Mode::kDouble;
+                i += 2;
+                continue;
+            }
+            if (esc == "(B" || esc == "(J") {
+                mode = Mode::kAscii;
+                i += 2;
+                continue;
+            }
+            if (esc == "(I") {
+                mode = Mode::kKana;
+                i += 2;
+                continue;
+            }
+        }
+        if (c == '\r' || c == '\n') {
+            mode = Mode::kAscii;
+            out += c;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(c);
+        if (mode == Mode::kDouble && byte >= 0x21 && byte <= 0x7E && i + 1 < text.size()) {
+            const unsigned sjis = JisToSjis(byte << 8 | static_cast<unsigned char>(text[i + 1]));
+            if (sjis != 0) {
+                out += static_cast<char>(sjis >> 8);
+                out += static_cast<char>(sjis & 0xFF);
+            } else {
+                out += '\xFF';  // decodes to U+FFFD
+            }
+            ++i;
+        } else if (mode == Mode::kKana && byte >= 0x21 && byte <= 0x5F) {
+            out += static_cast<char>(byte + 0x80);
+        } else {
+            out += c;
+        }
+    }
+}
+
+}  // namespace
+
+std::size_t Utf8Length(std::string_view text) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    std::size_t length = 0;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    const auto second = static_cast<unsigned char>(text[1]);
+    // Overlong forms, surrogates and code points above U+10FFFF are not UTF-8.
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) {
+        return 0;
+    }
+    return length;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t n = Utf8Length(bytes.substr(i));
+        if (n == 0) {
+            return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
+Charset CharsetOf(std::string_view name) {
+    name = Trim(name);
+    if (name.empty()) {
+        return Charset::kNone;
+    }
+    if (InList(name, {"utf-8", "utf8", "us-ascii", "ascii", "ansi_x3.4-1968"})) {
+        return Charset::kUtf8;
+    }
+    if (InList(name, {"iso-2022-jp", "csiso2022jp", "iso-2022-jp-1", "iso-2022-jp-ms"})) {
+        return Charset::kJis;
+    }
+    if (InList(name, {"shift_jis", "shift-jis", "sjis", "x-sjis", "windows-31j", "cp932",
+                      "ms_kanji", "csshiftjis", "x-ms-cp932"})) {
+        return Charset::kCp932;
+    }
+    if (InList(name, {"euc-jp", "eucjp", "x-euc-jp", "cseucpkdfmtjapanese", "euc-jp-ms"})) {
+        return Charset::kEucJp;
+    }
+    return t_iconv.Get("UTF-8", name) == kNoIconv ? Charset::kNone : Charset::kOther;
+}
+
+Charset GuessCharset(std::string_view bytes) {
+    if (FindBytes(bytes, "\x1b$B") != std::string_view::npos) {
+        return Charset::kJis;
+    }
+    return IsValidUtf8(bytes) ? Charset::kUtf8 : Charset::kCp932;
+}
+
+void AppendUtf8(std::string_view bytes, Charset charset, std::string_view name, std::string& out) {
+    if (charset == Charset::kNone) {
+        charset = GuessCharset(bytes);
+    }
+    switch (charset) {
+        case Charset::kUtf8:
+            AppendUtf8Checked(bytes, out);
+            return;
+        case Charset::kJis: {
+            thread_local std::string sjis;
+            sjis.clear();
+            JisToCp932(bytes, sjis);
+            out += Cp932ToUtf8(sjis);
+            return;
+        }
+        case Charset::kCp932:
+            out += Cp932ToUtf8(bytes);
+            return;
+        case Charset::kEucJp:
+            if (!IconvToUtf8(t_iconv.Get("UTF-8", "EUC-JP-MS"), bytes, out)) {
+                IconvToUtf8(t_iconv.Get("UTF-8", "EUC-JP"), bytes, out);
+            }
+            return;
+        case Charset::kOther:
+        case Charset::kNone:
+            if (!IconvToUtf8(t_iconv.Get("UTF-8", name), bytes, out)) {
+                AppendUtf8Checked(bytes, out);
+            }
+            return;
+    }
+}
+
+bool EncodeCharacter(std::string_view utf8Character, const char* iconvName, std::string& out) {
+    const iconv_t handle = t_iconv.Get(iconvName, "UTF-8");
+    if (handle == kNoIconv) {
+        return false;
+    }
+    iconv(handle, nullptr, nullptr, nullptr, nullptr);
+    char buffer[32];
+    char* inPtr = const_cast<char*>(utf8Character.data());
+    std::size_t inLeft = utf8Character.size();
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    if (iconv(handle, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
+        return false;
+    }
+    out.assign(buffer, static_cast<std::size_t>(outPtr - buffer));
+    return true;
+}
+
+}  // namespace tarsel::mime

@@ -1,0 +1,38 @@
+// The charsets of mail text and their conversion to UTF-8. Japanese mail is written in a few
+// of them, which get their own handling; any other name goes to iconv.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarsel::mime {
+
+enum class Charset {
+    kNone,   // no charset given (or one iconv does not know): guessed from the bytes
+    kUtf8,   // UTF-8 and US-ASCII
+    kJis,    // ISO-2022-JP, with the CP932 extensions
+    kCp932,  // Shift_JIS read as CP932
+    kEucJp,  // EUC-JP
+    kOther,  // anything else iconv knows
+};
+
+Charset CharsetOf(std::string_view name);
+
+// For text without a charset: ISO-2022-JP when it holds ESC $ B, else UTF-8 when it is well
+// formed, else CP932.
+Charset GuessCharset(std::string_view bytes);
+
+bool IsValidUtf8(std::string_view bytes);
+
+// Appends the text of bytes in the given charset to out as UTF-8. Never fails: a byte that
+// does not decode becomes U+FFFD. name is only read for kOther.
+void AppendUtf8(std::string_view bytes, Charset charset, std::string_view name, std::string& out);
+
+// Converts one character (UTF-8) into the charset: true and its bytes when it has a form
+// there. Used for the search string only.
+bool EncodeCharacter(std::string_view utf8Character, const char* iconvName, std::string& out);
+
+// Length of the UTF-8 sequence at the start of text when it is well formed, else 0.
+std::size_t Utf8Length(std::string_view text);
+
+}  // namespace tarsel::mime

@@ -1,0 +1,116 @@
+// Header block parsing of MIME entities for the decoded search.
+#include "mime/header_fields.h"
+
+#include "mime/text_util.h"
+
+namespace tarsel::mime {
+
+Entity SplitEntity(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        // Is the line at `at` empty?
+        if (text[at] == '\n') {
+            return Entity{text.substr(0, at), text.substr(at + 1)};
+        }
+        if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') {
+            return Entity{text.substr(0, at), text.substr(at + 2)};
+        }
+        const std::size_t eol = text.find('\n', at);
+        if (eol == std::string_view::npos) {
+            break;
+        }
+        at = eol + 1;
+    }
+    return Entity{text, {}};
+}
+
+bool FindField(std::string_view headers, std::string_view name, std::string_view& value) {
+    std::size_t at = 0;
+    while (at < headers.size()) {
+        std::size_t eol = headers.find('\n', at);
+        const bool match = headers.size() - at > name.size() && headers[at + name.size()] == ':' &&
+                           EqualsNoCase(headers.substr(at, name.size()), name);
+        if (match) {
+            const std::size_t start = at + name.size() + 1;
+            // Continuation lines begin with a blank.
+            while (eol != std::string_view::npos && eol + 1 < headers.size() &&
+                   (headers[eol + 1] == ' ' || headers[eol + 1] == '\t')) {
+                eol = headers.find('\n', eol + 1);
+            }
+            const std::size_t end = eol == std::string_view::npos ? headers.size() : eol;
+            value = headers.substr(start, end - start);
+            return true;
+        }
+        if (eol == std::string_view::npos) {
+            break;
+        }
+        at = eol + 1;
+    }
+    value = {};
+    return false;
+}
+
+std::string_view ParameterOf(std::string_view value, std::string_view name) {
+    std::size_t at = value.find(';');
+    while (at != std::string_view::npos) {
+        std::size_t p = at + 1;
+        while (p < value.size() && IsBlank(value[p])) {
+            ++p;
+        }
+        const std::size_t eq = value.find('=', p);
+        if (eq == std::string_view::npos) {
+            return {};
+        }
+        const std::string_view key = Trim(value.substr(p, eq - p));
+        std::size_t v = eq + 1;
+        while (v < value.size() && IsBlank(value[v])) {
+            ++v;
+        }
+        std::string_view found;
+        std::size_t next;
+        if (v < value.size() && value[v] == '"') {
+            const std::size_t close = value.find('"', v + 1);
+            const std::size_t end = close == std::string_view::npos ? value.size() : close;
+            found = value.substr(v + 1, end - v - 1);
+            next = value.find(';', end);
+        } else {
+            next = value.find(';', v);
+            found =
+                Trim(value.substr(v, (next == std::string_view::npos ? value.size() : next) - v));
+        }
+        if (EqualsNoCase(key, name)) {
+            return found;
+        }
+        at = next;
+    }
+    return {};
+}
+
+ContentInfo ContentInfoOf(std::string_view headers) {
+    ContentInfo info;
+    std::string_view value;
+    if (FindField(headers, "Content-Type", value)) {
+        const std::size_t semi = value.find(';');
+        const std::string_view mediaType =
+            Trim(value.substr(0, semi == std::string_view::npos ? value.size() : semi));
+        const std::size_t slash = mediaType.find('/');
+        if (slash != std::string_view::npos) {
+            info.type = Trim(mediaType.substr(0, slash));
+            info.subtype = Trim(mediaType.substr(slash + 1));
+        }
+        info.charset = ParameterOf(value, "charset");
+        info.boundary = ParameterOf(value, "boundary");
+    }
+    if (FindField(headers, "Content-Transfer-Encoding", value)) {
+        info.transferEncoding = Trim(value);
+    }
+    if (FindField(headers, "Content-Disposition", value)) {
+        const std::size_t semi = value.find(';');
+        info.attachment = EqualsNoCase(
+            Trim(value.substr(0, semi == std::string_view::npos ? value.size() : semi)),
+            "attachment");
+    }
+    return info;
+}
+
+}  // namespace tarsel::mime

@@ -1,0 +1,60 @@
+// The byte search of the MIME scanner. Mail text repeats a needle's first byte often (a
+// UTF-8 lead byte, a boundary's dash) but rarely its first and last together, so comparing
+// both at sixteen positions at once leaves few candidates to compare in full.
+#include "mime/text_util.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tarsel::mime {
+namespace {
+
+constexpr std::size_t kShortNeedle = 64;
+
+std::size_t FindWithMemmem(std::string_view text, std::string_view needle, std::size_t from) {
+    const void* hit =
+        ::memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
+    return hit == nullptr ? std::string_view::npos
+                          : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+}
+
+}  // namespace
+
+std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_t from) {
+    const std::size_t m = needle.size();
+    if (from > text.size() || text.size() - from < m) {
+        return std::string_view::npos;
+    }
+    if (m == 0) {
+        return from;
+    }
+    if (m == 1 || m > kShortNeedle) {
+        return FindWithMemmem(text, needle, from);
+    }
+    std::size_t i = from;
+    const char* data = text.data();
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi8(needle[0]);
+    const __m128i last = _mm_set1_epi8(needle[m - 1]);
+    // Both loads of a round stay inside the text: i + m - 1 + 16 <= size.
+    for (; i + m - 1 + 16 <= text.size(); i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + m - 1));
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+        while (mask != 0) {
+            const std::size_t pos = i + static_cast<unsigned>(__builtin_ctz(mask));
+            mask &= mask - 1;
+            if (std::memcmp(data + pos + 1, needle.data() + 1, m - 2) == 0) {
+                return pos;
+            }
+        }
+    }
+#endif
+    return i + m <= text.size() ? FindWithMemmem(text, needle, i) : std::string_view::npos;
+}
+
+}  // namespace tarsel::mime

@@ -1,0 +1,56 @@
+// Small byte-string helpers of the MIME scanner: ASCII case folding, trimming, finding.
+#pragma once
+
+#include <string_view>
+
+namespace tarsel::mime {
+
+inline char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+inline std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// Position of needle in text at or after from, or npos. Short needles are looked for by
+// their first and last byte sixteen positions at a time; long ones with glibc's memmem.
+std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_t from = 0);
+
+// Occurrences of needle in text, overlapping ones included. needle must not be empty.
+inline std::size_t CountOccurrences(std::string_view text, std::string_view needle) {
+    std::size_t count = 0;
+    for (std::size_t at = FindBytes(text, needle); at != std::string_view::npos;
+         at = FindBytes(text, needle, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+}  // namespace tarsel::mime

@@ -1,0 +1,192 @@
+#!/usr/bin/env python3
+"""Writes a small mail archive with Python's email package and, for each mail, how often each
+test word occurs in what that package's reader decodes (Subject, From, shown text parts).
+
+Usage: make_mails.py ARCHIVE EXPECTED_JSON
+"""
+import base64
+import quopri
+import json
+import sys
+from email import policy
+from email import base64mime, quoprimime
+from email.header import Header, decode_header
+from email.message import Message
+from email.message import EmailMessage
+from email.mime.application import MIMEApplication
+from email.mime.multipart import MIMEMultipart
+from email.mime.text import MIMEText
+from email.parser import BytesParser
+from html.parser import HTMLParser
+
+MARK = b"\x7f \x7f"
+WORDS = ["検索", "メール", "Tarsel", "café", "😀絵"]
+SMTP = policy.SMTP
+
+CODECS = {"shift_jis": "cp932", "iso-2022-jp": "iso-2022-jp", "euc-jp": "euc_jp"}
+
+
+def text_part(body, charset, cte="8bit"):
+    """A text/plain part in exactly that charset (MIMEText would recode Japanese charsets to
+    ISO-2022-JP) and transfer encoding."""
+    payload = body.encode(CODECS.get(charset, charset))
+    part = Message()
+    part["MIME-Version"] = "1.0"
+    part["Content-Type"] = 'text/plain; charset="%s"' % charset
+    part["Content-Transfer-Encoding"] = cte
+    if cte == "quoted-printable":
+        part.set_payload(quopri.encodestring(payload).decode("ascii"))
+    elif cte == "base64":
+        part.set_payload(base64.encodebytes(payload).decode("ascii"))
+    else:
+        part.set_payload(payload.decode("ascii", "surrogateescape"))
+    return part
+
+
+def encoded_word(text, charset, q=False):
+    data = text.encode(CODECS.get(charset, charset))
+    if q:
+        return quoprimime.header_encode(data, charset)
+    return base64mime.header_encode(data, charset)
+
+
+def headers(msg, subject, sender, charset="utf-8"):
+    if charset == "utf-8":
+        msg["Subject"] = Header(subject, charset).encode()
+    else:
+        msg["Subject"] = encoded_word(subject, charset, charset == "euc-jp")
+    msg["From"] = sender
+    msg["Date"] = "Tue, 7 Dec 2021 12:34:56 +0900"
+    return msg
+
+
+def split_subject(word, charset):
+    """A long subject whose encoder splits the word between two encoded words."""
+    for pad in range(0, 60):
+        subject = "あ" * pad + word + "い" * 20
+        encoded = Header(subject, charset).encode(maxlinelen=76)
+        # decode_header joins adjacent words: look at the words one by one.
+        pieces = []
+        for w in encoded.split():
+            (b, c), = decode_header(w)
+            pieces.append(b.decode(c))
+        if any(p.endswith(word[0]) for p in pieces[:-1]):
+            return encoded
+    raise SystemExit("no split found")
+
+
+def mails():
+    out = []
+    m = text_part("これは検索のテストです。メールを検索します。\n", "iso-2022-jp", "7bit")
+    out.append(headers(m, "検索について", "=?iso-2022-jp?B?GyRCJWEhPCVrGyhC?= <a@example.jp>",
+                       "iso-2022-jp"))
+    out.append(headers(text_part("シフトJISの検索本文\n検索\n", "shift_jis", "base64"),
+                       "シフトJIS メール", "b@example.jp", "shift_jis"))
+    out.append(headers(text_part("EUC-JPの本文で検索とメール\n", "euc-jp", "quoted-printable"),
+                       "EUC メール", "c@example.jp", "euc-jp"))
+    # The word's bytes straddle the first base64 line break (57 bytes a line).
+    body = "x" * 55 + "検索" + " and Tarsel\n" * 3
+    out.append(headers(text_part(body, "utf-8", "base64"), "base64 line break", "d@example.jp"))
+    out.append(headers(text_part("emoji 😀絵文字 café café\n", "utf-8", "quoted-printable"),
+                       "QP café", "e@example.jp"))
+    out.append(headers(text_part("8bit 検索検索 Tarsel\n", "utf-8", "8bit"), "8bit",
+                       "f@example.jp"))
+    out.append(headers(text_part("latin café\n", "iso-8859-1"), "latin", "g@example.jp"))
+
+    alt = MIMEMultipart("alternative")
+    alt.attach(MIMEText("plain 検索 once\n", "plain", "utf-8"))
+    alt.attach(MIMEText("<p>html 検索 検索 twice</p>", "html", "utf-8"))
+    out.append(headers(alt, "alternative", "h@example.jp"))
+
+    alt = MIMEMultipart("alternative")
+    alt.attach(MIMEText("<div>only html: 検<b>索</b> &amp; Tars&#101;l</div>", "html",
+                        "shift_jis"))
+    out.append(headers(alt, "html only", "i@example.jp"))
+
+    mixed = MIMEMultipart("mixed")
+    mixed.attach(MIMEText("see the attachments\n", "plain", "utf-8"))
+    mixed.attach(MIMEApplication("検索 Tarsel メール".encode("utf-8"), "octet-stream"))
+    note = MIMEText("検索 in an attached text\n", "plain", "utf-8")
+    note.add_header("Content-Disposition", "attachment", filename="note.txt")
+    mixed.attach(note)
+    out.append(headers(mixed, "attachments only", "j@example.jp"))
+
+    m = text_part("short body\n", "utf-8")
+    m["Subject"] = split_subject("検索", "utf-8")
+    m["From"] = "k@example.jp"
+    out.append(m)
+    m = text_part("short body\n", "iso-2022-jp")
+    m["Subject"] = split_subject("メール", "iso-2022-jp")
+    m["From"] = "l@example.jp"
+    out.append(m)
+
+    raw = []
+    for charset, body in (("utf-8", "生の UTF-8 検索\n"), ("cp932", "生の CP932 検索 メール\n"),
+                          ("iso-2022-jp", "生の JIS 検索\n")):
+        raw.append(b"From: raw@example.jp\r\nSubject: no charset\r\nMIME-Version: 1.0\r\n"
+                   b"Content-Type: text/plain\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" +
+                   body.encode(charset).replace(b"\n", b"\r\n"))
+    return [m.as_bytes(policy=SMTP) for m in out] + raw
+
+
+class TextOf(HTMLParser):
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.text = []
+
+    def handle_data(self, data):
+        self.text.append(data)
+
+
+def decode_text(payload, charset):
+    if charset is None:
+        if b"\x1b$B" in payload:
+            charset = "iso-2022-jp"
+        else:
+            try:
+                return payload.decode("utf-8")
+            except UnicodeDecodeError:
+                charset = "cp932"
+    return payload.decode(CODECS.get(charset.lower(), charset), "replace")
+
+
+def shown_parts(part):
+    if part.is_multipart():
+        children = [c for c in part.get_payload() if c.get_content_disposition() != "attachment"]
+        if part.get_content_subtype() != "alternative":
+            return [t for c in part.get_payload() for t in shown_parts(c)]
+        for want in ("text/plain", "text/html"):
+            for c in children:
+                if c.get_content_type() == want:
+                    return shown_parts(c)
+        return next((shown_parts(c) for c in children if c.is_multipart()), [])
+    if part.get_content_disposition() == "attachment" or part.get_content_maintype() != "text":
+        return []
+    text = decode_text(part.get_payload(decode=True), part.get_content_charset())
+    if part.get_content_subtype() == "html":
+        parser = TextOf()
+        parser.feed(text)
+        parser.close()
+        text = "".join(parser.text)
+    return [text]
+
+
+def count(text, word):
+    return sum(1 for i in range(len(text)) if text.startswith(word, i))
+
+
+def main():
+    archive, expected = sys.argv[1], sys.argv[2]
+    result = []
+    with open(archive, "wb") as f:
+        for mail in mails():
+            f.write(MARK + mail)
+            msg = BytesParser(policy=policy.default).parsebytes(mail)
+            texts = [str(msg["subject"] or ""), str(msg["from"] or "")] + shown_parts(msg)
+            result.append({w: sum(count(t, w) for t in texts) for w in WORDS})
+    with open(expected, "w", encoding="utf-8") as f:
+        json.dump({"words": WORDS, "mails": result}, f, ensure_ascii=False, indent=1)
+
+
+if __name__ == "__main__":
+    main()
