@@ -6,11 +6,13 @@ set(CPACK_PACKAGE_VENDOR "Tarsel developers")
 set(CPACK_PACKAGE_CONTACT "${TARSEL_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "search a mail archive and read the matching mails")
+# Debian wants the long description in lines of at most 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Tarsel searches one large mail archive (many mails in one file, each beginning at the\n"
-    "bytes 0x7F 0x20 0x7F) for a string, counts the mails, hits and matching mails, lists the\n"
-    "matching mails page by page and shows the selected mail with every hit in red. Japanese\n"
-    "search strings are searched as the JIS bytes of ISO-2022-JP mail.\n"
+    "Tarsel searches one large mail archive (many mails in one file, each\n"
+    "beginning at the bytes 0x7F 0x20 0x7F) for a string, counts the mails, hits\n"
+    "and matching mails, lists the matching mails page by page and shows the\n"
+    "selected mail with every hit in red. Japanese search strings are searched as\n"
+    "the JIS bytes of ISO-2022-JP mail.\n"
     "\n"
     "The package holds the window (tarsel, Japanese interface) and the command\n"
     "tarsel-search for terminals and scripts.")
