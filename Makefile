@@ -10,7 +10,7 @@ PACKAGES   := cmake ninja-build g++ qt6-base-dev libgtest-dev libgmock-dev libbe
 SAMPLE     := samples/sample-archive.mbox
 SEARCH     ?= 検索
 
-.PHONY: all deps configure build test run bench clean format
+.PHONY: all deps configure build test run bench clean format package test-package release-build
 
 all: build
 
@@ -31,7 +31,7 @@ deps:
 	fi
 
 configure: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) > /dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARSEL_WERROR=ON $(CMAKE_ARGS) > /dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -47,6 +47,25 @@ run: build
 	  echo "No display available: running the command-line front end tarsel-search instead."; \
 	  $(BUILD)/cli/tarsel-search --page 1 "$(SAMPLE)" "$(SEARCH)"; \
 	fi
+
+# --- The Debian package --------------------------------------------------------------------
+#   make package        build/tarsel_<version>_<arch>.deb from the build above (CPack)
+#   make test-package   the package's contents, its metadata and lintian's verdict
+#   make release-build  a packager's plain Release build (warnings stay warnings), as CI does
+
+EXTRA_PACKAGES += dpkg-dev file scdoc librsvg2-bin lintian appstream desktop-file-utils
+
+package: build
+	@rm -f $(BUILD)/tarsel_*.deb
+	@cd $(BUILD) && cpack -G DEB > cpack.log || { cat cpack.log; exit 1; }
+	@ls $(BUILD)/tarsel_*.deb
+
+test-package: package
+	tests/package/check_package.sh $(BUILD)/tarsel_*.deb
+
+release-build: deps
+	@cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS) > /dev/null
+	@cmake --build build-release -j $(JOBS)
 
 BENCH_ARCHIVE := bench/data/archive-100mb.mbox
 HUGE_MAIL     := bench/data/huge-mail-100mb.mbox
@@ -96,7 +115,7 @@ FUZZ_SECONDS       ?= 300
 TSAN_TEST_DIRS     := tests/engine tests/cli tests/ui
 
 # -O1 keeps the instrumented tests quick; the benchmarks are not worth instrumenting.
-SANITIZE_CMAKE := -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+SANITIZE_CMAKE := -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DTARSEL_WERROR=ON \
                   -DTARSEL_BUILD_UI=ON -DTARSEL_BUILD_BENCH=OFF $(CMAKE_ARGS)
 ASAN_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
             UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
@@ -104,7 +123,7 @@ TSAN_ENV := TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 su
 
 .PHONY: test-asan test-tsan fuzz-build fuzz-smoke fuzz
 
-test: test-asan test-tsan fuzz-smoke
+test: test-asan test-tsan fuzz-smoke test-package
 
 test-asan: deps
 	@cmake -S . -B build-asan $(SANITIZE_CMAKE) -DTARSEL_SANITIZE=address > /dev/null
@@ -123,7 +142,7 @@ test-tsan: deps
 
 fuzz-build: deps
 	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DTARSEL_WERROR=ON \
 	  -DTARSEL_SANITIZE=address -DTARSEL_BUILD_FUZZ=ON -DTARSEL_BUILD_UI=OFF \
 	  -DTARSEL_BUILD_BENCH=OFF > /dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target fuzz_targets

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "tarsel_version.h"
 #include "ui/dialog_units.h"
 #include "ui/window_texts.h"
 
@@ -33,6 +34,12 @@ CVersionInfoDlg::CVersionInfoDlg(QWidget* parent) : QDialog(parent) {
     m_picture->setPixmap(picture);
     const QRect frame = du.Rect(8, 10, 194, 138);
     m_picture->setGeometry(frame.adjusted(-1, -1, 1, 1));
+
+    // The one version of the project, the same that --version and the package carry.
+    auto* version =
+        new QLabel(QStringLiteral("Tarsel %1").arg(QLatin1String(kTarselVersion)), this);
+    version->setObjectName(QStringLiteral("version"));
+    version->setGeometry(du.Rect(8, 154, 194, 12));
 
     auto* ok = new QPushButton(QString::fromUtf8(ui_text::kOk), this);
     ok->setGeometry(du.Rect(208, 22, 27, 27));

@@ -1,5 +1,6 @@
 // Rewriting of Date header lines, including lines that do not follow the usual layout.
 #include "headers/date_normalizer.h"
+#include "tests/support/gcc12_restrict.h"
 
 #include <gtest/gtest.h>
 
@@ -79,8 +80,10 @@ TEST(NormalizeDateMonths, MapsEveryMonthInAnyCase) {
                                                     "jul", "Aug", "Sep", "oct", "NOV", "Dec"};
     for (std::size_t i = 0; i < kNames.size(); ++i) {
         const std::string line = std::string("\nDate: Mon, 15 ") + kNames[i] + " 2001 01:02:03";
+        TARSEL_GCC12_RESTRICT_FALSE_POSITIVE_BEGIN;  // GCC bug 105329, see the header
         const std::string number = (i < 9 ? "0" : "") + std::to_string(i + 1);
         EXPECT_EQ(NormalizeDate(line).text, "01/" + number + "/15 01:02:03") << kNames[i];
+        TARSEL_GCC12_RESTRICT_FALSE_POSITIVE_END;
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QMovie>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include "tests/support/temp_files.h"
 #include "tests/ui/window_test_support.h"
@@ -98,6 +99,12 @@ void TestFrames::VersionDialogPlaysItsClipOverThePicture() {
     // The clip loops for as long as the dialog is open.
     QImageReader clip(":/res/animation.gif");
     QCOMPARE(clip.loopCount(), -1);
+    // The project's version, below the picture.
+    const auto* version = dialog.findChild<QLabel*>("version");
+    QVERIFY(version &&
+            version->text().contains(QRegularExpression("^Tarsel \\d+\\.\\d+\\.\\d+\\.\\d+$")));
+    QVERIFY(dialog.rect().contains(version->geometry()));
+    QVERIFY(!version->geometry().intersects(dialog.m_picture->geometry()));
 }
 
 void TestFrames::VersionDialogEnds_data() {
