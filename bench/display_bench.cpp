@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "engine/search_panes.h"
 #include "ui/child_frame.h"
@@ -97,13 +98,15 @@ int RunCase(int argc, char** argv, const std::string& name) {
     QCoreApplication::processEvents();
     tarsel::CTarselView& view = *frame.m_pTarselView;
 
-    const MailBody body = name == "one-line"     ? HitsOnOneLine()
-                          : name == "many-lines" ? HitsOnManyLines()
-                                                 : BigMail();
+    MailBody body = name == "one-line"     ? HitsOnOneLine()
+                    : name == "many-lines" ? HitsOnManyLines()
+                                           : BigMail();
     const long before = StatusKilobytes("VmRSS:");
     ResetPeak();
     const auto start = std::chrono::steady_clock::now();
-    view.ShowMailBody(body);
+    const std::size_t bytes = body.text.size();
+    const std::size_t hits = body.hits.size();
+    view.ShowMailBody(std::move(body));  // as the engine hands it over
     view.viewport()->repaint();
     const auto shown = std::chrono::steady_clock::now();
     // Whatever the pane lays out after the first paint counts towards its memory.
@@ -113,8 +116,7 @@ int RunCase(int argc, char** argv, const std::string& name) {
     const long peak = StatusKilobytes("VmHWM:");
     const double seconds = std::chrono::duration<double>(shown - start).count();
     std::printf("%-11s %9zu bytes %6zu hits  shown in %6.3f s  peak %5ld MB  (window %5ld MB)\n",
-                name.c_str(), body.text.size(), body.hits.size(), seconds, peak / 1024,
-                (peak - before) / 1024);
+                name.c_str(), bytes, hits, seconds, peak / 1024, (peak - before) / 1024);
     return 0;
 }
 

@@ -34,7 +34,7 @@ class TerminalPanes : public SearchPanes {
     void ShowPageRows(const std::vector<HeaderRow>& rows, const std::vector<bool>&) override;
     void SetMailPosition(int position) override { position_ = position; }
     void MarkRowViewed(int) override {}
-    void ShowMailBody(const MailBody& body) override {
+    void ShowMailBody(MailBody body) override {
         if (bodySink_) {
             bodySink_(body);
         }

@@ -83,7 +83,8 @@ class SearchPanes {
     // The counter before "通目の該当メール" (1-based) and the check mark of the row shown.
     virtual void SetMailPosition(int position) = 0;
     virtual void MarkRowViewed(int row) = 0;
-    virtual void ShowMailBody(const MailBody& body) = 0;
+    // The body is the pane's own: a huge one may be given back to the system as it is shown.
+    virtual void ShowMailBody(MailBody body) = 0;
     // After the end-of-search box: the keyboard focus goes to the result list.
     virtual void FocusResultList() {}
 };

@@ -1,11 +1,15 @@
 // The mail pane's document, filled from a mail body.
 #include "ui/mail_document.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+
 #include <algorithm>
+#include <cstdint>
 
 #include "decode/cp932.h"
 
@@ -110,6 +114,45 @@ void CountLines(QTextDocument* document) {
     emit layout->documentSizeChanged(layout->documentSize());
 }
 
+// A huge body is read once, front to back, into the document, and is the pane's own: the pages
+// of text already in the document are given back to the system at once, so the body and the
+// document are never both resident in full (a mail of a hundred megabytes would otherwise
+// hold both, beside the loaded archive). The bytes of a given-back page read as 0 afterwards;
+// nothing reads them again.
+class ConsumedPages {
+  public:
+    ConsumedPages(const std::string& text, bool huge)
+        : m_released(huge ? PageUp(text.data()) : nullptr) {}
+
+    // Everything before upTo is in the document.
+    void Release(const char* upTo) {
+        if (m_released == nullptr) {
+            return;
+        }
+        const char* end = PageDown(upTo);
+        if (end > m_released) {
+            madvise(const_cast<char*>(m_released), std::size_t(end - m_released), MADV_DONTNEED);
+            m_released = end;
+        }
+    }
+
+  private:
+    static std::uintptr_t PageSize() {
+        static const auto size = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+        return size;
+    }
+    static const char* PageUp(const char* at) {
+        const auto address = reinterpret_cast<std::uintptr_t>(at);
+        return reinterpret_cast<const char*>((address + PageSize() - 1) / PageSize() * PageSize());
+    }
+    static const char* PageDown(const char* at) {
+        const auto address = reinterpret_cast<std::uintptr_t>(at);
+        return reinterpret_cast<const char*>(address / PageSize() * PageSize());
+    }
+
+    const char* m_released;  // pages before this are given back; null: nothing is
+};
+
 }  // namespace
 
 std::size_t PieceEnd(std::string_view text, std::size_t limit, bool utf8) {
@@ -141,7 +184,7 @@ std::size_t PieceEnd(std::string_view text, std::size_t limit, bool utf8) {
     return std::max<std::size_t>(at, 1);
 }
 
-std::vector<TextRun> FillMailDocument(QTextDocument* document, const MailBody& body,
+std::vector<TextRun> FillMailDocument(QTextDocument* document, MailBody body,
                                       const QTextCharFormat& format,
                                       const std::function<bool()>& stop) {
     QTextCursor cursor(document);
@@ -163,8 +206,9 @@ std::vector<TextRun> FillMailDocument(QTextDocument* document, const MailBody& b
         cursor.insertText(pending, format);
         pending.clear();
     };
+    ConsumedPages consumed(body.text, join);
     // Every red run is the same search string: it is converted once.
-    std::string_view lastHit;
+    std::string lastHit;
     QString lastHitShown;
     body.ForEachRun([&](std::string_view run, bool hit) {
         if (stopped) {
@@ -185,6 +229,7 @@ std::vector<TextRun> FillMailDocument(QTextDocument* document, const MailBody& b
             run.remove_prefix(end);
             if (std::size_t(pending.size()) >= kMailPieceBytes) {
                 flush();
+                consumed.Release(run.data());
                 if (stop && stop()) {
                     stopped = true;
                     return;

@@ -31,8 +31,9 @@ struct TextRun {
 
 // Replaces the document's text with the body, every character in format, and returns where
 // the red runs stand, in order. stop is asked between pieces; when it answers true the
-// filling ends early and the document holds a beginning of the body.
-std::vector<TextRun> FillMailDocument(QTextDocument* document, const MailBody& body,
+// filling ends early and the document holds a beginning of the body. The memory of a huge
+// body's text is given back to the system as its pieces go into the document.
+std::vector<TextRun> FillMailDocument(QTextDocument* document, MailBody body,
                                       const QTextCharFormat& format,
                                       const std::function<bool()>& stop = {});
 

@@ -6,6 +6,7 @@
 #include <QPlainTextDocumentLayout>
 #include <QStringDecoder>
 #include <algorithm>
+#include <utility>
 
 #include "ui/quit_signals.h"
 #include "ui/window_texts.h"
@@ -25,10 +26,10 @@ CTarselDoc::CTarselDoc(QObject* parent)
     connect(this, &QTextDocument::contentsChange, this, &CTarselDoc::OnContentsChange);
 }
 
-void CTarselDoc::ShowMailBody(const MailBody& body, const QTextCharFormat& format,
+void CTarselDoc::ShowMailBody(MailBody body, const QTextCharFormat& format,
                               const std::function<bool()>& stop) {
     m_bFilling = true;
-    m_redRuns = FillMailDocument(this, body, format, stop);
+    m_redRuns = FillMailDocument(this, std::move(body), format, stop);
     m_bFilling = false;
 }
 
@@ -93,7 +94,7 @@ bool CTarselDoc::OnOpenDocument(const QString& path) {
     format.setFont(defaultFont());
     const bool undo = isUndoRedoEnabled();
     setUndoRedoEnabled(false);
-    ShowMailBody(body, format, [] { return TerminationRequested(); });
+    ShowMailBody(std::move(body), format, [] { return TerminationRequested(); });
     setUndoRedoEnabled(undo);
     setModified(false);
     m_title = QFileInfo(path).fileName();

@@ -25,7 +25,7 @@ class CTarselDoc : public QTextDocument {
     QString Title() const { return m_title; }
 
     // Replaces the text with a mail body; see FillMailDocument.
-    void ShowMailBody(const MailBody& body, const QTextCharFormat& format,
+    void ShowMailBody(MailBody body, const QTextCharFormat& format,
                       const std::function<bool()>& stop = {});
     // The red runs of the shown mail, in order; they follow the user's edits of the text
     // (a run an edit cuts into stops being red).

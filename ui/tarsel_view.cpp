@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "decode/cp932.h"
 #include "ui/file_drop.h"
@@ -163,13 +164,13 @@ void CTarselView::MarkRowViewed(int row) {
     m_pListView->MarkRowViewed(row);
 }
 
-void CTarselView::ShowMailBody(const MailBody& body) {
+void CTarselView::ShowMailBody(MailBody body) {
     // The shown text replaces the old one wholesale and is not an edit the user can undo.
     m_pDocument->setUndoRedoEnabled(false);
     QTextCharFormat format;
     format.setFont(m_mailFont);
     format.setForeground(QColor(0, 0, 0));
-    m_pDocument->ShowMailBody(body, format, [] { return TerminationRequested(); });
+    m_pDocument->ShowMailBody(std::move(body), format, [] { return TerminationRequested(); });
     m_pDocument->setUndoRedoEnabled(true);
     m_pDocument->setModified(false);
     QTextCursor start(m_pDocument);

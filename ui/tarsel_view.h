@@ -61,7 +61,7 @@ class CTarselView : public QPlainTextEdit, public CSearchController, public Sear
     void ShowPageRows(const std::vector<HeaderRow>& rows, const std::vector<bool>& viewed) override;
     void SetMailPosition(int position) override;
     void MarkRowViewed(int row) override;
-    void ShowMailBody(const MailBody& body) override;
+    void ShowMailBody(MailBody body) override;
     void FocusResultList() override;
 
   signals:

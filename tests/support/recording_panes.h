@@ -34,7 +34,7 @@ class RecordingPanes : public SearchPanes {
     }
     void SetMailPosition(int p) override { position = p; }
     void MarkRowViewed(int row) override { markedRows.push_back(row); }
-    void ShowMailBody(const MailBody& b) override { body = b.Runs(); }
+    void ShowMailBody(MailBody b) override { body = b.Runs(); }
 
     int mails = -1, hits = -1, matches = -1;
     std::vector<PhaseIcon> icons;
