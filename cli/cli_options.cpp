@@ -59,14 +59,10 @@ bool ParseColour(const char* text, ColourWhen& when) {
 
 bool ParseOptions(int argc, char** argv, Options& options, std::ostream& err) {
     static const option kLong[] = {
-        {"json", no_argument, nullptr, 'j'},
-        {"decoded", no_argument, nullptr, 'd'},
-        {"page", required_argument, nullptr, 'p'},
-        {"show", required_argument, nullptr, 's'},
-        {"color", optional_argument, nullptr, 'c'},
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'v'},
-        {nullptr, 0, nullptr, 0},
+        {"json", no_argument, nullptr, 'j'},        {"decoded", no_argument, nullptr, 'd'},
+        {"page", required_argument, nullptr, 'p'},  {"show", required_argument, nullptr, 's'},
+        {"color", optional_argument, nullptr, 'c'}, {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'v'},     {nullptr, 0, nullptr, 0},
     };
     optind = 0;  // 0, not 1: glibc then also forgets the state of an earlier call
     opterr = 0;

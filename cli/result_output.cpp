@@ -40,8 +40,8 @@ void ForEachPiece(std::string_view run, bool utf8, Visit&& visit) {
     }
 }
 
-void JsonMember(Printer& out, std::string_view indent, std::string_view name,
-                const HeaderRow& row, const std::string& text) {
+void JsonMember(Printer& out, std::string_view indent, std::string_view name, const HeaderRow& row,
+                const std::string& text) {
     out.Own(indent);
     out.JsonString(name);
     out.Own(": ");
