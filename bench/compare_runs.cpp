@@ -12,20 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/loaded_archive.h"
 #include "bench/run_timing.h"
 #include "decode/cp932.h"
 #include "engine/search_controller.h"
 
-namespace {
-
-void WaitForUnits() {
-    for (int left = tarsel::g_workersRunning.load(); left != 0;
-         left = tarsel::g_workersRunning.load()) {
-        tarsel::g_workersRunning.wait(left);
-    }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
@@ -41,13 +33,7 @@ int main(int argc, char** argv) {
 
     // The archive loaded once in this process, for the second-search timings.
     tarsel::CSearchController loaded;
-    loaded.m_strFilePath = archive;
-    loaded.StartLoading();
-    WaitForUnits();
-    loaded.CancelAndWait();
-    loaded.StartMailCount();
-    WaitForUnits();
-    loaded.CancelAndWait();
+    tarsel::bench::LoadAndCount(loaded, archive);
     loaded.m_strSearch = tarsel::Utf8ToCp932(search);
 
     struct Command {
@@ -76,7 +62,7 @@ int main(int argc, char** argv) {
         }
         const auto start = std::chrono::steady_clock::now();
         loaded.StartStringSearch();
-        WaitForUnits();
+        tarsel::bench::WaitForUnits();
         const std::chrono::duration<double> phase = std::chrono::steady_clock::now() - start;
         loaded.CancelAndWait();
         phaseTimes.push_back(phase.count());

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/loaded_archive.h"
 #include "bench/run_timing.h"
 #include "engine/search_controller.h"
 
@@ -29,13 +30,6 @@ constexpr const char* kCommandOutput = "/tmp/tarsel-bench-out";
 
 RunResult TimeCommand(const std::vector<std::string>& args) {
     return tarsel::bench::TimeCommand(args, kCommandOutput);
-}
-
-void WaitForUnits() {
-    for (int left = tarsel::g_workersRunning.load(); left != 0;
-         left = tarsel::g_workersRunning.load()) {
-        tarsel::g_workersRunning.wait(left);
-    }
 }
 
 std::string ReadAll(const std::string& path) {
@@ -52,8 +46,7 @@ std::set<long> ListedMails(const std::vector<std::string>& args,
     if (TimeCommand(args).status > 1) {
         return mails;
     }
-    const auto result =
-        nlohmann::json::parse(ReadAll(kCommandOutput), nullptr, false);
+    const auto result = nlohmann::json::parse(ReadAll(kCommandOutput), nullptr, false);
     if (result.is_discarded()) {
         return mails;
     }
@@ -87,13 +80,7 @@ int main(int argc, char** argv) {
     const std::string search = truthJson["word"];
 
     tarsel::CSearchController loaded;
-    loaded.m_strFilePath = archive;
-    loaded.StartLoading();
-    WaitForUnits();
-    loaded.CancelAndWait();
-    loaded.StartMailCount();
-    WaitForUnits();
-    loaded.CancelAndWait();
+    tarsel::bench::LoadAndCount(loaded, archive);
     loaded.m_bDecoded = true;
     loaded.m_strSearchUtf8 = search;
 
@@ -110,7 +97,7 @@ int main(int argc, char** argv) {
         rawCpu.push_back(r.cpuSeconds);
         const auto start = std::chrono::steady_clock::now();
         loaded.StartStringSearch();
-        WaitForUnits();
+        tarsel::bench::WaitForUnits();
         const std::chrono::duration<double> phase = std::chrono::steady_clock::now() - start;
         loaded.CancelAndWait();
         grepTimes.push_back(g.seconds);

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "bench/archive_generator.h"
+#include "bench/loaded_archive.h"
 #include "decode/cp932.h"
 #include "engine/search_controller.h"
 
@@ -37,12 +38,6 @@ const std::string& Kensaku() {
     return search;
 }
 
-void WaitForUnits() {
-    for (int left = g_workersRunning.load(); left != 0; left = g_workersRunning.load()) {
-        g_workersRunning.wait(left);
-    }
-}
-
 void DriveToEnd(CSearchController& controller) {
     while (controller.IsPhaseRunning()) {
         controller.WaitAndAdvance();
@@ -55,7 +50,7 @@ void BM_Load(benchmark::State& state) {
     controller.m_strFilePath = ArchivePath();
     for (auto _ : state) {
         controller.StartLoading();
-        WaitForUnits();
+        bench::WaitForUnits();
         controller.CancelAndWait();
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * LoadedSize());
@@ -65,11 +60,11 @@ void BM_Count(benchmark::State& state) {
     CSearchController controller;
     controller.m_strFilePath = ArchivePath();
     controller.StartLoading();
-    WaitForUnits();
+    bench::WaitForUnits();
     controller.CancelAndWait();
     for (auto _ : state) {
         controller.StartMailCount();
-        WaitForUnits();
+        bench::WaitForUnits();
         controller.CancelAndWait();
     }
     state.counters["mails"] = g_mailCount.load();
@@ -94,7 +89,7 @@ class LoadedArchive : public benchmark::Fixture {
 BENCHMARK_F(LoadedArchive, StringSearch)(benchmark::State& state) {
     for (auto _ : state) {
         owner->StartStringSearch();
-        WaitForUnits();
+        bench::WaitForUnits();
         owner->CancelAndWait();
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * LoadedSize());

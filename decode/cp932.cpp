@@ -2,6 +2,8 @@
 // the window and the terminal, through glibc's iconv.
 #include "decode/cp932.h"
 
+#include "decode/utf8.h"
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -49,32 +51,6 @@ class Converter {
     iconv_t handle_;
 };
 
-// Length of the UTF-8 sequence at the start of text when it is well formed, else 0.
-std::size_t Utf8SequenceLength(std::string_view text) {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    std::size_t length = 0;
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
-}
-
 }  // namespace
 
 std::string Cp932ToUtf8(std::string_view cp932) {
@@ -107,7 +83,7 @@ std::string Utf8ToCp932(std::string_view utf8, bool* ok) {
             if (ok != nullptr) {
                 *ok = false;
             }
-            const std::size_t length = Utf8SequenceLength(utf8);
+            const std::size_t length = Utf8Length(utf8);
             utf8.remove_prefix(length == 0 ? 1 : length);
         }
     }

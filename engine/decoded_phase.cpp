@@ -6,12 +6,12 @@
 #include <algorithm>
 
 #include "decode/cp932.h"
+#include "decode/utf8.h"
 #include "engine/mail_text.h"
 #include "engine/messages.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
 #include "engine/worker_pool.h"
-#include "mime/charset.h"
 #include "mime/decoded_search.h"
 
 namespace tarsel {
@@ -32,7 +32,7 @@ bool CSearchController::StartDecodedSearch(const std::string& fileNameField,
         return false;
     }
     // Any character is allowed, those without a Shift-JIS form too: UTF-8 mail holds them.
-    if (utf8Search.size() < 2 || !mime::IsValidUtf8(utf8Search)) {
+    if (utf8Search.size() < 2 || !IsValidUtf8(utf8Search)) {
         ShowWarning(msg::kNoSearch);
         return false;
     }

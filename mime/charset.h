@@ -22,8 +22,6 @@ Charset CharsetOf(std::string_view name);
 // formed, else CP932.
 Charset GuessCharset(std::string_view bytes);
 
-bool IsValidUtf8(std::string_view bytes);
-
 // Appends the text of bytes in the given charset to out as UTF-8. Never fails: a byte that
 // does not decode becomes U+FFFD. name is only read for kOther.
 void AppendUtf8(std::string_view bytes, Charset charset, std::string_view name, std::string& out);
@@ -31,8 +29,5 @@ void AppendUtf8(std::string_view bytes, Charset charset, std::string_view name, 
 // Converts one character (UTF-8) into the charset: true and its bytes when it has a form
 // there. Used for the search string only.
 bool EncodeCharacter(std::string_view utf8Character, const char* iconvName, std::string& out);
-
-// Length of the UTF-8 sequence at the start of text when it is well formed, else 0.
-std::size_t Utf8Length(std::string_view text);
 
 }  // namespace tarsel::mime

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "decode/jis.h"
+#include "decode/utf8.h"
 #include "mime/header_fields.h"
 #include "mime/header_text.h"
 #include "mime/html_text.h"

@@ -1,0 +1,15 @@
+// Well-formed UTF-8: the one check of the project's byte strings that claim to be UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace tarsel {
+
+// Length of the UTF-8 sequence at the start of text when it is well formed (no overlong form,
+// no surrogate, nothing above U+10FFFF), else 0. text must not be empty.
+std::size_t Utf8Length(std::string_view text);
+
+bool IsValidUtf8(std::string_view bytes);
+
+}  // namespace tarsel
