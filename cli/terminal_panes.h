@@ -34,6 +34,7 @@ class TerminalPanes : public SearchPanes {
     void ShowPageRows(const std::vector<HeaderRow>& rows, const std::vector<bool>&) override;
     void SetMailPosition(int position) override { position_ = position; }
     void MarkRowViewed(int) override {}
+    bool WantsMailBody() const override { return static_cast<bool>(bodySink_); }
     void ShowMailBody(MailBody body) override {
         if (bodySink_) {
             bodySink_(body);

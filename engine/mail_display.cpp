@@ -49,9 +49,11 @@ void CSearchController::ShowSelectedMail() {
     if (m_pPanes != nullptr) {
         m_pPanes->SetMailPosition(position + 1);
         m_pPanes->MarkRowViewed(m_nSelRow);
-        m_pPanes->ShowMailBody(m_bDecoded
-                                   ? DecodedMailBodyOf(MailText(g_hits[position]), m_strSearchUtf8)
-                                   : MailBodyOf(MailText(g_hits[position]), m_strSearch));
+        if (m_pPanes->WantsMailBody()) {
+            m_pPanes->ShowMailBody(
+                m_bDecoded ? DecodedMailBodyOf(MailText(g_hits[position]), m_strSearchUtf8)
+                           : MailBodyOf(MailText(g_hits[position]), m_strSearch));
+        }
     }
 }
 

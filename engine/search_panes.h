@@ -85,6 +85,9 @@ class SearchPanes {
     virtual void MarkRowViewed(int row) = 0;
     // The body is the pane's own: a huge one may be given back to the system as it is shown.
     virtual void ShowMailBody(MailBody body) = 0;
+    // False when the body of a shown mail would go nowhere: the engine then does not build it
+    // (a terminal lists every page, and each page shows its first row).
+    virtual bool WantsMailBody() const { return true; }
     // After the end-of-search box: the keyboard focus goes to the result list.
     virtual void FocusResultList() {}
 };
