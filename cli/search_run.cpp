@@ -66,6 +66,7 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     CSearchController controller;
     controller.SetPanes(&panes);
     controller.SetFilePath(path);
+    controller.LoadFromView(true);  // one search, then the process ends
     const bool started =
         options.decoded ? controller.StartDecodedSearch(path.filename().string(), options.search)
                         : controller.StartSearch(path.filename().string(), search);

@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
 
 #include "engine/chunk_prescan.h"
+#include "engine/file_mapping.h"
 #include "engine/messages.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
@@ -58,6 +60,19 @@ int SpoolUnsizedFile(int fd, std::uint64_t& size, bool& tooLarge) {
 
 }  // namespace
 
+void CSearchController::ForgetLoadView() {
+    if (m_loadView == nullptr) {
+        return;
+    }
+    for (FileChunk& chunk : g_fileChunks) {
+        if (InLoadFileView(chunk.view().data())) {
+            chunk.Borrow(nullptr, 0);
+        }
+    }
+    UnmapLoadFile();
+    m_loadView = nullptr;
+}
+
 bool CSearchController::StartLoading() {
     if (m_bPhaseRunning) {
         return false;
@@ -101,6 +116,10 @@ bool CSearchController::StartLoading() {
     CloseLoadFile();
     m_loadFd = loadFd;
     g_loadFailed = false;
+    ForgetLoadView();
+    if (m_bLoadFromView) {
+        m_loadView = MapLoadFile(loadFd, m_nFileSize);
+    }
     const int chunks = static_cast<int>((m_nFileSize + kChunkSize - 1) / kChunkSize);
     g_chunkCount = chunks;
     g_lastChunkSize =
@@ -116,6 +135,36 @@ bool CSearchController::StartLoading() {
     return true;
 }
 
+namespace {
+
+// Reads chunk c (want bytes at offset at) into buffer; what the file no longer holds reads as
+// blanks. False when a read failed.
+bool ReadChunk(int fd, off_t at, char* buffer, int want) {
+    int got = 0;
+    bool ok = true;
+    while (got < want) {
+        const ssize_t n = ::pread(fd, buffer + got, static_cast<size_t>(want - got), at + got);
+        if (n > 0) {
+            got += static_cast<int>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            ok = n == 0;
+            break;  // the file shrank: what is missing reads as spaces
+        }
+    }
+    std::fill(buffer + got, buffer + want, ' ');
+    return ok;
+}
+
+// Whether the file still holds its first end bytes, so that a view of them can be read.
+bool FileReaches(int fd, off_t end) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= end;
+}
+
+}  // namespace
+
 void CSearchController::LoadUnit(void* context, int c) {
     auto* self = static_cast<CSearchController*>(context);
     if (g_cancelUnits.load()) {
@@ -128,33 +177,40 @@ void CSearchController::LoadUnit(void* context, int c) {
         return;
     }
     const int want = c == g_chunkCount - 1 ? g_lastChunkSize : kChunkSize;
-    char* buffer = g_fileChunks[c].Prepare();
     const off_t at = static_cast<off_t>(c) * kChunkSize;
-    int got = 0;
-    while (got < want) {
-        const ssize_t n =
-            ::pread(self->m_loadFd, buffer + got, static_cast<size_t>(want - got), at + got);
-        if (n > 0) {
-            got += static_cast<int>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            if (n < 0) {
-                g_loadFailed = true;
-            }
-            break;  // the file shrank: what is missing reads as spaces
+    const auto bytes = static_cast<std::size_t>(want);
+    FileChunk& chunk = g_fileChunks[c];
+    char* buffer = nullptr;
+    if (self->m_loadView != nullptr && FileReaches(self->m_loadFd, at + want)) {
+        // The chunk is the view's bytes unless they hold a NUL, which needs a blanked copy.
+        const char* viewed = self->m_loadView + at;
+        chunk.Borrow(viewed, want);
+        if (!PrescanChunk(c, std::string_view(viewed, bytes))) {
+            buffer = chunk.Prepare();
+            std::memcpy(buffer, viewed, bytes);
+        }
+        if (LoadFileViewFailed()) {
+            g_loadFailed = true;
+        }
+    } else {
+        buffer = chunk.Prepare();
+        if (!ReadChunk(self->m_loadFd, at, buffer, want)) {
+            g_loadFailed = true;
+        }
+        // NUL bytes read as blanks, so a chunk never holds one. They are rare: the pass that
+        // finds the marks and hits for the later phases looks for them too.
+        if (PrescanChunk(c, std::string_view(buffer, bytes))) {
+            chunk.Commit(want);
+            buffer = nullptr;
         }
     }
-    std::memset(buffer + got, ' ', static_cast<std::size_t>(want - got));
-    // NUL bytes read as blanks, so a chunk never holds one. They are rare: the pass that finds
-    // the marks and hits for the later phases looks for them too.
-    if (!PrescanChunk(c, std::string_view(buffer, static_cast<std::size_t>(want)))) {
+    if (buffer != nullptr) {
         for (char* p = buffer; (p = static_cast<char*>(std::memchr(p, 0, buffer + want - p)));) {
             *p++ = ' ';
         }
-        PrescanChunk(c, std::string_view(buffer, static_cast<std::size_t>(want)));
+        PrescanChunk(c, std::string_view(buffer, bytes));
+        chunk.Commit(want);
     }
-    g_fileChunks[c].Commit(want);
     g_unitsDone.fetch_add(1);
     FinishUnit();
 }

@@ -40,6 +40,10 @@ class CSearchController {
     bool StartDecodedSearch(const std::string& fileNameField, const std::string& utf8Search);
     // A new file dropped on a pane: the next search loads it.
     void SetFilePath(const std::filesystem::path& path);
+    // Loads point the chunks into a view of the file instead of copying it (front ends that
+    // search a file once). The loaded bytes then follow what another process writes into the
+    // file afterwards, except that vanished ones read as blanks; the window keeps copies.
+    void LoadFromView(bool on) { m_bLoadFromView = on; }
 
     // Phase starters. Each refuses (returns false) while another phase runs.
     bool StartLoading();
@@ -113,6 +117,7 @@ class CSearchController {
     bool StartDecodedPhase();
     static void DecodedSearchUnit(void* self, int chunk);
     void CloseLoadFile();
+    void ForgetLoadView();  // the chunks no longer point into the view, which is gone
 
     SearchPanes* m_pPanes = nullptr;
     bool m_bPhaseRunning = false;
@@ -120,6 +125,8 @@ class CSearchController {
     int m_nPageRows = 0;                // rows started by the running header phase
     std::vector<HeaderRow> m_pageRows;  // each header unit writes only its own slot
     int m_loadFd = -1;                  // the file, open read-only while it loads
+    bool m_bLoadFromView = false;
+    const char* m_loadView = nullptr;  // the view the chunks of this load point into
     std::shared_ptr<const mime::DecodedNeedle> m_needle;  // read by the decoded units
 };
 

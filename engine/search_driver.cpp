@@ -12,8 +12,11 @@ namespace tarsel {
 std::atomic<bool> g_cancelUnits{false};
 
 void FinishUnit() {
-    g_workersRunning.fetch_sub(1);
-    g_workersRunning.notify_all();
+    // Only the end of the phase is waited for: waking the main thread for every unit would
+    // cost a system call per unit.
+    if (g_workersRunning.fetch_sub(1) == 1) {
+        g_workersRunning.notify_all();
+    }
 }
 
 CSearchController::CSearchController() {

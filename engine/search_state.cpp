@@ -63,22 +63,33 @@ char* ChunkArena() {
 }  // namespace
 
 char* FileChunk::Prepare() {
-    if (data_ == nullptr) {
+    if (slot_ == nullptr) {
         char* arena = ChunkArena();
         const auto index = this - std::begin(g_fileChunks);
         // Without an arena each chunk gets a buffer of its own, kept for later loads.
-        data_ = arena != nullptr ? arena + index * kChunkSize : new char[kChunkSize];
+        slot_ = arena != nullptr ? arena + index * kChunkSize : new char[kChunkSize];
     }
+    data_ = slot_;
     size_ = 0;
-    static std::atomic<std::uint64_t> stamps{0};
-    stamp_ = stamps.fetch_add(1, std::memory_order_relaxed) + 1;
-    TARSEL_UNPOISON(data_, kChunkSize);
-    return data_;
+    Restamp();
+    TARSEL_UNPOISON(slot_, kChunkSize);
+    return slot_;
 }
 
 void FileChunk::Commit(int size) {
     size_ = size;
-    TARSEL_POISON(data_ + size, kChunkSize - size);
+    TARSEL_POISON(slot_ + size, kChunkSize - size);
+}
+
+void FileChunk::Borrow(const char* bytes, int size) {
+    data_ = bytes;
+    size_ = size;
+    Restamp();
+}
+
+void FileChunk::Restamp() {
+    static std::atomic<std::uint64_t> stamps{0};
+    stamp_ = stamps.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 std::int64_t LoadedSize() {

@@ -34,8 +34,8 @@ enum StateCode : int {
 };
 
 // One 100000-byte piece of the file. Its buffer is a fixed slot of one arena that is
-// reserved once for all chunks and refilled by later loads; a loaded chunk never holds a
-// NUL byte.
+// reserved once for all chunks and refilled by later loads, or bytes of a view of the file
+// that the chunk only points into; a loaded chunk never holds a NUL byte.
 class FileChunk {
   public:
     std::string_view view() const { return {data_, static_cast<std::size_t>(size_)}; }
@@ -44,11 +44,17 @@ class FileChunk {
     char* Prepare();
     // The first size bytes of the buffer hold the chunk.
     void Commit(int size);
-    // Differs after every Prepare(): tells whether what was found in the chunk still holds.
+    // The chunk is the size bytes at bytes, which stay valid while it is loaded.
+    void Borrow(const char* bytes, int size);
+    // Differs after every Prepare() and Borrow(): tells whether what was found in the chunk
+    // still holds.
     std::uint64_t stamp() const { return stamp_; }
 
   private:
-    char* data_ = nullptr;
+    void Restamp();
+
+    char* slot_ = nullptr;        // the chunk's own buffer, once it needed one
+    const char* data_ = nullptr;  // the chunk's bytes: the slot or borrowed ones
     int size_ = 0;
     std::uint64_t stamp_ = 0;
 };

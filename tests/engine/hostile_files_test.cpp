@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "decode/jis.h"
+#include "engine/file_mapping.h"
 #include "engine/messages.h"
 #include "engine/search_controller.h"
 #include "engine/worker_pool.h"
@@ -510,6 +511,77 @@ TEST_F(HostileFilesTest, FindsASearchStringLongerThanAChunk) {
         Mail("a", std::string(kChunkSize - 1000, '.') + search) + Mail("b", "." + search + ".");
     ExpectNaiveResult(archive, search);
     EXPECT_EQ(panes.hits, 2);
+}
+
+// --- Loading from a view of the file ---------------------------------------------------------
+
+// The command line's load points the chunks into a view of the file instead of copying it.
+// The chunks must read as a copy would: NULs blanked, bytes that vanish while loading blank,
+// and bytes that vanish after the search blank too rather than ending the process.
+TEST_F(HostileFilesTest, LoadsFromAViewOfTheFileAsFromACopy) {
+    enum Change { kNone, kShrinkWhileLoading, kCutAfterSearch };
+    const std::string original = ThreeChunksOfMails();
+    std::string withNuls = original;
+    withNuls[std::size_t(kChunkSize) + 7] = '\0';
+    withNuls[withNuls.size() - 1] = '\0';
+    const struct {
+        const char* name;
+        const std::string& bytes;
+        Change change;
+        std::string loaded;        // what the chunks must hold after the search
+        std::vector<bool> viewed;  // chunk c points into the view
+    } cases[] = {
+        {"unchanged", original, kNone, original, {true, true, true}},
+        {"NUL bytes",
+         withNuls,
+         kNone,
+         [&] {
+             std::string blanked = withNuls;
+             std::replace(blanked.begin(), blanked.end(), '\0', ' ');
+             return blanked;
+         }(),
+         {true, false, false}},
+        {"shrinks while loading",
+         original,
+         kShrinkWhileLoading,
+         original.substr(0, original.size() / 2) +
+             std::string(original.size() - original.size() / 2, ' '),
+         {true, false, false}},
+        {"cut after the search",
+         original,
+         kCutAfterSearch,
+         std::string(original.size(), ' '),
+         {true, true, true}},
+    };
+    controller.LoadFromView(true);
+    for (const auto& c : cases) {
+        const fs::path file = dir.Write("viewed.mbox", c.bytes);
+        controller.SetFilePath(file);
+        {
+            PoolGate gate;
+            ASSERT_TRUE(controller.StartSearch("viewed.mbox", "needle")) << c.name;
+            if (c.change == kShrinkWhileLoading) {
+                fs::resize_file(file, c.bytes.size() / 2);
+            }
+        }
+        test::DriveToEnd(controller);
+        const std::string searched = c.change == kCutAfterSearch ? c.bytes : c.loaded;
+        const NaiveResult naive = ReadNaively(searched, "needle");
+        EXPECT_EQ(panes.hits, naive.hits) << c.name;
+        EXPECT_EQ(panes.matches, static_cast<int>(naive.matching.size())) << c.name;
+        if (c.change == kCutAfterSearch) {
+            fs::resize_file(file, 0);
+        }
+        EXPECT_EQ(ShowEveryMatchingMail(), static_cast<int>(naive.matching.size())) << c.name;
+        std::string chunks;
+        for (int chunk = 0; chunk < g_chunkCount; ++chunk) {
+            chunks += g_fileChunks[chunk].view();
+            EXPECT_EQ(InLoadFileView(g_fileChunks[chunk].view().data()), c.viewed[chunk])
+                << c.name << " chunk " << chunk;
+        }
+        EXPECT_TRUE(chunks == c.loaded) << c.name;
+        EXPECT_EQ(panes.warnings.back(), msg::kSearchDone) << c.name;
+    }
 }
 
 }  // namespace

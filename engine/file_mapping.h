@@ -1,0 +1,25 @@
+// A read-only view of the whole file being loaded, for a front end that searches a file once
+// and ends: the loaded chunks point into it instead of holding a copy, so the first search
+// reads each byte once, straight from the system's cache. One view exists at a time.
+//
+// Another process may cut the file short, or the disk may fail, while the view is in use. A
+// page of the view that can no longer be read then reads as blanks instead of ending the
+// process, as bytes that vanish during an ordinary load do, and a page that failed although
+// the file still reaches it counts as a failed read.
+#pragma once
+
+#include <cstdint>
+
+namespace tarsel {
+
+// Maps size bytes of the open file fd (size > 0) in place of the previous view. Returns the
+// view's first byte, or nullptr when the system refuses (the caller then reads the file).
+const char* MapLoadFile(int fd, std::uint64_t size);
+// Ends the current view, if any. Chunks that point into it must be forgotten first.
+void UnmapLoadFile();
+// Whether p lies inside the current view.
+bool InLoadFileView(const char* p);
+// True once a page of the current view failed to read although the file still reaches it.
+bool LoadFileViewFailed();
+
+}  // namespace tarsel
