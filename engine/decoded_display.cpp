@@ -1,11 +1,12 @@
 // What the decoded mode shows of one mail: the row's sender and subject in any charset, and
-// the body's shown text parts (read with GMime) with every occurrence of the string in red.
+// the body's shown text parts (read with GMime, loaded on first use) with every occurrence of the
+// string in red.
 #include "decode/cp932.h"
 #include "engine/pattern_finder.h"
 #include "engine/search_controller.h"
-#include "mime/gmime_reader.h"
 #include "mime/header_fields.h"
 #include "mime/header_text.h"
+#include "mime/shown_texts.h"
 
 namespace tarsel {
 namespace {
@@ -26,7 +27,7 @@ MailBody CSearchController::DecodedMailBodyOf(std::string_view mailText,
     MailBody body;
     body.utf8 = true;
     body.hitLength = utf8Search.size();
-    const mime::MailTexts texts = mime::ReadMailWithGMime(WithoutMark(mailText));
+    const mime::MailTexts texts = mime::ShownTextsOfMail(WithoutMark(mailText));
     for (const std::string& part : texts.parts) {
         if (!body.text.empty()) {
             body.text += "\r\n";  // parts are shown one below the other

@@ -29,9 +29,7 @@ void WorkerPool::Post(UnitFn fn, void* context, int count) {
     }
     {
         std::lock_guard lock(mutex_);
-        for (int i = 0; i < count; ++i) {
-            queue_.push_back(Unit{fn, context, i});
-        }
+        queue_.emplace_back(fn, context, count);
     }
     wake_.notify_all();
 }
@@ -41,20 +39,37 @@ void WorkerPool::WaitIdle() {
     idle_.wait(lock, [this] { return queue_.empty() && busy_ == 0; });
 }
 
+WorkerPool::Batch* WorkerPool::FirstClaimable() {
+    for (Batch& batch : queue_) {
+        if (batch.Claimable()) {
+            return &batch;
+        }
+    }
+    return nullptr;
+}
+
 void WorkerPool::Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-        if (queue_.empty()) {
-            return;  // stopping and nothing left
+        Batch* batch = nullptr;
+        wake_.wait(lock, [&] { return stopping_ || (batch = FirstClaimable()) != nullptr; });
+        if (batch == nullptr) {
+            return;  // stopping and nothing left to claim
         }
-        const Unit unit = queue_.front();
-        queue_.pop_front();
+        ++batch->working;
         ++busy_;
         lock.unlock();
-        unit.fn(unit.context, unit.index);
+        for (int i = batch->next.fetch_add(1); i < batch->count; i = batch->next.fetch_add(1)) {
+            batch->fn(batch->context, i);
+        }
         lock.lock();
+        --batch->working;
         --busy_;
+        // Batches leave from the front once claimed out and left by every thread, so a batch
+        // never moves or vanishes while a thread still reads it.
+        while (!queue_.empty() && !queue_.front().Claimable() && queue_.front().working == 0) {
+            queue_.pop_front();
+        }
         if (queue_.empty() && busy_ == 0) {
             idle_.notify_all();
         }

@@ -20,11 +20,13 @@ for need in libc6 libstdc++6 libqt6widgets6; do
 done
 field Recommends | grep -q 'fonts-noto-cjk' || fail "fonts-noto-cjk is not recommended"
 
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 # Every regular file, and nothing else: a stray install rule (tests, libraries, headers)
 # would show up here.
 expected=(
     usr/bin/tarsel
     usr/bin/tarsel-search
+    usr/lib/$multiarch/tarsel/tarsel-gmime.so
     usr/share/applications/tarsel.desktop
     usr/share/doc/tarsel/changelog.gz
     usr/share/doc/tarsel/copyright
@@ -61,6 +63,13 @@ done
 head -1 "$share/doc/tarsel/copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
     || fail "copyright is not in the machine-readable format"
 "$root/usr/bin/tarsel-search" --help | grep -q 'tarsel-search' || fail "tarsel-search --help"
+# The installed programs find the GMime module beside them when they first show a decoded mail.
+mail="$root/mail.mbox"
+printf '\x7f \x7f\r\nSubject: s\r\n\r\nTarsel\r\n' > "$mail"
+loads=$(LD_DEBUG=files "$root/usr/bin/tarsel-search" --decoded --show 1 "$mail" Tarsel 2>&1 >/dev/null)
+grep -q "needed by $root/usr/bin/../lib/$multiarch/tarsel/tarsel-gmime.so" <<<"$loads" \
+    || fail "tarsel-search does not load its GMime module from the package"
+rm -f "$mail"
 
 # Lintian: no error; the remaining tags are printed for the record.
 lintian_out=$(lintian --tag-display-limit 0 "$deb" 2>&1 || true)

@@ -1,0 +1,15 @@
+// The interface between the programs and the module that holds the GMime reader.
+#pragma once
+
+#include <cstddef>
+
+#include "mime/decoded_search.h"
+
+// The module's file name, found through the program's library search path.
+inline constexpr const char* kTarselGMimeModule = "tarsel-gmime.so";
+
+// The module's one entry: ReadMailWithGMime of the size bytes at mail, stored in out.
+extern "C" {
+using TarselReadMailFn = void (*)(const char* mail, std::size_t size, tarsel::mime::MailTexts* out);
+}
+inline constexpr const char* kTarselReadMailSymbol = "tarsel_read_mail_with_gmime";
