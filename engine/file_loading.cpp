@@ -61,9 +61,7 @@ int SpoolUnsizedFile(int fd, std::uint64_t& size, bool& tooLarge) {
 }  // namespace
 
 void CSearchController::ForgetLoadView() {
-    if (m_loadView == nullptr) {
-        return;
-    }
+    // Whichever controller made the view: the chunks are shared by all.
     for (FileChunk& chunk : g_fileChunks) {
         if (InLoadFileView(chunk.view().data())) {
             chunk.Borrow(nullptr, 0);
