@@ -3,14 +3,40 @@
 
 #include <dlfcn.h>
 
+#include <string>
+#include <vector>
+
 #include "mime/gmime_module.h"
 
 namespace tarsel::mime {
 namespace {
 
+// The module lies in a directory of the program's own library search path (its run path).
+// That path is asked for and searched here rather than left to dlopen, which searches the
+// run path of its caller: under a sanitizer the caller is the sanitizer's library.
+void* OpenModule() {
+    void* program = ::dlopen(nullptr, RTLD_NOW);
+    Dl_serinfo size{};
+    if (program != nullptr && ::dlinfo(program, RTLD_DI_SERINFOSIZE, &size) == 0) {
+        std::vector<char> storage(size.dls_size);
+        auto* paths = reinterpret_cast<Dl_serinfo*>(storage.data());
+        *paths = size;
+        if (::dlinfo(program, RTLD_DI_SERINFO, paths) == 0) {
+            for (unsigned i = 0; i < paths->dls_cnt; ++i) {
+                const std::string file =
+                    std::string(paths->dls_serpath[i].dls_name) + "/" + kTarselGMimeModule;
+                if (void* module = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+                    return module;
+                }
+            }
+        }
+    }
+    return ::dlopen(kTarselGMimeModule, RTLD_NOW | RTLD_LOCAL);
+}
+
 TarselReadMailFn LoadReader() {
     // Kept loaded for the rest of the process: GMime cannot be shut down and started again.
-    void* module = ::dlopen(kTarselGMimeModule, RTLD_NOW | RTLD_LOCAL);
+    void* module = OpenModule();
     if (module == nullptr) {
         return nullptr;
     }
