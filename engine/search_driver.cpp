@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "engine/messages.h"
+#include "engine/phase_end_wake.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
 #include "engine/worker_pool.h"
@@ -12,8 +13,11 @@ namespace tarsel {
 std::atomic<bool> g_cancelUnits{false};
 
 void FinishUnit() {
-    g_workersRunning.fetch_sub(1);
+    const bool last = g_workersRunning.fetch_sub(1) == 1;
     g_workersRunning.notify_all();
+    if (last) {
+        WakeAtPhaseEnd();
+    }
 }
 
 CSearchController::CSearchController() {
@@ -41,6 +45,9 @@ void CSearchController::BeginPhase(int code, int units) {
     g_unitsDone = 0;
     m_bPhaseRunning = true;
     g_workersRunning = units;
+    if (units == 0) {
+        WakeAtPhaseEnd();  // no unit will (an empty file loads in none)
+    }
 }
 
 void CSearchController::SetFilePath(const std::filesystem::path& path) {
