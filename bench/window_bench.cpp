@@ -113,6 +113,12 @@ int main(int argc, char** argv) {
     const QString search = QString::fromUtf8(argv[2]);
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 11;
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform's notes about what it cannot do would only clutter the figures.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) {
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+        }
+    });
     QApplication app(argc, argv);
     tarsel::CChildFrame frame;
     frame.resize(1000, 700);
