@@ -90,7 +90,8 @@ void CTarselView::Shutdown() {
 }
 
 void CTarselView::WakeFromWorker(void* view) {
-    // By name: the call is built inside Qt, which hands it to the pane's thread.
+    // By name, so that the queued call is built and handed over inside Qt alone: no object of
+    // ours crosses from the worker to the pane's thread.
     QMetaObject::invokeMethod(static_cast<CTarselView*>(view), "OnPhaseEndWake",
                               Qt::QueuedConnection);
 }
