@@ -76,7 +76,8 @@ MIXED_TRUTH   := bench/data/mixed-100mb.json
 
 # Whole searches of a generated 100 MB archive against ripgrep and grep counting the same JIS
 # bytes, then the in-process timings of each phase, then the body of one 100 MB mail from the
-# command line, the mail pane on huge mails, and the decoded search of today's mix.
+# command line, the mail pane on huge mails, a search in the window (Alt+S to the end box and
+# to the first mail), and the decoded search of today's mix.
 # BENCH_RUNS alternating runs of each; a missed target fails the target after the other
 # timings. ripgrep is needed only here.
 BENCH_RUNS ?= 11
@@ -91,6 +92,8 @@ bench: build
 	TARSEL_BENCH_ARCHIVE=$(BENCH_ARCHIVE) $(BUILD)/bench/tarsel-bench-phases --benchmark_min_time=0.5; \
 	$(BUILD)/bench/tarsel-bench-huge-mail $(BUILD)/cli/tarsel-search $(HUGE_MAIL) 3; \
 	[ ! -x $(BUILD)/bench/tarsel-bench-display ] || $(BUILD)/bench/tarsel-bench-display; \
+	[ ! -x $(BUILD)/bench/tarsel-bench-window ] || \
+	  $(BUILD)/bench/tarsel-bench-window $(BENCH_ARCHIVE) 検索 $(BENCH_RUNS); \
 	$(BUILD)/bench/tarsel-bench-decoded $(BUILD)/cli/tarsel-search $(MIXED_ARCHIVE) $(MIXED_TRUTH) 5; \
 	exit $$status
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "engine/messages.h"
+#include "engine/phase_end_wake.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
 #include "engine/worker_pool.h"
@@ -16,6 +17,7 @@ void FinishUnit() {
     // cost a system call per unit.
     if (g_workersRunning.fetch_sub(1) == 1) {
         g_workersRunning.notify_all();
+        WakeAtPhaseEnd();
     }
 }
 
@@ -44,6 +46,9 @@ void CSearchController::BeginPhase(int code, int units) {
     g_unitsDone = 0;
     m_bPhaseRunning = true;
     g_workersRunning = units;
+    if (units == 0) {
+        WakeAtPhaseEnd();  // no unit will (an empty file loads in none)
+    }
 }
 
 void CSearchController::SetFilePath(const std::filesystem::path& path) {

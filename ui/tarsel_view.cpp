@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "decode/cp932.h"
+#include "engine/phase_end_wake.h"
 #include "ui/file_drop.h"
 #include "ui/input_view.h"
 #include "ui/list_view.h"
@@ -58,6 +59,9 @@ CTarselView::CTarselView(QWidget* parent) : QPlainTextEdit(parent), m_mailFont(M
     m_pDocument = new CTarselDoc(this);
     setDocument(m_pDocument);
     SetPanes(this);
+    // A child, so that it can be found by name like the panes' controls.
+    m_timer.setParent(this);
+    m_timer.setObjectName(QStringLiteral("driverTimer"));
     m_timer.setInterval(kTimerMs);
     connect(&m_timer, &QTimer::timeout, this, &CTarselView::OnTimerTick);
 }
@@ -73,14 +77,37 @@ void CTarselView::OnInitialUpdate() {
     setFont(m_mailFont);
     m_pDocument->setDefaultFont(m_mailFont);
     m_timer.start();
+    m_bWakeable = true;
+    SetPhaseEndWake(&CTarselView::WakeFromWorker, this);
 }
 
 void CTarselView::Shutdown() {
     m_timer.stop();
+    // After this no worker holds the pane, and a wake already queued finds it unwakeable.
+    ClearPhaseEndWake(this);
+    m_bWakeable = false;
     CancelAndWait();
 }
 
+void CTarselView::WakeFromWorker(void* view) {
+    // By name, so that the queued call is built and handed over inside Qt alone: no object of
+    // ours crosses from the worker to the pane's thread.
+    QMetaObject::invokeMethod(static_cast<CTarselView*>(view), "OnPhaseEndWake",
+                              Qt::QueuedConnection);
+}
+
+void CTarselView::OnPhaseEndWake() {
+    if (m_bWakeable) {
+        OnTimerTick();
+    }
+}
+
 void CTarselView::OnTimerTick() {
+    // A box of the driver is open, shown from a tick: the next phase is handled once it is
+    // answered, as a timer never fires again inside its own handler.
+    if (IsShowingWarning()) {
+        return;
+    }
     const bool handled = OnTimer();
     if (IsPhaseRunning()) {
         m_pProgView->SetPos(CurrentProgress());
@@ -127,6 +154,10 @@ void CTarselView::ShowWarning(const std::string& message) {
     ++m_nWarningDepth;
     ShowWarningBox(this, QString::fromStdString(message));
     if (--m_nWarningDepth == 0) {
+        if (IsPhaseRunning()) {
+            // The phase started before the box may have ended behind it.
+            QMetaObject::invokeMethod(this, "OnPhaseEndWake", Qt::QueuedConnection);
+        }
         emit warningsDismissed();
     }
 }

@@ -1,7 +1,8 @@
 // The mail pane: shows the body of the selected matching mail with every occurrence of the
 // search string in red. It is also the hub of the search: it is the search controller (the
-// search members and the phases), it carries the driver's 100 ms timer, and it is the panes'
-// side of the driver, passing what the engine reports on to the other three panes.
+// search members and the phases), it carries the driver's 100 ms timer (progress, and the
+// fallback poll) and handles the end of a phase as soon as the last unit wakes it, and it is
+// the panes' side of the driver, passing what the engine reports on to the other three panes.
 #pragma once
 
 #include <QFont>
@@ -29,10 +30,11 @@ class CTarselView : public QPlainTextEdit, public CSearchController, public Sear
 
     CTarselDoc* GetDocument() const { return m_pDocument; }
 
-    // Runs once, after the frame has set the pane pointers: starts the timer.
+    // Runs once, after the frame has set the pane pointers: starts the timer and takes the
+    // wake at the end of each phase.
     void OnInitialUpdate();
-    // Before the frame goes: stops the timer and waits for the running phase's work units,
-    // so that nothing is destroyed under them.
+    // Before the frame goes: stops the timer and the wakes and waits for the running phase's
+    // work units, so that nothing is destroyed under them.
     void Shutdown();
     // Enables or disables the start and page controls as a running phase requires.
     void RefreshControlStates();
@@ -80,9 +82,13 @@ class CTarselView : public QPlainTextEdit, public CSearchController, public Sear
     void PaintRedRuns(QPainter& painter, const QTextBlock& block, QPointF origin,
                       const QRect& area);
     void OnTimerTick();
+    // Called on the worker that finishes a phase: queues a tick onto the pane's thread.
+    static void WakeFromWorker(void* view);
+    Q_INVOKABLE void OnPhaseEndWake();
 
     CTarselDoc* m_pDocument = nullptr;
     QTimer m_timer;
+    bool m_bWakeable = false;  // from the initial update until shutdown
     QFont m_mailFont;
     int m_nWarningDepth = 0;  // warning boxes open (a box's loop may run the driver again)
 };

@@ -59,6 +59,8 @@ class TestSearchFlow : public QObject {
     void AltTSelectsTheWholeSearchString();
     void ClosingDuringAPhaseWaitsForItsWork_data();
     void ClosingDuringAPhaseWaitsForItsWork();
+    void EachPhaseEndIsHandledWithoutATimerTick_data();
+    void EachPhaseEndIsHandledWithoutATimerTick();
 };
 
 void TestSearchFlow::CountersAndIconsFollowThePhases() {
@@ -322,6 +324,48 @@ void TestSearchFlow::ClosingDuringAPhaseWaitsForItsWork() {
     QVERIFY(DropFile(next->m_pInputView, small));
     QVERIFY(Search(next, "needle", log));
     QCOMPARE(InputState(next->m_pInputView), QString("LCS 5/5/3"));
+}
+
+void TestSearchFlow::EachPhaseEndIsHandledWithoutATimerTick_data() {
+    QTest::addColumn<bool>("realBox");  // the box's own event loop runs while it is open
+    QTest::newRow("box recorded") << false;
+    QTest::newRow("real box answered") << true;
+}
+
+void TestSearchFlow::EachPhaseEndIsHandledWithoutATimerTick() {
+    QFETCH(bool, realBox);
+    TempDir dir;
+    const auto file = dir.Write("five.mbox", FiveMails());
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    CTarselView* view = child->m_pTarselView;
+    auto* timer = view->findChild<QTimer*>("driverTimer");
+    QVERIFY(timer);
+    timer->setInterval(24 * 60 * 60 * 1000);  // no tick while the test runs
+    WarningLog log;
+    QStringList boxes;
+    QTimer answer;  // a user who answers the real box as soon as it is up
+    if (realBox) {
+        SetWarningPresenter({});  // the log puts its own back when it goes
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxes << box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        answer.start(5);
+    }
+    int handled = 0;
+    connect(view, &CTarselView::phaseHandled, this, [&] { ++handled; });
+    QVERIFY(DropFile(child->m_pInputView, file));
+    child->m_pInputView->m_editSearch->setText("needle");
+    PressAlt(child, Qt::Key_S);
+    QVERIFY(QTest::qWaitFor([&] { return handled >= 4 && !view->IsPhaseRunning(); }, 30000));
+    QCOMPARE(handled, 4);  // loaded, counted, searched, first page: each once
+    QCOMPARE(log.texts() + boxes, QStringList{QString::fromUtf8(msg::kSearchDone)});
+    QCOMPARE(InputState(child->m_pInputView), QString("LCS 5/5/3"));
+    QCOMPARE(child->m_pListView->m_listMails->topLevelItemCount(), 3);
+    QVERIFY(!view->document()->isEmpty());
 }
 
 TARSEL_UI_TEST_MAIN(TestSearchFlow)
