@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "decode/cp932.h"
+#include "decode/cp932_table.h"
 
 namespace tarsel::cli {
 namespace {
@@ -34,10 +34,24 @@ void ForEachPiece(std::string_view run, bool utf8, Visit&& visit) {
         if (utf8) {
             visit(piece);
         } else {
-            visit(std::string_view(Cp932ToUtf8(piece)));
+            thread_local std::string converted;
+            converted.clear();
+            Cp932Table::Get().Append(piece, converted);
+            visit(std::string_view(converted));
         }
         run.remove_prefix(cut);
     }
+}
+
+// A field of a row as UTF-8, converted into one buffer that every field reuses.
+std::string_view FieldUtf8(const HeaderRow& row, const std::string& text) {
+    if (row.utf8) {
+        return text;
+    }
+    thread_local std::string converted;
+    converted.clear();
+    Cp932Table::Get().Append(text, converted);
+    return converted;
 }
 
 void JsonMember(Printer& out, std::string_view indent, std::string_view name, const HeaderRow& row,
@@ -45,7 +59,7 @@ void JsonMember(Printer& out, std::string_view indent, std::string_view name, co
     out.Own(indent);
     out.JsonString(name);
     out.Own(": ");
-    out.JsonString(RowTextUtf8(row, text));
+    out.JsonString(FieldUtf8(row, text));
     out.Own(",\n");
 }
 
@@ -88,7 +102,7 @@ void PrintTextListing(Printer& out, const TerminalPanes& panes) {
         out.Number(listed.position);
         for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
             out.Own("\t");
-            out.Field(RowTextUtf8(row, *field));
+            out.Field(FieldUtf8(row, *field));
         }
         out.Own("\t");
         out.Field(row.address);

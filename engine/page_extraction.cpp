@@ -6,6 +6,11 @@
 #include "engine/worker_pool.h"
 
 namespace tarsel {
+namespace {
+
+constexpr std::size_t kKeptScratch = 1 << 20;
+
+}  // namespace
 
 bool CSearchController::StartHeaderExtraction() {
     if (m_bPhaseRunning || !PageExists(m_nPage)) {
@@ -31,9 +36,15 @@ void CSearchController::HeaderUnit(void* context, int row) {
     auto* self = static_cast<CSearchController*>(context);
     if (!g_cancelUnits.load()) {
         const int m = g_hits[self->m_nPage * kPageRows + row];
+        // The mail is read where it lies; only one that spans chunks apart in memory is copied.
+        thread_local std::string scratch;
+        const std::string_view text = MailView(m, scratch);
         self->m_pageRows[static_cast<std::size_t>(row)] =
-            self->m_bDecoded ? DecodedHeaderRow(MailText(m), g_mailStarts[m])
-                             : ExtractHeaderRow(MailText(m), g_mailStarts[m]);
+            self->m_bDecoded ? DecodedHeaderRow(text, g_mailStarts[m])
+                             : ExtractHeaderRow(text, g_mailStarts[m]);
+        if (scratch.capacity() > kKeptScratch) {
+            std::string().swap(scratch);  // a huge copied mail is not kept for the next row
+        }
     }
     FinishUnit();
 }
