@@ -2,6 +2,7 @@
 // instead of a 100 ms tick it sleeps on the phase countdown itself.
 #include "cli/search_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -96,20 +97,15 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
             << " 通）。\n";
         return 2;
     }
-    // The driver listed page 0; the others are extracted one after another like the window's
-    // page steps.
+    // The driver listed page 0; the other asked pages are extracted in one go on the pool.
     const int first = options.page > 0 ? options.page - 1 : 0;
     const int last = options.page > 0 ? options.page - 1 : pages - 1;
     if (first != 0) {
         panes.ClearRows();  // only the asked page is listed
     }
-    for (int page = first; page <= last; ++page) {
-        if (page != 0) {
-            panes.SetListedPage(page);
-            controller.m_nPage = page;
-            controller.StartHeaderExtraction();
-            Drive(controller, err, false);
-        }
+    const int from = std::max(first, 1);
+    if (from <= last) {
+        panes.AddRows(from, controller.ListRows(from, last));
     }
     PrintListing(out, panes, options.json, options.decoded);
     if (options.show > 0) {

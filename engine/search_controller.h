@@ -67,6 +67,10 @@ class CSearchController {
     // Steps the result list one page; false when that page does not exist or a phase runs.
     bool StepPage(int delta);
     bool PageExists(int page) const;
+    // The rows of result pages firstPage..lastPage, in row order, extracted on the pool in one
+    // go without a phase: no pane is told anything and the current page stays. Empty while a
+    // phase runs or when a page does not exist.
+    std::vector<HeaderRow> ListRows(int firstPage, int lastPage);
 
     // True from the moment a starter stores its code until the driver has handled the end.
     bool IsPhaseRunning() const { return m_bPhaseRunning; }
