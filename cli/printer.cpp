@@ -166,43 +166,66 @@ void Printer::EndBody() {
 }
 
 void Printer::JsonPiece(std::string_view utf8) {
-    struct {
-        Printer& p;
-        void Plain(std::string_view run) {
-            std::size_t from = 0;
-            for (std::size_t at = 0; at < run.size(); ++at) {
-                if (run[at] == '"' || run[at] == '\\') {
-                    p.Put(run.substr(from, at - from));
-                    p.Put('\\');
-                    from = at;  // the quote or backslash itself follows its backslash
-                }
+    // One pass: runs of text that stays as it is go to the buffer whole; only quotes,
+    // backslashes, control characters and bytes that are not UTF-8 are written one by one.
+    std::size_t plain = 0;
+    std::size_t at = 0;
+    while (at < utf8.size()) {
+        const auto byte = static_cast<unsigned char>(utf8[at]);
+        unsigned code = byte;
+        bool isByte = false;
+        std::size_t length = 1;
+        if (byte >= 0x80) {
+            length = SequenceLength(utf8, at);
+            if (length == 0) {
+                isByte = true;
+                length = 1;
+            } else if (byte == 0xC2 && static_cast<unsigned char>(utf8[at + 1]) < 0xA0) {
+                code = static_cast<unsigned char>(utf8[at + 1]);  // C1: U+0080..U+009F
+            } else {
+                at += length;
+                continue;
             }
-            p.Put(run.substr(from));
+        } else if (byte >= 0x20 && byte != 0x7F && byte != '"' && byte != '\\') {
+            ++at;
+            continue;
         }
-        void Special(unsigned code, bool isByte) {
-            if (isByte) {
-                p.Put("\xEF\xBF\xBD");  // U+FFFD
-                return;
-            }
-            switch (code) {
-                case '\b':
-                    return p.Put("\\b");
-                case '\f':
-                    return p.Put("\\f");
-                case '\n':
-                    return p.Put("\\n");
-                case '\r':
-                    return p.Put("\\r");
-                case '\t':
-                    return p.Put("\\t");
-                default: {
-                    const char text[] = {'\\', 'u', '0', '0', kHex[code >> 4], kHex[code & 0xF]};
-                    p.Put(std::string_view(text, sizeof text));
-                }
+        Put(utf8.substr(plain, at - plain));
+        at += length;
+        plain = at;
+        if (isByte) {
+            Put("\xEF\xBF\xBD");  // U+FFFD
+            continue;
+        }
+        switch (code) {
+            case '"':
+                Put("\\\"");
+                break;
+            case '\\':
+                Put("\\\\");
+                break;
+            case '\b':
+                Put("\\b");
+                break;
+            case '\f':
+                Put("\\f");
+                break;
+            case '\n':
+                Put("\\n");
+                break;
+            case '\r':
+                Put("\\r");
+                break;
+            case '\t':
+                Put("\\t");
+                break;
+            default: {
+                const char text[] = {'\\', 'u', '0', '0', kHex[code >> 4], kHex[code & 0xF]};
+                Put(std::string_view(text, sizeof text));
             }
         }
-    } control{*this};
-    Walk(utf8, control);
+    }
+    Put(utf8.substr(plain));
 }
 
 void Printer::JsonString(std::string_view utf8) {
