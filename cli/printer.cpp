@@ -175,6 +175,12 @@ void Printer::JsonPiece(std::string_view utf8) {
         unsigned code = byte;
         bool isByte = false;
         std::size_t length = 1;
+        if (byte >= 0xE1 && byte <= 0xEF && byte != 0xED && at + 2 < utf8.size() &&
+            (static_cast<unsigned char>(utf8[at + 1]) & 0xC0) == 0x80 &&
+            (static_cast<unsigned char>(utf8[at + 2]) & 0xC0) == 0x80) {
+            at += 3;  // most of a Japanese text: a three-byte character with no exception
+            continue;
+        }
         if (byte >= 0x80) {
             length = SequenceLength(utf8, at);
             if (length == 0) {

@@ -2,6 +2,7 @@
 #include "decode/cp932_table.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "decode/cp932.h"
 
@@ -115,31 +116,34 @@ void Cp932Table::Append(std::string_view cp932, std::string& out) const {
         out += Cp932ToUtf8(cp932);
         return;
     }
+    // Room for the longest result, plus one entry written whole at the very end: entries are
+    // copied as they are stored and the write position moves by their size.
+    const std::size_t start = out.size();
+    out.resize(start + cp932.size() * sizeof(Entry::bytes) + sizeof(Entry));
+    char* to = out.data() + start;
     const char* at = cp932.data();
     const char* const end = at + cp932.size();
     while (at < end) {
-        const char* plain = at;
-        while (plain < end && plain_[static_cast<unsigned char>(*plain)]) {
-            ++plain;
-        }
-        out.append(at, plain);
-        at = plain;
-        if (at == end) {
-            break;
-        }
         const auto byte = static_cast<unsigned char>(*at);
+        if (plain_[byte]) {
+            *to++ = *at++;
+            continue;
+        }
+        const Entry* entry = &single_[byte];
+        std::size_t step = 1;
         if (row_[byte] >= 0 && at + 1 < end) {
             const Entry& pair = pairs_[static_cast<std::size_t>(row_[byte]) * 256 +
                                        static_cast<unsigned char>(at[1])];
             if (pair.size != 0) {
-                out.append(pair.bytes, pair.size);
-                at += 2;
-                continue;
+                entry = &pair;
+                step = 2;
             }
         }
-        out.append(single_[byte].bytes, single_[byte].size);
-        ++at;
+        std::memcpy(to, entry, sizeof(Entry));
+        to += entry->size;
+        at += step;
     }
+    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 std::string Cp932ToUtf8Fast(std::string_view cp932) {

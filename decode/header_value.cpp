@@ -119,7 +119,7 @@ class Decoder {
                 break;  // cut-off word: the value stays as it is from here on
             }
             const std::string decoded =
-                DecodeBase64(std::string(rest.substr(kPrefix.size(), end - kPrefix.size())));
+                DecodeBase64(rest.substr(kPrefix.size(), end - kPrefix.size()));
             text_.ReplaceAfterGap(end + kTerminator.size(), decoded);
             Update(size, start, start + end + kTerminator.size(), decoded);
         }

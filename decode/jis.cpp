@@ -16,18 +16,24 @@ bool IsJisByte(unsigned byte) {
 // Replaces pairs by position: a byte is never re-paired after a pair is dropped, so text that
 // is not in step stays dropped rather than shifting into a different character.
 template <typename Convert>
-void ConvertPairs(std::string& text, Convert convert) {
-    std::string out;
-    out.reserve(text.size());
+void AppendPairs(std::string_view text, std::string& out, Convert convert) {
     for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
         const unsigned code =
             (static_cast<unsigned char>(text[i]) << 8) | static_cast<unsigned char>(text[i + 1]);
         const unsigned converted = convert(code) & 0xFFFF;
         if (converted != 0) {
-            out.push_back(static_cast<char>(converted >> 8));
-            out.push_back(static_cast<char>(converted & 0xFF));
+            const char pair[] = {static_cast<char>(converted >> 8),
+                                 static_cast<char>(converted & 0xFF)};
+            out.append(pair, 2);
         }
     }
+}
+
+template <class Convert>
+void ConvertPairs(std::string& text, Convert convert) {
+    std::string out;
+    out.reserve(text.size());
+    AppendPairs(text, out, convert);
     text = std::move(out);
 }
 
@@ -103,11 +109,10 @@ void ConvertJisPairs(std::string& segment) {
     ConvertPairs(segment, JisToSjis);
 }
 
-std::string ConvertJisToSjis(std::string text) {
+std::string ConvertJisToSjis(std::string_view view) {
     static constexpr std::string_view kStart = "\x1B$B";
-    const std::string_view view(text);
     std::string out;
-    out.reserve(text.size());
+    out.reserve(view.size());
     std::size_t rest = 0;
     while (rest < view.size()) {
         const std::size_t start = view.find(kStart, rest);
@@ -117,10 +122,9 @@ std::string ConvertJisToSjis(std::string text) {
         out.append(view.substr(rest, start - rest));
         const std::size_t inside = start + kStart.size();
         const std::size_t end = FindReturnSequence(view, inside);
-        std::string segment(
-            view.substr(inside, end == std::string_view::npos ? view.npos : end - inside));
-        ConvertJisPairs(segment);
-        out += segment;
+        const std::string_view segment =
+            view.substr(inside, end == std::string_view::npos ? view.npos : end - inside);
+        AppendPairs(segment, out, JisToSjis);
         rest = end == std::string_view::npos ? view.size() : end + 3;
     }
     if (rest < view.size()) {
