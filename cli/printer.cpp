@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -10,10 +11,19 @@
 namespace tarsel::cli {
 namespace {
 
-constexpr std::size_t kFlushAt = 64 * 1024;
 constexpr std::string_view kHitColour = "\x1b[31m";
 constexpr std::string_view kNoColour = "\x1b[0m";
 constexpr char kHex[] = "0123456789abcdef";
+
+// The ASCII bytes a JSON string holds as they are.
+constexpr std::array<bool, 128> MakeJsonPlain() {
+    std::array<bool, 128> plain{};
+    for (int byte = 0x20; byte < 0x7F; ++byte) {
+        plain[byte] = byte != '"' && byte != '\\';
+    }
+    return plain;
+}
+constexpr std::array<bool, 128> kJsonPlain = MakeJsonPlain();
 
 // Length of the well-formed UTF-8 sequence at text[at] (whose lead is 0x80 or above), else 0.
 std::size_t SequenceLength(std::string_view text, std::size_t at) {
@@ -49,7 +59,7 @@ std::size_t SequenceLength(std::string_view text, std::size_t at) {
 }  // namespace
 
 Printer::Printer(int fd, bool colour) : fd_(fd), colour_(colour) {
-    buffer_.reserve(kFlushAt);
+    buffer_ = std::make_unique<char[]>(kBufferSize);
 }
 
 template <class Control>
@@ -192,7 +202,7 @@ void Printer::JsonPiece(std::string_view utf8) {
                 at += length;
                 continue;
             }
-        } else if (byte >= 0x20 && byte != 0x7F && byte != '"' && byte != '\\') {
+        } else if (kJsonPlain[byte]) {
             ++at;
             continue;
         }
@@ -240,22 +250,18 @@ void Printer::JsonString(std::string_view utf8) {
     Put('"');
 }
 
-void Printer::Put(char c) {
-    Put(std::string_view(&c, 1));
+void Printer::PutPastBuffer(std::string_view text) {
+    Flush();
+    if (text.size() > kBufferSize) {
+        Write(text);  // too big for the buffer: written as it is
+        return;
+    }
+    std::memcpy(buffer_.get(), text.data(), text.size());
+    used_ = text.size();
 }
 
-void Printer::Put(std::string_view text) {
-    if (error_ != 0) {
-        return;  // the output is lost already; Finish reports it
-    }
-    buffer_.append(text);
-    if (buffer_.size() >= kFlushAt) {
-        Flush();
-    }
-}
-
-void Printer::Flush() {
-    std::string_view rest = buffer_;
+void Printer::Write(std::string_view rest) {
+    // After a failed write the output is lost already; Finish reports it.
     while (!rest.empty() && error_ == 0) {
         const ssize_t n = ::write(fd_, rest.data(), rest.size());
         if (n > 0) {
@@ -266,7 +272,11 @@ void Printer::Flush() {
             error_ = errno;
         }
     }
-    buffer_.clear();
+}
+
+void Printer::Flush() {
+    Write(std::string_view(buffer_.get(), used_));
+    used_ = 0;
 }
 
 int Printer::Finish(std::ostream& err) {

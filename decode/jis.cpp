@@ -17,16 +17,20 @@ bool IsJisByte(unsigned byte) {
 // is not in step stays dropped rather than shifting into a different character.
 template <typename Convert>
 void AppendPairs(std::string_view text, std::string& out, Convert convert) {
+    // A pair never grows: the room of the whole text is enough.
+    const std::size_t start = out.size();
+    out.resize(start + text.size());
+    char* to = out.data() + start;
     for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
         const unsigned code =
             (static_cast<unsigned char>(text[i]) << 8) | static_cast<unsigned char>(text[i + 1]);
         const unsigned converted = convert(code) & 0xFFFF;
         if (converted != 0) {
-            const char pair[] = {static_cast<char>(converted >> 8),
-                                 static_cast<char>(converted & 0xFF)};
-            out.append(pair, 2);
+            *to++ = static_cast<char>(converted >> 8);
+            *to++ = static_cast<char>(converted & 0xFF);
         }
     }
+    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 template <class Convert>
@@ -124,7 +128,7 @@ std::string ConvertJisToSjis(std::string_view view) {
         const std::size_t end = FindReturnSequence(view, inside);
         const std::string_view segment =
             view.substr(inside, end == std::string_view::npos ? view.npos : end - inside);
-        AppendPairs(segment, out, JisToSjis);
+        AppendPairs(segment, out, [](unsigned code) { return JisToSjis(code); });
         rest = end == std::string_view::npos ? view.size() : end + 3;
     }
     if (rest < view.size()) {
