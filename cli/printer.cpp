@@ -15,15 +15,24 @@ constexpr std::string_view kHitColour = "\x1b[31m";
 constexpr std::string_view kNoColour = "\x1b[0m";
 constexpr char kHex[] = "0123456789abcdef";
 
-// The ASCII bytes a JSON string holds as they are.
-constexpr std::array<bool, 128> MakeJsonPlain() {
-    std::array<bool, 128> plain{};
-    for (int byte = 0x20; byte < 0x7F; ++byte) {
-        plain[byte] = byte != '"' && byte != '\\';
+// How the JSON pass reads a byte: ASCII kept as it is, the lead of a three-byte character
+// whose second byte may be any continuation byte, or anything that needs a closer look.
+enum class JsonByte : unsigned char { kPlain, kThreeByteLead, kOther };
+
+constexpr std::array<JsonByte, 256> MakeJsonBytes() {
+    std::array<JsonByte, 256> kinds{};
+    for (int byte = 0; byte < 256; ++byte) {
+        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\') {
+            kinds[byte] = JsonByte::kPlain;
+        } else if (byte >= 0xE1 && byte <= 0xEF && byte != 0xED) {
+            kinds[byte] = JsonByte::kThreeByteLead;
+        } else {
+            kinds[byte] = JsonByte::kOther;
+        }
     }
-    return plain;
+    return kinds;
 }
-constexpr std::array<bool, 128> kJsonPlain = MakeJsonPlain();
+constexpr std::array<JsonByte, 256> kJsonBytes = MakeJsonBytes();
 
 // Length of the well-formed UTF-8 sequence at text[at] (whose lead is 0x80 or above), else 0.
 std::size_t SequenceLength(std::string_view text, std::size_t at) {
@@ -178,33 +187,40 @@ void Printer::EndBody() {
 void Printer::JsonPiece(std::string_view utf8) {
     // One pass: runs of text that stays as it is go to the buffer whole; only quotes,
     // backslashes, control characters and bytes that are not UTF-8 are written one by one.
+    const auto* const data = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t size = utf8.size();
     std::size_t plain = 0;
     std::size_t at = 0;
-    while (at < utf8.size()) {
-        const auto byte = static_cast<unsigned char>(utf8[at]);
+    for (;;) {
+        while (at < size) {
+            const JsonByte kind = kJsonBytes[data[at]];
+            if (kind == JsonByte::kPlain) {
+                ++at;
+            } else if (kind == JsonByte::kThreeByteLead && size - at > 2 &&
+                       (data[at + 1] & 0xC0) == 0x80 && (data[at + 2] & 0xC0) == 0x80) {
+                at += 3;  // most of a Japanese text: a character with no exception in its range
+            } else {
+                break;
+            }
+        }
+        if (at == size) {
+            break;
+        }
+        const unsigned char byte = data[at];
         unsigned code = byte;
         bool isByte = false;
         std::size_t length = 1;
-        if (byte >= 0xE1 && byte <= 0xEF && byte != 0xED && at + 2 < utf8.size() &&
-            (static_cast<unsigned char>(utf8[at + 1]) & 0xC0) == 0x80 &&
-            (static_cast<unsigned char>(utf8[at + 2]) & 0xC0) == 0x80) {
-            at += 3;  // most of a Japanese text: a three-byte character with no exception
-            continue;
-        }
         if (byte >= 0x80) {
             length = SequenceLength(utf8, at);
             if (length == 0) {
                 isByte = true;
                 length = 1;
-            } else if (byte == 0xC2 && static_cast<unsigned char>(utf8[at + 1]) < 0xA0) {
-                code = static_cast<unsigned char>(utf8[at + 1]);  // C1: U+0080..U+009F
+            } else if (byte == 0xC2 && data[at + 1] < 0xA0) {
+                code = data[at + 1];  // C1: U+0080..U+009F
             } else {
                 at += length;
                 continue;
             }
-        } else if (kJsonPlain[byte]) {
-            ++at;
-            continue;
         }
         Put(utf8.substr(plain, at - plain));
         at += length;
