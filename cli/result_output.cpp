@@ -63,61 +63,67 @@ void JsonMember(Printer& out, std::string_view indent, std::string_view name, co
     out.Own(",\n");
 }
 
-void PrintJsonListing(Printer& out, const TerminalPanes& panes, bool decoded) {
-    out.Own("{\n  \"mode\": ");
-    out.JsonString(decoded ? "decoded" : "raw");
-    out.Own(",\n  \"mails\": ");
-    out.Number(panes.mails());
-    out.Own(",\n  \"hits\": ");
-    out.Number(panes.hits());
-    out.Own(",\n  \"matching\": ");
-    out.Number(panes.matches());
-    out.Own(",\n  \"rows\": [");
-    bool first = true;
-    for (const ListedRow& listed : panes.rows()) {
-        out.Own(first ? "\n    {\n      \"position\": " : ",\n    {\n      \"position\": ");
-        first = false;
-        out.Number(listed.position);
-        out.Own(",\n");
-        JsonMember(out, "      ", "sender", listed.row, listed.row.sender);
-        JsonMember(out, "      ", "subject", listed.row, listed.row.subject);
-        JsonMember(out, "      ", "date", listed.row, listed.row.date);
-        out.Own("      \"address\": ");
-        out.JsonString(listed.row.address);
-        out.Own("\n    }");
-    }
-    out.Own(first ? "]" : "\n  ]");
-}
-
-void PrintTextListing(Printer& out, const TerminalPanes& panes) {
-    out.Own("全メール数 ：");
-    out.Number(panes.mails());
-    out.Own(" 通\n該当個数 ：");
-    out.Number(panes.hits());
-    out.Own(" 個\n該当メール数 ：");
-    out.Number(panes.matches());
-    out.Own(" 通\n");
-    for (const ListedRow& listed : panes.rows()) {
-        const HeaderRow& row = listed.row;
-        out.Number(listed.position);
-        for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
-            out.Own("\t");
-            out.Field(FieldUtf8(row, *field));
-        }
-        out.Own("\t");
-        out.Field(row.address);
-        out.Own("\n");
-    }
-}
-
 }  // namespace
 
-void PrintListing(Printer& out, const TerminalPanes& panes, bool json, bool decoded) {
-    if (json) {
-        PrintJsonListing(out, panes, decoded);
-    } else {
-        PrintTextListing(out, panes);
+void Listing::Begin(const TerminalPanes& panes, bool decoded) {
+    if (json_) {
+        out_.Own("{\n  \"mode\": ");
+        out_.JsonString(decoded ? "decoded" : "raw");
+        out_.Own(",\n  \"mails\": ");
+        out_.Number(panes.mails());
+        out_.Own(",\n  \"hits\": ");
+        out_.Number(panes.hits());
+        out_.Own(",\n  \"matching\": ");
+        out_.Number(panes.matches());
+        out_.Own(",\n  \"rows\": [");
+        return;
     }
+    out_.Own("全メール数 ：");
+    out_.Number(panes.mails());
+    out_.Own(" 通\n該当個数 ：");
+    out_.Number(panes.hits());
+    out_.Own(" 個\n該当メール数 ：");
+    out_.Number(panes.matches());
+    out_.Own(" 通\n");
+}
+
+void Listing::Row(int position, const HeaderRow& row) {
+    if (json_) {
+        out_.Own(rows_ == 0 ? "\n    {\n      \"position\": " : ",\n    {\n      \"position\": ");
+        out_.Number(position);
+        out_.Own(",\n");
+        JsonMember(out_, "      ", "sender", row, row.sender);
+        JsonMember(out_, "      ", "subject", row, row.subject);
+        JsonMember(out_, "      ", "date", row, row.date);
+        out_.Own("      \"address\": ");
+        out_.JsonString(row.address);
+        out_.Own("\n    }");
+    } else {
+        out_.Number(position);
+        for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
+            out_.Own("\t");
+            out_.Field(FieldUtf8(row, *field));
+        }
+        out_.Own("\t");
+        out_.Field(row.address);
+        out_.Own("\n");
+    }
+    ++rows_;
+}
+
+void Listing::End() {
+    if (json_) {
+        out_.Own(rows_ == 0 ? "]" : "\n  ]");
+    }
+}
+
+void PrintListing(Printer& out, const TerminalPanes& panes, bool json, bool decoded) {
+    Listing listing(out, json);
+    listing.Begin(panes, decoded);
+    for (const ListedRow& listed : panes.rows()) {
+        listing.Row(listed.position, listed.row);
+    }
+    listing.End();
 }
 
 void PrintBody(Printer& out, const MailBody& body, bool json) {

@@ -97,17 +97,26 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
             << " 通）。\n";
         return 2;
     }
-    // The driver listed page 0; the other asked pages are extracted in one go on the pool.
+    // The driver listed page 0; the other asked pages are extracted in one go on the pool and
+    // printed page by page while the later ones are still being extracted.
     const int first = options.page > 0 ? options.page - 1 : 0;
     const int last = options.page > 0 ? options.page - 1 : pages - 1;
-    if (first != 0) {
-        panes.ClearRows();  // only the asked page is listed
+    Listing listing(out, options.json);
+    listing.Begin(panes, options.decoded);
+    if (first == 0) {
+        for (const ListedRow& listed : panes.rows()) {
+            listing.Row(listed.position, listed.row);
+        }
     }
     const int from = std::max(first, 1);
     if (from <= last) {
-        panes.AddRows(from, controller.ListRows(from, last));
+        controller.ListRows(from, last, [&](int page, std::vector<HeaderRow>& rows) {
+            for (std::size_t row = 0; row < rows.size(); ++row) {
+                listing.Row(page * kPageRows + static_cast<int>(row) + 1, rows[row]);
+            }
+        });
     }
-    PrintListing(out, panes, options.json, options.decoded);
+    listing.End();
     if (options.show > 0) {
         // The body is printed while the engine shows it, never kept.
         panes.SetBodySink([&](const MailBody& body) { PrintBody(out, body, options.json); });

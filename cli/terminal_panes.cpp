@@ -66,12 +66,4 @@ void TerminalPanes::ShowPageRows(const std::vector<HeaderRow>& rows, const std::
     }
 }
 
-void TerminalPanes::AddRows(int firstPage, std::vector<HeaderRow> rows) {
-    rows_.reserve(rows_.size() + rows.size());
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        rows_.push_back(
-            ListedRow{firstPage * kPageRows + static_cast<int>(r) + 1, std::move(rows[r])});
-    }
-}
-
 }  // namespace tarsel::cli

@@ -47,8 +47,6 @@ class TerminalPanes : public SearchPanes {
     // The page the next ShowPageRows belongs to (0-based).
     void SetListedPage(int page) { page_ = page; }
     void ClearRows() { rows_.clear(); }
-    // Rows listed without a page phase: rows[0] is the first row of page firstPage.
-    void AddRows(int firstPage, std::vector<HeaderRow> rows);
 
     int mails() const { return mails_; }
     int hits() const { return hits_; }

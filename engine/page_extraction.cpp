@@ -1,7 +1,9 @@
 // Header extraction of result rows. The header phase: one unit per row of the current result
 // page; each unit writes only its own slot and the driver hands the page to the list in row
-// order once every unit is done. The row listing: the rows of many pages at once, a page per
-// unit, for a front end that lists them all.
+// order once every unit is done. The row listing: the rows of many pages in one go, a page
+// per unit, handed over in page order as they are done, for a front end that lists them all.
+#include <atomic>
+
 #include "engine/mail_text.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
@@ -27,19 +29,22 @@ HeaderRow RowOf(int place, bool decoded) {
 }
 
 struct RowListing {
-    HeaderRow* rows;
-    int first;  // place in g_hits of rows[0]
-    int count;
+    int firstPage;
     bool decoded;
+    std::vector<std::vector<HeaderRow>> pages;  // each unit fills only its own page
+    std::vector<std::atomic<bool>> done;        // set once the page is filled
 };
 
 void RowListingUnit(void* context, int unit) {
-    const auto* listing = static_cast<const RowListing*>(context);
-    const int from = unit * kPageRows;
-    const int to = std::min(listing->count, from + kPageRows);
-    for (int row = from; row < to; ++row) {
-        listing->rows[row] = RowOf(listing->first + row, listing->decoded);
+    auto* listing = static_cast<RowListing*>(context);
+    std::vector<HeaderRow>& rows = listing->pages[static_cast<std::size_t>(unit)];
+    const int first = (listing->firstPage + unit) * kPageRows;
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        rows[row] = RowOf(first + static_cast<int>(row), listing->decoded);
     }
+    std::atomic<bool>& done = listing->done[static_cast<std::size_t>(unit)];
+    done.store(true);
+    done.notify_all();
 }
 
 }  // namespace
@@ -73,20 +78,31 @@ void CSearchController::HeaderUnit(void* context, int row) {
     FinishUnit();
 }
 
-std::vector<HeaderRow> CSearchController::ListRows(int firstPage, int lastPage) {
-    std::vector<HeaderRow> rows;
-    if (m_bPhaseRunning || !PageExists(firstPage) || !PageExists(lastPage) ||
-        lastPage < firstPage) {
-        return rows;
+bool CSearchController::ListRows(int firstPage, int lastPage, const PageTaker& take) {
+    if (m_bPhaseRunning || lastPage < firstPage || !PageExists(firstPage) ||
+        !PageExists(lastPage)) {
+        return false;
     }
-    const int first = firstPage * kPageRows;
-    const int count = std::min(g_hitCount.load(), (lastPage + 1) * kPageRows) - first;
-    rows.resize(static_cast<std::size_t>(count));
-    RowListing listing{rows.data(), first, count, m_bDecoded};
-    // No phase runs, so the pool is idle once these units are done.
-    WorkerPool::Shared().Post(&RowListingUnit, &listing, lastPage - firstPage + 1);
+    const int count = lastPage - firstPage + 1;
+    RowListing listing{firstPage, m_bDecoded, std::vector<std::vector<HeaderRow>>(count),
+                       std::vector<std::atomic<bool>>(static_cast<std::size_t>(count))};
+    for (int page = firstPage; page <= lastPage; ++page) {
+        const int rows = std::min(kPageRows, g_hitCount.load() - page * kPageRows);
+        listing.pages[static_cast<std::size_t>(page - firstPage)].resize(
+            static_cast<std::size_t>(rows));
+    }
+    WorkerPool::Shared().Post(&RowListingUnit, &listing, count);
+    // The pages are taken in order while the later ones are still being extracted.
+    for (int unit = 0; unit < count; ++unit) {
+        std::atomic<bool>& done = listing.done[static_cast<std::size_t>(unit)];
+        while (!done.load()) {
+            done.wait(false);
+        }
+        take(firstPage + unit, listing.pages[static_cast<std::size_t>(unit)]);
+    }
+    // No phase runs, so the pool is idle once these units have returned.
     WorkerPool::Shared().WaitIdle();
-    return rows;
+    return true;
 }
 
 }  // namespace tarsel
