@@ -9,6 +9,7 @@
 #include "cli/result_output.h"
 #include "cli/terminal_panes.h"
 #include "decode/cp932.h"
+#include "decode/cp932_table.h"
 #include "engine/search_controller.h"
 
 namespace tarsel::cli {
@@ -73,6 +74,8 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     if (!started) {
         return 2;
     }
+    // The conversion table the output needs is made while the phases run on the pool.
+    Cp932Table::Get();
     Drive(controller, err, progress);
     if (panes.failed() || FailedState(controller.m_nState)) {
         return 2;
