@@ -70,6 +70,73 @@ void UpperCaseInto(std::string_view text, std::string& upper) {
     }
 }
 
+// Where the line ends and the keys stand in an upper-cased header block, ascending. Each kind
+// begins with its own two bytes, so one pass over the block finds them all.
+struct KeyPositions {
+    std::vector<std::size_t> lineEnds;
+    std::vector<std::size_t> subjects;
+    std::vector<std::size_t> dates;
+    std::vector<std::size_t> senders;
+
+    void Note(std::string_view upper, std::size_t at) {
+        const std::string_view rest = upper.substr(at);
+        if (rest.starts_with(kLineEnd)) {
+            lineEnds.push_back(at);
+        } else if (rest.starts_with(kSubjectKey)) {
+            subjects.push_back(at);
+        } else if (rest.starts_with(kDateKey)) {
+            dates.push_back(at);
+        } else if (rest.starts_with(kSenderKey)) {
+            senders.push_back(at);
+        }
+    }
+
+    void Find(std::string_view upper) {
+        lineEnds.clear();
+        subjects.clear();
+        dates.clear();
+        senders.clear();
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        const auto pair = [](__m128i first, __m128i second, char a, char b) {
+            return _mm_and_si128(_mm_cmpeq_epi8(first, _mm_set1_epi8(a)),
+                                 _mm_cmpeq_epi8(second, _mm_set1_epi8(b)));
+        };
+        for (; i + 17 <= upper.size(); i += 16) {
+            const auto* at = reinterpret_cast<const __m128i*>(upper.data() + i);
+            const __m128i first = _mm_loadu_si128(at);
+            const __m128i second =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper.data() + i + 1));
+            const __m128i any =
+                _mm_or_si128(_mm_or_si128(pair(first, second, kLineEnd[0], kLineEnd[1]),
+                                          pair(first, second, kSubjectKey[0], kSubjectKey[1])),
+                             _mm_or_si128(pair(first, second, kDateKey[0], kDateKey[1]),
+                                          pair(first, second, kSenderKey[0], kSenderKey[1])));
+            for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(any)); mask != 0;
+                 mask &= mask - 1) {
+                Note(upper, i + static_cast<std::size_t>(__builtin_ctz(mask)));
+            }
+        }
+#endif
+        for (; i + 1 < upper.size(); ++i) {
+            Note(upper, i);
+        }
+    }
+};
+
+// The first of the ascending positions at or after from, when it lies before to; the cursor
+// moves past the positions before from, so lines taken in order walk each list once.
+std::optional<std::size_t> NextIn(const std::vector<std::size_t>& positions, std::size_t& cursor,
+                                  std::size_t from, std::size_t to) {
+    while (cursor < positions.size() && positions[cursor] < from) {
+        ++cursor;
+    }
+    if (cursor < positions.size() && positions[cursor] < to) {
+        return positions[cursor];
+    }
+    return std::nullopt;
+}
+
 std::string HexAddress(std::int64_t offset) {
     std::array<char, 2 + 2 * sizeof(std::int64_t) + 1> buffer{'0', 'x'};
     const auto [end, error] =
@@ -94,6 +161,12 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     // a buffer that each thread keeps; positions in it are positions in the block.
     thread_local std::string upperBlock;
     UpperCaseInto(header, upperBlock);
+    thread_local KeyPositions keys;
+    keys.Find(upperBlock);
+    std::size_t nextLineEnd = 0;
+    std::size_t nextSubject = 0;
+    std::size_t nextDate = 0;
+    std::size_t nextSender = 0;
 
     // Only the last subject (with its continuation lines) and the last sender count, so the
     // values are noted as they are met and decoded once at the end: many lines (Received
@@ -110,15 +183,18 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     bool inSubject = false;
     std::size_t lineStart = 0;
     for (;;) {
-        const std::size_t lineEnd = header.find(kLineEnd, lineStart);
-        if (lineEnd == std::string_view::npos) {
+        const std::optional<std::size_t> found =
+            NextIn(keys.lineEnds, nextLineEnd, lineStart, header.size());
+        if (!found) {
             break;
         }
+        const std::size_t lineEnd = *found;
         // The next line starts at the LF of this line's break, not after it; the LF then sits
         // in front of every later line and keeps the fixed cuts measured from the key.
         const std::string_view line = header.substr(lineStart, lineEnd - lineStart);
         const std::string_view upper =
             std::string_view(upperBlock).substr(lineStart, lineEnd - lineStart);
+        const std::size_t start = lineStart;
         lineStart = lineEnd + 1;
 
         if (inSubject) {
@@ -130,23 +206,24 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
             }
         }
 
-        if (const std::size_t key = upper.find(kSubjectKey); key != std::string_view::npos) {
-            subjectParts.assign(1, Value{line, key + kSubjectCut});
+        // A key never holds a CR, so one that starts in the line ends in it.
+        if (const auto key = NextIn(keys.subjects, nextSubject, start, lineEnd)) {
+            subjectParts.assign(1, Value{line, *key - start + kSubjectCut});
             inSubject = true;
         }
 
         // After a date line the sender key is looked for in the date's day piece only, as it
         // stands in the mail, yet its position still cuts the whole line.
-        std::string_view senderKeys = upper;
-        NormalizedDate date;
-        if (upper.find(kDateKey) != std::string_view::npos) {
-            date = NormalizeDate(line);
+        const std::optional<std::size_t> senderKey =
+            NextIn(keys.senders, nextSender, start, lineEnd);
+        if (NextIn(keys.dates, nextDate, start, lineEnd)) {
+            const NormalizedDate date = NormalizeDate(line);
             row.date = date.text;
-            senderKeys = date.day;
-        }
-
-        if (const std::size_t key = senderKeys.find(kSenderKey); key != std::string_view::npos) {
-            sender = Value{line, key + kSenderCut};
+            if (const std::size_t key = date.day.find(kSenderKey); key != std::string_view::npos) {
+                sender = Value{line, key + kSenderCut};
+            }
+        } else if (senderKey) {
+            sender = Value{line, *senderKey - start + kSenderCut};
         }
     }
 
