@@ -70,71 +70,73 @@ void UpperCaseInto(std::string_view text, std::string& upper) {
     }
 }
 
-// Where the line ends and the keys stand in an upper-cased header block, ascending. Each kind
-// begins with its own two bytes, so one pass over the block finds them all.
-struct KeyPositions {
-    std::vector<std::size_t> lineEnds;
-    std::vector<std::size_t> subjects;
-    std::vector<std::size_t> dates;
-    std::vector<std::size_t> senders;
+constexpr std::size_t kNone = std::string_view::npos;
 
-    void Note(std::string_view upper, std::size_t at) {
+// One line of an upper-cased header block: where its CR LF stands and where each key first
+// stands before it (kNone when it does not).
+struct LineKeys {
+    std::size_t end = kNone;
+    std::size_t subject = kNone;
+    std::size_t date = kNone;
+    std::size_t sender = kNone;
+
+    // Takes a place where one of the four kinds may begin (its first two bytes match); returns
+    // true at the line's end. A key never holds a CR, so one that starts in the line ends in it.
+    bool Note(std::string_view upper, std::size_t at) {
         const std::string_view rest = upper.substr(at);
         if (rest.starts_with(kLineEnd)) {
-            lineEnds.push_back(at);
-        } else if (rest.starts_with(kSubjectKey)) {
-            subjects.push_back(at);
-        } else if (rest.starts_with(kDateKey)) {
-            dates.push_back(at);
-        } else if (rest.starts_with(kSenderKey)) {
-            senders.push_back(at);
+            end = at;
+            return true;
         }
-    }
-
-    void Find(std::string_view upper) {
-        lineEnds.clear();
-        subjects.clear();
-        dates.clear();
-        senders.clear();
-        std::size_t i = 0;
-#if defined(__SSE2__)
-        const auto pair = [](__m128i first, __m128i second, char a, char b) {
-            return _mm_and_si128(_mm_cmpeq_epi8(first, _mm_set1_epi8(a)),
-                                 _mm_cmpeq_epi8(second, _mm_set1_epi8(b)));
-        };
-        for (; i + 17 <= upper.size(); i += 16) {
-            const auto* at = reinterpret_cast<const __m128i*>(upper.data() + i);
-            const __m128i first = _mm_loadu_si128(at);
-            const __m128i second =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper.data() + i + 1));
-            const __m128i any =
-                _mm_or_si128(_mm_or_si128(pair(first, second, kLineEnd[0], kLineEnd[1]),
-                                          pair(first, second, kSubjectKey[0], kSubjectKey[1])),
-                             _mm_or_si128(pair(first, second, kDateKey[0], kDateKey[1]),
-                                          pair(first, second, kSenderKey[0], kSenderKey[1])));
-            for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(any)); mask != 0;
-                 mask &= mask - 1) {
-                Note(upper, i + static_cast<std::size_t>(__builtin_ctz(mask)));
-            }
+        if (subject == kNone && rest.starts_with(kSubjectKey)) {
+            subject = at;
+        } else if (date == kNone && rest.starts_with(kDateKey)) {
+            date = at;
+        } else if (sender == kNone && rest.starts_with(kSenderKey)) {
+            sender = at;
         }
-#endif
-        for (; i + 1 < upper.size(); ++i) {
-            Note(upper, i);
-        }
+        return false;
     }
 };
 
-// The first of the ascending positions at or after from, when it lies before to; the cursor
-// moves past the positions before from, so lines taken in order walk each list once.
-std::optional<std::size_t> NextIn(const std::vector<std::size_t>& positions, std::size_t& cursor,
-                                  std::size_t from, std::size_t to) {
-    while (cursor < positions.size() && positions[cursor] < from) {
-        ++cursor;
+bool MayBeginKey(char first, char second) {
+    return (first == kLineEnd[0] && second == kLineEnd[1]) ||
+           (first == kSubjectKey[0] && second == kSubjectKey[1]) ||
+           (first == kDateKey[0] && second == kDateKey[1]) ||
+           (first == kSenderKey[0] && second == kSenderKey[1]);
+}
+
+// Scans the block from the start of a line to its CR LF once, for the line end and the keys
+// together, sixteen places at a time.
+LineKeys ScanLine(std::string_view upper, std::size_t from) {
+    LineKeys keys;
+    std::size_t i = from;
+#if defined(__SSE2__)
+    const auto pair = [](__m128i first, __m128i second, std::string_view key) {
+        return _mm_and_si128(_mm_cmpeq_epi8(first, _mm_set1_epi8(key[0])),
+                             _mm_cmpeq_epi8(second, _mm_set1_epi8(key[1])));
+    };
+    for (; i + 17 <= upper.size(); i += 16) {
+        const char* at = upper.data() + i;
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
+        const __m128i any = _mm_or_si128(
+            _mm_or_si128(pair(first, second, kLineEnd), pair(first, second, kSubjectKey)),
+            _mm_or_si128(pair(first, second, kDateKey), pair(first, second, kSenderKey)));
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(any)); mask != 0;
+             mask &= mask - 1) {
+            if (keys.Note(upper, i + static_cast<std::size_t>(__builtin_ctz(mask)))) {
+                return keys;
+            }
+        }
     }
-    if (cursor < positions.size() && positions[cursor] < to) {
-        return positions[cursor];
+#endif
+    for (; i + 1 < upper.size(); ++i) {
+        if (MayBeginKey(upper[i], upper[i + 1]) && keys.Note(upper, i)) {
+            return keys;
+        }
     }
-    return std::nullopt;
+    return keys;
 }
 
 std::string HexAddress(std::int64_t offset) {
@@ -161,12 +163,6 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     // a buffer that each thread keeps; positions in it are positions in the block.
     thread_local std::string upperBlock;
     UpperCaseInto(header, upperBlock);
-    thread_local KeyPositions keys;
-    keys.Find(upperBlock);
-    std::size_t nextLineEnd = 0;
-    std::size_t nextSubject = 0;
-    std::size_t nextDate = 0;
-    std::size_t nextSender = 0;
 
     // Only the last subject (with its continuation lines) and the last sender count, so the
     // values are noted as they are met and decoded once at the end: many lines (Received
@@ -183,12 +179,11 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     bool inSubject = false;
     std::size_t lineStart = 0;
     for (;;) {
-        const std::optional<std::size_t> found =
-            NextIn(keys.lineEnds, nextLineEnd, lineStart, header.size());
-        if (!found) {
+        const LineKeys keys = ScanLine(upperBlock, lineStart);
+        if (keys.end == kNone) {
             break;
         }
-        const std::size_t lineEnd = *found;
+        const std::size_t lineEnd = keys.end;
         // The next line starts at the LF of this line's break, not after it; the LF then sits
         // in front of every later line and keeps the fixed cuts measured from the key.
         const std::string_view line = header.substr(lineStart, lineEnd - lineStart);
@@ -206,24 +201,21 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
             }
         }
 
-        // A key never holds a CR, so one that starts in the line ends in it.
-        if (const auto key = NextIn(keys.subjects, nextSubject, start, lineEnd)) {
-            subjectParts.assign(1, Value{line, *key - start + kSubjectCut});
+        if (keys.subject != kNone) {
+            subjectParts.assign(1, Value{line, keys.subject - start + kSubjectCut});
             inSubject = true;
         }
 
         // After a date line the sender key is looked for in the date's day piece only, as it
         // stands in the mail, yet its position still cuts the whole line.
-        const std::optional<std::size_t> senderKey =
-            NextIn(keys.senders, nextSender, start, lineEnd);
-        if (NextIn(keys.dates, nextDate, start, lineEnd)) {
+        if (keys.date != kNone) {
             const NormalizedDate date = NormalizeDate(line);
             row.date = date.text;
             if (const std::size_t key = date.day.find(kSenderKey); key != std::string_view::npos) {
                 sender = Value{line, key + kSenderCut};
             }
-        } else if (senderKey) {
-            sender = Value{line, *senderKey - start + kSenderCut};
+        } else if (keys.sender != kNone) {
+            sender = Value{line, keys.sender - start + kSenderCut};
         }
     }
 
