@@ -75,6 +75,20 @@ class GapText {
         }
     }
 
+    // Position of the first c at or after from, or npos.
+    std::size_t Find(char c, std::size_t from) const {
+        const std::string_view text(buf_);
+        if (from < left_) {
+            const std::size_t at = text.substr(0, left_).find(c, from);
+            if (at != std::string_view::npos) {
+                return at;
+            }
+            from = left_;
+        }
+        const std::size_t at = text.find(c, from - left_ + right_);
+        return at == std::string_view::npos ? at : at - right_ + left_;
+    }
+
     // The value from the gap on.
     std::string_view AfterGap() const { return std::string_view(buf_).substr(right_); }
 
@@ -161,7 +175,12 @@ class Decoder {
             }
             windows_.pop_back();
         }
+        // A prefix begins with a byte that upper-casing leaves alone, so only its places count.
         for (std::size_t pos = horizon; pos + kPrefix.size() <= size; ++pos) {
+            pos = text_.Find(kPrefix[0], pos);
+            if (pos == std::string_view::npos) {
+                break;
+            }
             if (MatchesAt(pos)) {
                 horizonFromEnd_ = size - (pos + 1);
                 return pos;
@@ -224,6 +243,9 @@ class Decoder {
 }  // namespace
 
 std::string DecodeHeaderValue(std::string value) {
+    if (value.find(kPrefix[0]) == std::string::npos) {
+        return value;  // no word can begin anywhere, and nothing decoded can make one
+    }
     return Decoder(std::move(value)).Run();
 }
 
