@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstddef>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -209,8 +210,8 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
         // After a date line the sender key is looked for in the date's day piece only, as it
         // stands in the mail, yet its position still cuts the whole line.
         if (keys.date != kNone) {
-            const NormalizedDate date = NormalizeDate(line);
-            row.date = date.text;
+            NormalizedDate date = NormalizeDate(line);
+            row.date = std::move(date.text);
             if (const std::size_t key = date.day.find(kSenderKey); key != std::string_view::npos) {
                 sender = Value{line, key + kSenderCut};
             }
