@@ -168,7 +168,7 @@ class Decoder {
             const std::size_t first = size - window.fromEnd;
             const std::size_t last = std::min(size - window.untilEnd, horizon);
             for (std::size_t pos = first; pos < last; ++pos) {
-                if (MatchesAt(pos)) {
+                if (text_.at(pos) == kPrefix[0] && MatchesAt(pos)) {
                     window.fromEnd = size - (pos + 1);
                     return pos;
                 }
@@ -234,7 +234,14 @@ class Decoder {
 
     GapText text_;
     std::size_t horizonFromEnd_;
-    std::vector<Window> windows_;
+    std::vector<Window>& windows_ = Windows();
+
+    // The windows of a value live only while it is decoded: each thread keeps one list.
+    static std::vector<Window>& Windows() {
+        thread_local std::vector<Window> windows;
+        windows.clear();
+        return windows;
+    }
     std::size_t exactFirst_ = 0;
     std::size_t exactLast_ = 0;
     bool exactHasLower_ = false;
