@@ -121,26 +121,27 @@ LineKeys ScanLine(std::string_view text, std::size_t from) {
     LineKeys keys;
     std::size_t i = from;
 #if defined(__SSE2__)
-    const __m128i beforeA = _mm_set1_epi8('a' - 1);
-    const __m128i afterZ = _mm_set1_epi8('z' + 1);
+    // With the case bit set, a letter matches its key letter in either case and nothing else
+    // does; the CR LF is compared as it is.
     const __m128i caseBit = _mm_set1_epi8(0x20);
-    // Signed compares: bytes of 0x80 and up are negative and so never letters.
-    const auto upper = [&](__m128i bytes) {
-        const __m128i letter =
-            _mm_and_si128(_mm_cmpgt_epi8(bytes, beforeA), _mm_cmplt_epi8(bytes, afterZ));
-        return _mm_sub_epi8(bytes, _mm_and_si128(letter, caseBit));
+    const auto pair = [&](__m128i first, __m128i second, std::string_view key) {
+        return _mm_and_si128(
+            _mm_cmpeq_epi8(first, _mm_set1_epi8(static_cast<char>(key[0] | 0x20))),
+            _mm_cmpeq_epi8(second, _mm_set1_epi8(static_cast<char>(key[1] | 0x20))));
     };
-    const auto pair = [](__m128i first, __m128i second, std::string_view key) {
-        return _mm_and_si128(_mm_cmpeq_epi8(first, _mm_set1_epi8(key[0])),
-                             _mm_cmpeq_epi8(second, _mm_set1_epi8(key[1])));
-    };
+    const __m128i cr = _mm_set1_epi8(kLineEnd[0]);
+    const __m128i lf = _mm_set1_epi8(kLineEnd[1]);
     for (; i + 17 <= text.size(); i += 16) {
         const char* at = text.data() + i;
-        const __m128i first = upper(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
-        const __m128i second = upper(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1)));
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
+        const __m128i firstCased = _mm_or_si128(first, caseBit);
+        const __m128i secondCased = _mm_or_si128(second, caseBit);
         const __m128i any = _mm_or_si128(
-            _mm_or_si128(pair(first, second, kLineEnd), pair(first, second, kSubjectKey)),
-            _mm_or_si128(pair(first, second, kDateKey), pair(first, second, kSenderKey)));
+            _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(first, cr), _mm_cmpeq_epi8(second, lf)),
+                         pair(firstCased, secondCased, kSubjectKey)),
+            _mm_or_si128(pair(firstCased, secondCased, kDateKey),
+                         pair(firstCased, secondCased, kSenderKey)));
         for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(any)); mask != 0;
              mask &= mask - 1) {
             if (keys.Note(text, i + static_cast<std::size_t>(__builtin_ctz(mask)))) {
