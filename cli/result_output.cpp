@@ -54,11 +54,10 @@ std::string_view FieldUtf8(const HeaderRow& row, const std::string& text) {
     return converted;
 }
 
-void JsonMember(Printer& out, std::string_view indent, std::string_view name, const HeaderRow& row,
+// One member of a row: start is its indent, quoted name and colon, written as they are.
+void JsonMember(Printer& out, std::string_view start, const HeaderRow& row,
                 const std::string& text) {
-    out.Own(indent);
-    out.JsonString(name);
-    out.Own(": ");
+    out.Own(start);
     out.JsonString(FieldUtf8(row, text));
     out.Own(",\n");
 }
@@ -92,9 +91,9 @@ void Listing::Row(int position, const HeaderRow& row) {
         out_.Own(rows_ == 0 ? "\n    {\n      \"position\": " : ",\n    {\n      \"position\": ");
         out_.Number(position);
         out_.Own(",\n");
-        JsonMember(out_, "      ", "sender", row, row.sender);
-        JsonMember(out_, "      ", "subject", row, row.subject);
-        JsonMember(out_, "      ", "date", row, row.date);
+        JsonMember(out_, "      \"sender\": ", row, row.sender);
+        JsonMember(out_, "      \"subject\": ", row, row.subject);
+        JsonMember(out_, "      \"date\": ", row, row.date);
         out_.Own("      \"address\": ");
         out_.JsonString(row.address);
         out_.Own("\n    }");

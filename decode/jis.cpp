@@ -133,7 +133,7 @@ std::string ConvertJisToSjis(std::string_view view) {
         const std::size_t end = FindReturnSequence(view, inside);
         const std::string_view segment =
             view.substr(inside, end == std::string_view::npos ? view.npos : end - inside);
-        AppendPairs(segment, out, JisCodeToSjis);
+        AppendPairs(segment, out, [](unsigned code) { return JisCodeToSjis(code); });
         rest = end == std::string_view::npos ? view.size() : end + 3;
     }
     if (rest < view.size()) {
