@@ -247,7 +247,11 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     }
 
     for (const Value& part : subjectParts) {
-        row.subject += DecodeFrom(part.line, part.from);
+        if (row.subject.empty()) {
+            row.subject = DecodeFrom(part.line, part.from);  // most subjects have one part
+        } else {
+            row.subject += DecodeFrom(part.line, part.from);
+        }
     }
     if (sender) {
         row.sender = DecodeFrom(sender->line, sender->from);
