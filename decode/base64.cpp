@@ -36,6 +36,12 @@ int ValueOf(char c) {
 }  // namespace
 
 std::string DecodeBase64(std::string_view text) {
+    std::string out;
+    AppendDecodedBase64(text, out);
+    return out;
+}
+
+void AppendDecodedBase64(std::string_view text, std::string& out) {
     // The decoded bytes are only an intermediate: each thread keeps one buffer for them.
     thread_local std::string bytes;
     bytes.resize(text.size() / 4 * 3);
@@ -59,7 +65,7 @@ std::string DecodeBase64(std::string_view text) {
             bytes.pop_back();
         }
     }
-    return ConvertJisToSjis(bytes);
+    AppendJisAsSjis(bytes, out);
 }
 
 }  // namespace tarsel

@@ -10,5 +10,7 @@ namespace tarsel {
 // (signed) value and shifts everything after it, and only the last group's "=" padding is
 // honoured. The decoded bytes are ISO-2022-JP and come back converted to Shift-JIS.
 std::string DecodeBase64(std::string_view text);
+// The same, appended to out.
+void AppendDecodedBase64(std::string_view text, std::string& out);
 
 }  // namespace tarsel

@@ -132,8 +132,10 @@ class Decoder {
             if (end == std::string_view::npos) {
                 break;  // cut-off word: the value stays as it is from here on
             }
-            const std::string decoded =
-                DecodeBase64(rest.substr(kPrefix.size(), end - kPrefix.size()));
+            // A word's text lives only until it replaces the word: each thread keeps one buffer.
+            thread_local std::string decoded;
+            decoded.clear();
+            AppendDecodedBase64(rest.substr(kPrefix.size(), end - kPrefix.size()), decoded);
             text_.ReplaceAfterGap(end + kTerminator.size(), decoded);
             Update(size, start, start + end + kTerminator.size(), decoded);
         }

@@ -119,9 +119,14 @@ void ConvertJisPairs(std::string& segment) {
 }
 
 std::string ConvertJisToSjis(std::string_view view) {
-    static constexpr std::string_view kStart = "\x1B$B";
     std::string out;
     out.reserve(view.size());
+    AppendJisAsSjis(view, out);
+    return out;
+}
+
+void AppendJisAsSjis(std::string_view view, std::string& out) {
+    static constexpr std::string_view kStart = "\x1B$B";
     std::size_t rest = 0;
     while (rest < view.size()) {
         const std::size_t start = view.find(kStart, rest);
@@ -139,7 +144,6 @@ std::string ConvertJisToSjis(std::string_view view) {
     if (rest < view.size()) {
         out.append(view.substr(rest));
     }
-    return out;
 }
 
 }  // namespace tarsel

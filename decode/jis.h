@@ -29,5 +29,7 @@ void ConvertJisPairs(std::string& segment);
 // ESC ( J (or to the end); everything outside them is copied byte for byte. Every call
 // starts in single-byte mode.
 std::string ConvertJisToSjis(std::string_view text);
+// The same, appended to out.
+void AppendJisAsSjis(std::string_view text, std::string& out);
 
 }  // namespace tarsel
