@@ -5,18 +5,32 @@
 #include <algorithm>
 #include <string>
 
+#include "decode/cp932.h"
 #include "decode/cp932_table.h"
 
 namespace tarsel::cli {
 namespace {
 
 constexpr std::size_t kPieceSize = 64 * 1024;
+// The conversion table costs about as much to make as converting half a megabyte, or some
+// two thousand rows, through the converter: smaller outputs are converted directly.
+constexpr std::size_t kTableWorthBytes = 512 * 1024;
+constexpr int kTableWorthRows = 2000;
+
+// Appends the UTF-8 form of cp932 to out, through the table when it pays.
+void AppendUtf8(std::string_view cp932, bool table, std::string& out) {
+    if (table) {
+        Cp932Table::Get().Append(cp932, out);
+    } else {
+        out += Cp932ToUtf8(cp932);
+    }
+}
 
 // Cuts the run into pieces of about kPieceSize and gives each to visit as UTF-8. A cut falls
 // just after a byte below 0x40, which is a character of its own in Shift-JIS and UTF-8 alike
 // and never the second byte of a pair, so the pieces convert exactly as the whole run would.
 template <class Visit>
-void ForEachPiece(std::string_view run, bool utf8, Visit&& visit) {
+void ForEachPiece(std::string_view run, bool utf8, bool table, Visit&& visit) {
     while (!run.empty()) {
         std::size_t cut = run.size();
         if (cut > kPieceSize) {
@@ -36,7 +50,7 @@ void ForEachPiece(std::string_view run, bool utf8, Visit&& visit) {
         } else {
             thread_local std::string converted;
             converted.clear();
-            Cp932Table::Get().Append(piece, converted);
+            AppendUtf8(piece, table, converted);
             visit(std::string_view(converted));
         }
         run.remove_prefix(cut);
@@ -44,25 +58,28 @@ void ForEachPiece(std::string_view run, bool utf8, Visit&& visit) {
 }
 
 // A field of a row as UTF-8, converted into one buffer that every field reuses.
-std::string_view FieldUtf8(const HeaderRow& row, const std::string& text) {
+std::string_view FieldUtf8(const HeaderRow& row, const std::string& text, bool table) {
     if (row.utf8) {
         return text;
     }
     thread_local std::string converted;
     converted.clear();
-    Cp932Table::Get().Append(text, converted);
+    AppendUtf8(text, table, converted);
     return converted;
 }
 
 // One member of a row: start is its indent, quoted name and colon, written as they are.
-void JsonMember(Printer& out, std::string_view start, const HeaderRow& row,
-                const std::string& text) {
+void JsonMember(Printer& out, std::string_view start, const HeaderRow& row, const std::string& text,
+                bool table) {
     out.Own(start);
-    out.JsonString(FieldUtf8(row, text));
+    out.JsonString(FieldUtf8(row, text, table));
     out.Own(",\n");
 }
 
 }  // namespace
+
+Listing::Listing(Printer& out, bool json, int rows)
+    : out_(out), json_(json), table_(rows >= kTableWorthRows) {}
 
 void Listing::Begin(const TerminalPanes& panes, bool decoded) {
     if (json_) {
@@ -91,9 +108,9 @@ void Listing::Row(int position, const HeaderRow& row) {
         out_.Own(rows_ == 0 ? "\n    {\n      \"position\": " : ",\n    {\n      \"position\": ");
         out_.Number(position);
         out_.Own(",\n");
-        JsonMember(out_, "      \"sender\": ", row, row.sender);
-        JsonMember(out_, "      \"subject\": ", row, row.subject);
-        JsonMember(out_, "      \"date\": ", row, row.date);
+        JsonMember(out_, "      \"sender\": ", row, row.sender, table_);
+        JsonMember(out_, "      \"subject\": ", row, row.subject, table_);
+        JsonMember(out_, "      \"date\": ", row, row.date, table_);
         out_.Own("      \"address\": ");
         out_.JsonString(row.address);
         out_.Own("\n    }");
@@ -101,7 +118,7 @@ void Listing::Row(int position, const HeaderRow& row) {
         out_.Number(position);
         for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
             out_.Own("\t");
-            out_.Field(FieldUtf8(row, *field));
+            out_.Field(FieldUtf8(row, *field, table_));
         }
         out_.Own("\t");
         out_.Field(row.address);
@@ -117,7 +134,7 @@ void Listing::End() {
 }
 
 void PrintListing(Printer& out, const TerminalPanes& panes, bool json, bool decoded) {
-    Listing listing(out, json);
+    Listing listing(out, json, static_cast<int>(panes.rows().size()));
     listing.Begin(panes, decoded);
     for (const ListedRow& listed : panes.rows()) {
         listing.Row(listed.position, listed.row);
@@ -126,10 +143,12 @@ void PrintListing(Printer& out, const TerminalPanes& panes, bool json, bool deco
 }
 
 void PrintBody(Printer& out, const MailBody& body, bool json) {
+    const bool table = body.text.size() >= kTableWorthBytes;
     if (!json) {
         out.Own("\n");
         body.ForEachRun([&](std::string_view run, bool hit) {
-            ForEachPiece(run, body.utf8, [&](std::string_view utf8) { out.BodyPiece(utf8, hit); });
+            ForEachPiece(run, body.utf8, table,
+                         [&](std::string_view utf8) { out.BodyPiece(utf8, hit); });
         });
         out.EndBody();
         out.Own("\n");
@@ -140,7 +159,7 @@ void PrintBody(Printer& out, const MailBody& body, bool json) {
     body.ForEachRun([&](std::string_view run, bool hit) {
         out.Own(first ? "\n    {\n      \"text\": \"" : ",\n    {\n      \"text\": \"");
         first = false;
-        ForEachPiece(run, body.utf8, [&](std::string_view utf8) { out.JsonPiece(utf8); });
+        ForEachPiece(run, body.utf8, table, [&](std::string_view utf8) { out.JsonPiece(utf8); });
         out.Own(hit ? "\",\n      \"hit\": true\n    }" : "\",\n      \"hit\": false\n    }");
     });
     out.Own(first ? "]" : "\n  ]");

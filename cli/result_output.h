@@ -11,7 +11,8 @@ namespace tarsel::cli {
 // and names the search's mode (decoded or raw).
 class Listing {
   public:
-    Listing(Printer& out, bool json) : out_(out), json_(json) {}
+    // rows: about how many rows will be listed, which decides how their texts are converted.
+    Listing(Printer& out, bool json, int rows);
     // The counters of the panes.
     void Begin(const TerminalPanes& panes, bool decoded);
     // One row; position counts from 1 across pages.
@@ -21,6 +22,7 @@ class Listing {
   private:
     Printer& out_;
     bool json_;
+    bool table_;  // the texts go through the conversion table
     int rows_ = 0;
 };
 

@@ -9,7 +9,6 @@
 #include "cli/result_output.h"
 #include "cli/terminal_panes.h"
 #include "decode/cp932.h"
-#include "decode/cp932_table.h"
 #include "engine/search_controller.h"
 
 namespace tarsel::cli {
@@ -74,8 +73,6 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     if (!started) {
         return 2;
     }
-    // The conversion table the output needs is made while the phases run on the pool.
-    Cp932Table::Get();
     Drive(controller, err, progress);
     if (panes.failed() || FailedState(controller.m_nState)) {
         return 2;
@@ -104,21 +101,30 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     // printed page by page while the later ones are still being extracted.
     const int first = options.page > 0 ? options.page - 1 : 0;
     const int last = options.page > 0 ? options.page - 1 : pages - 1;
-    Listing listing(out, options.json);
+    const int rows = std::min(matches, (last + 1) * kPageRows) - first * kPageRows;
+    Listing listing(out, options.json, rows);
     listing.Begin(panes, options.decoded);
-    if (first == 0) {
-        for (const ListedRow& listed : panes.rows()) {
-            listing.Row(listed.position, listed.row);
+    // Page 0 is listed when the first other page arrives, with the pool at work on the rest, so
+    // what its rows need first (the conversion table) is made meanwhile.
+    bool firstListed = first != 0;
+    const auto listFirst = [&] {
+        if (!firstListed) {
+            for (const ListedRow& listed : panes.rows()) {
+                listing.Row(listed.position, listed.row);
+            }
+            firstListed = true;
         }
-    }
+    };
     const int from = std::max(first, 1);
     if (from <= last) {
-        controller.ListRows(from, last, [&](int page, std::vector<HeaderRow>& rows) {
-            for (std::size_t row = 0; row < rows.size(); ++row) {
-                listing.Row(page * kPageRows + static_cast<int>(row) + 1, rows[row]);
+        controller.ListRows(from, last, [&](int page, std::vector<HeaderRow>& pageRows) {
+            listFirst();
+            for (std::size_t row = 0; row < pageRows.size(); ++row) {
+                listing.Row(page * kPageRows + static_cast<int>(row) + 1, pageRows[row]);
             }
         });
     }
+    listFirst();
     listing.End();
     if (options.show > 0) {
         // The body is printed while the engine shows it, never kept.
