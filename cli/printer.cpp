@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -10,10 +11,28 @@
 namespace tarsel::cli {
 namespace {
 
-constexpr std::size_t kFlushAt = 64 * 1024;
 constexpr std::string_view kHitColour = "\x1b[31m";
 constexpr std::string_view kNoColour = "\x1b[0m";
 constexpr char kHex[] = "0123456789abcdef";
+
+// How the JSON pass reads a byte: ASCII kept as it is, the lead of a three-byte character
+// whose second byte may be any continuation byte, or anything that needs a closer look.
+enum class JsonByte : unsigned char { kPlain, kThreeByteLead, kOther };
+
+constexpr std::array<JsonByte, 256> MakeJsonBytes() {
+    std::array<JsonByte, 256> kinds{};
+    for (int byte = 0; byte < 256; ++byte) {
+        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\') {
+            kinds[byte] = JsonByte::kPlain;
+        } else if (byte >= 0xE1 && byte <= 0xEF && byte != 0xED) {
+            kinds[byte] = JsonByte::kThreeByteLead;
+        } else {
+            kinds[byte] = JsonByte::kOther;
+        }
+    }
+    return kinds;
+}
+constexpr std::array<JsonByte, 256> kJsonBytes = MakeJsonBytes();
 
 // Length of the well-formed UTF-8 sequence at text[at] (whose lead is 0x80 or above), else 0.
 std::size_t SequenceLength(std::string_view text, std::size_t at) {
@@ -49,7 +68,7 @@ std::size_t SequenceLength(std::string_view text, std::size_t at) {
 }  // namespace
 
 Printer::Printer(int fd, bool colour) : fd_(fd), colour_(colour) {
-    buffer_.reserve(kFlushAt);
+    buffer_ = std::make_unique<char[]>(kBufferSize);
 }
 
 template <class Control>
@@ -166,43 +185,79 @@ void Printer::EndBody() {
 }
 
 void Printer::JsonPiece(std::string_view utf8) {
-    struct {
-        Printer& p;
-        void Plain(std::string_view run) {
-            std::size_t from = 0;
-            for (std::size_t at = 0; at < run.size(); ++at) {
-                if (run[at] == '"' || run[at] == '\\') {
-                    p.Put(run.substr(from, at - from));
-                    p.Put('\\');
-                    from = at;  // the quote or backslash itself follows its backslash
-                }
-            }
-            p.Put(run.substr(from));
-        }
-        void Special(unsigned code, bool isByte) {
-            if (isByte) {
-                p.Put("\xEF\xBF\xBD");  // U+FFFD
-                return;
-            }
-            switch (code) {
-                case '\b':
-                    return p.Put("\\b");
-                case '\f':
-                    return p.Put("\\f");
-                case '\n':
-                    return p.Put("\\n");
-                case '\r':
-                    return p.Put("\\r");
-                case '\t':
-                    return p.Put("\\t");
-                default: {
-                    const char text[] = {'\\', 'u', '0', '0', kHex[code >> 4], kHex[code & 0xF]};
-                    p.Put(std::string_view(text, sizeof text));
-                }
+    // One pass: runs of text that stays as it is go to the buffer whole; only quotes,
+    // backslashes, control characters and bytes that are not UTF-8 are written one by one.
+    const auto* const data = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t size = utf8.size();
+    std::size_t plain = 0;
+    std::size_t at = 0;
+    for (;;) {
+        while (at < size) {
+            const JsonByte kind = kJsonBytes[data[at]];
+            if (kind == JsonByte::kPlain) {
+                ++at;
+            } else if (kind == JsonByte::kThreeByteLead && size - at > 2 &&
+                       (data[at + 1] & 0xC0) == 0x80 && (data[at + 2] & 0xC0) == 0x80) {
+                at += 3;  // most of a Japanese text: a character with no exception in its range
+            } else {
+                break;
             }
         }
-    } control{*this};
-    Walk(utf8, control);
+        if (at == size) {
+            break;
+        }
+        const unsigned char byte = data[at];
+        unsigned code = byte;
+        bool isByte = false;
+        std::size_t length = 1;
+        if (byte >= 0x80) {
+            length = SequenceLength(utf8, at);
+            if (length == 0) {
+                isByte = true;
+                length = 1;
+            } else if (byte == 0xC2 && data[at + 1] < 0xA0) {
+                code = data[at + 1];  // C1: U+0080..U+009F
+            } else {
+                at += length;
+                continue;
+            }
+        }
+        Put(utf8.substr(plain, at - plain));
+        at += length;
+        plain = at;
+        if (isByte) {
+            Put("\xEF\xBF\xBD");  // U+FFFD
+            continue;
+        }
+        switch (code) {
+            case '"':
+                Put("\\\"");
+                break;
+            case '\\':
+                Put("\\\\");
+                break;
+            case '\b':
+                Put("\\b");
+                break;
+            case '\f':
+                Put("\\f");
+                break;
+            case '\n':
+                Put("\\n");
+                break;
+            case '\r':
+                Put("\\r");
+                break;
+            case '\t':
+                Put("\\t");
+                break;
+            default: {
+                const char text[] = {'\\', 'u', '0', '0', kHex[code >> 4], kHex[code & 0xF]};
+                Put(std::string_view(text, sizeof text));
+            }
+        }
+    }
+    Put(utf8.substr(plain));
 }
 
 void Printer::JsonString(std::string_view utf8) {
@@ -211,22 +266,18 @@ void Printer::JsonString(std::string_view utf8) {
     Put('"');
 }
 
-void Printer::Put(char c) {
-    Put(std::string_view(&c, 1));
+void Printer::PutPastBuffer(std::string_view text) {
+    Flush();
+    if (text.size() > kBufferSize) {
+        Write(text);  // too big for the buffer: written as it is
+        return;
+    }
+    std::memcpy(buffer_.get(), text.data(), text.size());
+    used_ = text.size();
 }
 
-void Printer::Put(std::string_view text) {
-    if (error_ != 0) {
-        return;  // the output is lost already; Finish reports it
-    }
-    buffer_.append(text);
-    if (buffer_.size() >= kFlushAt) {
-        Flush();
-    }
-}
-
-void Printer::Flush() {
-    std::string_view rest = buffer_;
+void Printer::Write(std::string_view rest) {
+    // After a failed write the output is lost already; Finish reports it.
     while (!rest.empty() && error_ == 0) {
         const ssize_t n = ::write(fd_, rest.data(), rest.size());
         if (n > 0) {
@@ -237,7 +288,11 @@ void Printer::Flush() {
             error_ = errno;
         }
     }
-    buffer_.clear();
+}
+
+void Printer::Flush() {
+    Write(std::string_view(buffer_.get(), used_));
+    used_ = 0;
 }
 
 int Printer::Finish(std::ostream& err) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -41,9 +43,19 @@ class Printer {
     int Finish(std::ostream& err);
 
   private:
-    void Put(char c);
-    void Put(std::string_view text);
+    void Put(char c) { Put(std::string_view(&c, 1)); }
+    // Most pieces are short and fit the buffer: those are copied here, inline.
+    void Put(std::string_view text) {
+        if (text.size() <= kBufferSize - used_) {
+            std::memcpy(buffer_.get() + used_, text.data(), text.size());
+            used_ += text.size();
+            return;
+        }
+        PutPastBuffer(text);
+    }
+    void PutPastBuffer(std::string_view text);
     void Flush();
+    void Write(std::string_view text);
     // Walks the UTF-8 text, giving each control character (code < 0x20, 0x7F or C1) and each
     // byte that is not UTF-8 to control(code, isByte), and the runs between to plain.
     template <class Control>
@@ -54,7 +66,9 @@ class Printer {
     bool colour_;
     bool pendingCr_ = false;  // a body's CR whose next byte is not known yet
     int error_ = 0;           // errno of the first failed write; later output is dropped
-    std::string buffer_;
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
 };
 
 }  // namespace tarsel::cli

@@ -6,17 +6,31 @@
 #include <string>
 
 #include "decode/cp932.h"
+#include "decode/cp932_table.h"
 
 namespace tarsel::cli {
 namespace {
 
 constexpr std::size_t kPieceSize = 64 * 1024;
+// The conversion table costs about as much to make as converting half a megabyte, or some
+// two thousand rows, through the converter: smaller outputs are converted directly.
+constexpr std::size_t kTableWorthBytes = 512 * 1024;
+constexpr int kTableWorthRows = 2000;
+
+// Appends the UTF-8 form of cp932 to out, through the table when it pays.
+void AppendUtf8(std::string_view cp932, bool table, std::string& out) {
+    if (table) {
+        Cp932Table::Get().Append(cp932, out);
+    } else {
+        out += Cp932ToUtf8(cp932);
+    }
+}
 
 // Cuts the run into pieces of about kPieceSize and gives each to visit as UTF-8. A cut falls
 // just after a byte below 0x40, which is a character of its own in Shift-JIS and UTF-8 alike
 // and never the second byte of a pair, so the pieces convert exactly as the whole run would.
 template <class Visit>
-void ForEachPiece(std::string_view run, bool utf8, Visit&& visit) {
+void ForEachPiece(std::string_view run, bool utf8, bool table, Visit&& visit) {
     while (!run.empty()) {
         std::size_t cut = run.size();
         if (cut > kPieceSize) {
@@ -34,83 +48,107 @@ void ForEachPiece(std::string_view run, bool utf8, Visit&& visit) {
         if (utf8) {
             visit(piece);
         } else {
-            visit(std::string_view(Cp932ToUtf8(piece)));
+            thread_local std::string converted;
+            converted.clear();
+            AppendUtf8(piece, table, converted);
+            visit(std::string_view(converted));
         }
         run.remove_prefix(cut);
     }
 }
 
-void JsonMember(Printer& out, std::string_view indent, std::string_view name, const HeaderRow& row,
-                const std::string& text) {
-    out.Own(indent);
-    out.JsonString(name);
-    out.Own(": ");
-    out.JsonString(RowTextUtf8(row, text));
+// A field of a row as UTF-8, converted into one buffer that every field reuses.
+std::string_view FieldUtf8(const HeaderRow& row, const std::string& text, bool table) {
+    if (row.utf8) {
+        return text;
+    }
+    thread_local std::string converted;
+    converted.clear();
+    AppendUtf8(text, table, converted);
+    return converted;
+}
+
+// One member of a row: start is its indent, quoted name and colon, written as they are.
+void JsonMember(Printer& out, std::string_view start, const HeaderRow& row, const std::string& text,
+                bool table) {
+    out.Own(start);
+    out.JsonString(FieldUtf8(row, text, table));
     out.Own(",\n");
-}
-
-void PrintJsonListing(Printer& out, const TerminalPanes& panes, bool decoded) {
-    out.Own("{\n  \"mode\": ");
-    out.JsonString(decoded ? "decoded" : "raw");
-    out.Own(",\n  \"mails\": ");
-    out.Number(panes.mails());
-    out.Own(",\n  \"hits\": ");
-    out.Number(panes.hits());
-    out.Own(",\n  \"matching\": ");
-    out.Number(panes.matches());
-    out.Own(",\n  \"rows\": [");
-    bool first = true;
-    for (const ListedRow& listed : panes.rows()) {
-        out.Own(first ? "\n    {\n      \"position\": " : ",\n    {\n      \"position\": ");
-        first = false;
-        out.Number(listed.position);
-        out.Own(",\n");
-        JsonMember(out, "      ", "sender", listed.row, listed.row.sender);
-        JsonMember(out, "      ", "subject", listed.row, listed.row.subject);
-        JsonMember(out, "      ", "date", listed.row, listed.row.date);
-        out.Own("      \"address\": ");
-        out.JsonString(listed.row.address);
-        out.Own("\n    }");
-    }
-    out.Own(first ? "]" : "\n  ]");
-}
-
-void PrintTextListing(Printer& out, const TerminalPanes& panes) {
-    out.Own("全メール数 ：");
-    out.Number(panes.mails());
-    out.Own(" 通\n該当個数 ：");
-    out.Number(panes.hits());
-    out.Own(" 個\n該当メール数 ：");
-    out.Number(panes.matches());
-    out.Own(" 通\n");
-    for (const ListedRow& listed : panes.rows()) {
-        const HeaderRow& row = listed.row;
-        out.Number(listed.position);
-        for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
-            out.Own("\t");
-            out.Field(RowTextUtf8(row, *field));
-        }
-        out.Own("\t");
-        out.Field(row.address);
-        out.Own("\n");
-    }
 }
 
 }  // namespace
 
-void PrintListing(Printer& out, const TerminalPanes& panes, bool json, bool decoded) {
-    if (json) {
-        PrintJsonListing(out, panes, decoded);
+Listing::Listing(Printer& out, bool json, int rows)
+    : out_(out), json_(json), table_(rows >= kTableWorthRows) {}
+
+void Listing::Begin(const TerminalPanes& panes, bool decoded) {
+    if (json_) {
+        out_.Own("{\n  \"mode\": ");
+        out_.JsonString(decoded ? "decoded" : "raw");
+        out_.Own(",\n  \"mails\": ");
+        out_.Number(panes.mails());
+        out_.Own(",\n  \"hits\": ");
+        out_.Number(panes.hits());
+        out_.Own(",\n  \"matching\": ");
+        out_.Number(panes.matches());
+        out_.Own(",\n  \"rows\": [");
+        return;
+    }
+    out_.Own("全メール数 ：");
+    out_.Number(panes.mails());
+    out_.Own(" 通\n該当個数 ：");
+    out_.Number(panes.hits());
+    out_.Own(" 個\n該当メール数 ：");
+    out_.Number(panes.matches());
+    out_.Own(" 通\n");
+}
+
+void Listing::Row(int position, const HeaderRow& row) {
+    if (json_) {
+        out_.Own(rows_ == 0 ? "\n    {\n      \"position\": " : ",\n    {\n      \"position\": ");
+        out_.Number(position);
+        out_.Own(",\n");
+        JsonMember(out_, "      \"sender\": ", row, row.sender, table_);
+        JsonMember(out_, "      \"subject\": ", row, row.subject, table_);
+        JsonMember(out_, "      \"date\": ", row, row.date, table_);
+        out_.Own("      \"address\": ");
+        out_.JsonString(row.address);
+        out_.Own("\n    }");
     } else {
-        PrintTextListing(out, panes);
+        out_.Number(position);
+        for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
+            out_.Own("\t");
+            out_.Field(FieldUtf8(row, *field, table_));
+        }
+        out_.Own("\t");
+        out_.Field(row.address);
+        out_.Own("\n");
+    }
+    ++rows_;
+}
+
+void Listing::End() {
+    if (json_) {
+        out_.Own(rows_ == 0 ? "]" : "\n  ]");
     }
 }
 
+void PrintListing(Printer& out, const TerminalPanes& panes, bool json, bool decoded) {
+    Listing listing(out, json, static_cast<int>(panes.rows().size()));
+    listing.Begin(panes, decoded);
+    for (const ListedRow& listed : panes.rows()) {
+        listing.Row(listed.position, listed.row);
+    }
+    listing.End();
+}
+
 void PrintBody(Printer& out, const MailBody& body, bool json) {
+    const bool table = body.text.size() >= kTableWorthBytes;
     if (!json) {
         out.Own("\n");
         body.ForEachRun([&](std::string_view run, bool hit) {
-            ForEachPiece(run, body.utf8, [&](std::string_view utf8) { out.BodyPiece(utf8, hit); });
+            ForEachPiece(run, body.utf8, table,
+                         [&](std::string_view utf8) { out.BodyPiece(utf8, hit); });
         });
         out.EndBody();
         out.Own("\n");
@@ -121,7 +159,7 @@ void PrintBody(Printer& out, const MailBody& body, bool json) {
     body.ForEachRun([&](std::string_view run, bool hit) {
         out.Own(first ? "\n    {\n      \"text\": \"" : ",\n    {\n      \"text\": \"");
         first = false;
-        ForEachPiece(run, body.utf8, [&](std::string_view utf8) { out.JsonPiece(utf8); });
+        ForEachPiece(run, body.utf8, table, [&](std::string_view utf8) { out.JsonPiece(utf8); });
         out.Own(hit ? "\",\n      \"hit\": true\n    }" : "\",\n      \"hit\": false\n    }");
     });
     out.Own(first ? "]" : "\n  ]");

@@ -7,8 +7,26 @@
 
 namespace tarsel::cli {
 
-// The counters and the listed rows; the JSON object stays open for a body. The JSON names
-// the search's mode (decoded or raw).
+// The counters and the rows, printed as the rows come: the JSON object stays open for a body
+// and names the search's mode (decoded or raw).
+class Listing {
+  public:
+    // rows: about how many rows will be listed, which decides how their texts are converted.
+    Listing(Printer& out, bool json, int rows);
+    // The counters of the panes.
+    void Begin(const TerminalPanes& panes, bool decoded);
+    // One row; position counts from 1 across pages.
+    void Row(int position, const HeaderRow& row);
+    void End();
+
+  private:
+    Printer& out_;
+    bool json_;
+    bool table_;  // the texts go through the conversion table
+    int rows_ = 0;
+};
+
+// Begin, the rows the panes hold, End.
 void PrintListing(Printer& out, const TerminalPanes& panes, bool json, bool decoded);
 // The runs of the body, after the listing.
 void PrintBody(Printer& out, const MailBody& body, bool json);

@@ -2,6 +2,7 @@
 // instead of a 100 ms tick it sleeps on the phase countdown itself.
 #include "cli/search_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -97,22 +98,35 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
             << " 通）。\n";
         return 2;
     }
-    // The driver listed page 0; the others are extracted one after another like the window's
-    // page steps.
+    // The driver listed page 0; the other asked pages are extracted in one go on the pool and
+    // printed page by page while the later ones are still being extracted.
     const int first = options.page > 0 ? options.page - 1 : 0;
     const int last = options.page > 0 ? options.page - 1 : pages - 1;
-    if (first != 0) {
-        panes.ClearRows();  // only the asked page is listed
-    }
-    for (int page = first; page <= last; ++page) {
-        if (page != 0) {
-            panes.SetListedPage(page);
-            controller.m_nPage = page;
-            controller.StartHeaderExtraction();
-            Drive(controller, err, false);
+    const int rows = std::min(matches, (last + 1) * kPageRows) - first * kPageRows;
+    Listing listing(out, options.json, rows);
+    listing.Begin(panes, options.decoded);
+    // Page 0 is listed when the first other page arrives, with the pool at work on the rest, so
+    // what its rows need first (the conversion table) is made meanwhile.
+    bool firstListed = first != 0;
+    const auto listFirst = [&] {
+        if (!firstListed) {
+            for (const ListedRow& listed : panes.rows()) {
+                listing.Row(listed.position, listed.row);
+            }
+            firstListed = true;
         }
+    };
+    const int from = std::max(first, 1);
+    if (from <= last) {
+        controller.ListRows(from, last, [&](int page, std::vector<HeaderRow>& pageRows) {
+            listFirst();
+            for (std::size_t row = 0; row < pageRows.size(); ++row) {
+                listing.Row(page * kPageRows + static_cast<int>(row) + 1, pageRows[row]);
+            }
+        });
     }
-    PrintListing(out, panes, options.json, options.decoded);
+    listFirst();
+    listing.End();
     if (options.show > 0) {
         // The body is printed while the engine shows it, never kept.
         panes.SetBodySink([&](const MailBody& body) { PrintBody(out, body, options.json); });

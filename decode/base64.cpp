@@ -35,18 +35,26 @@ int ValueOf(char c) {
 
 }  // namespace
 
-std::string DecodeBase64(std::string text) {
-    std::string bytes;
-    bytes.reserve(text.size() / 4 * 3);
+std::string DecodeBase64(std::string_view text) {
+    std::string out;
+    AppendDecodedBase64(text, out);
+    return out;
+}
+
+void AppendDecodedBase64(std::string_view text, std::string& out) {
+    // The decoded bytes are only an intermediate: each thread keeps one buffer for them.
+    thread_local std::string bytes;
+    bytes.resize(text.size() / 4 * 3);
     std::size_t last = std::string::npos;
+    char* to = bytes.data();
     for (std::size_t i = 0; i + 3 < text.size(); i += 4) {
         const int x0 = ValueOf(text[i]);
         const int x1 = ValueOf(text[i + 1]);
         const int x2 = ValueOf(text[i + 2]);
         const int x3 = ValueOf(text[i + 3]);
-        bytes.push_back(static_cast<char>((4 * x0 + (x1 >> 4)) & 0xFF));
-        bytes.push_back(static_cast<char>((16 * x1 + (x2 >> 2)) & 0xFF));
-        bytes.push_back(static_cast<char>((64 * x2 + x3) & 0xFF));
+        *to++ = static_cast<char>((4 * x0 + (x1 >> 4)) & 0xFF);
+        *to++ = static_cast<char>((16 * x1 + (x2 >> 2)) & 0xFF);
+        *to++ = static_cast<char>((64 * x2 + x3) & 0xFF);
         last = i;
     }
     // Padding counts only in the final group; the third character is looked at only when the
@@ -57,7 +65,7 @@ std::string DecodeBase64(std::string text) {
             bytes.pop_back();
         }
     }
-    return ConvertJisToSjis(std::move(bytes));
+    AppendJisAsSjis(bytes, out);
 }
 
 }  // namespace tarsel

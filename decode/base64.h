@@ -2,12 +2,15 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tarsel {
 
 // Decodes complete groups of four characters; a byte outside the alphabet keeps its own
 // (signed) value and shifts everything after it, and only the last group's "=" padding is
 // honoured. The decoded bytes are ISO-2022-JP and come back converted to Shift-JIS.
-std::string DecodeBase64(std::string text);
+std::string DecodeBase64(std::string_view text);
+// The same, appended to out.
+void AppendDecodedBase64(std::string_view text, std::string& out);
 
 }  // namespace tarsel

@@ -75,6 +75,20 @@ class GapText {
         }
     }
 
+    // Position of the first c at or after from, or npos.
+    std::size_t Find(char c, std::size_t from) const {
+        const std::string_view text(buf_);
+        if (from < left_) {
+            const std::size_t at = text.substr(0, left_).find(c, from);
+            if (at != std::string_view::npos) {
+                return at;
+            }
+            from = left_;
+        }
+        const std::size_t at = text.find(c, from - left_ + right_);
+        return at == std::string_view::npos ? at : at - right_ + left_;
+    }
+
     // The value from the gap on.
     std::string_view AfterGap() const { return std::string_view(buf_).substr(right_); }
 
@@ -118,8 +132,10 @@ class Decoder {
             if (end == std::string_view::npos) {
                 break;  // cut-off word: the value stays as it is from here on
             }
-            const std::string decoded =
-                DecodeBase64(std::string(rest.substr(kPrefix.size(), end - kPrefix.size())));
+            // A word's text lives only until it replaces the word: each thread keeps one buffer.
+            thread_local std::string decoded;
+            decoded.clear();
+            AppendDecodedBase64(rest.substr(kPrefix.size(), end - kPrefix.size()), decoded);
             text_.ReplaceAfterGap(end + kTerminator.size(), decoded);
             Update(size, start, start + end + kTerminator.size(), decoded);
         }
@@ -154,14 +170,19 @@ class Decoder {
             const std::size_t first = size - window.fromEnd;
             const std::size_t last = std::min(size - window.untilEnd, horizon);
             for (std::size_t pos = first; pos < last; ++pos) {
-                if (MatchesAt(pos)) {
+                if (text_.at(pos) == kPrefix[0] && MatchesAt(pos)) {
                     window.fromEnd = size - (pos + 1);
                     return pos;
                 }
             }
             windows_.pop_back();
         }
+        // A prefix begins with a byte that upper-casing leaves alone, so only its places count.
         for (std::size_t pos = horizon; pos + kPrefix.size() <= size; ++pos) {
+            pos = text_.Find(kPrefix[0], pos);
+            if (pos == std::string_view::npos) {
+                break;
+            }
             if (MatchesAt(pos)) {
                 horizonFromEnd_ = size - (pos + 1);
                 return pos;
@@ -215,7 +236,14 @@ class Decoder {
 
     GapText text_;
     std::size_t horizonFromEnd_;
-    std::vector<Window> windows_;
+    std::vector<Window>& windows_ = Windows();
+
+    // The windows of a value live only while it is decoded: each thread keeps one list.
+    static std::vector<Window>& Windows() {
+        thread_local std::vector<Window> windows;
+        windows.clear();
+        return windows;
+    }
     std::size_t exactFirst_ = 0;
     std::size_t exactLast_ = 0;
     bool exactHasLower_ = false;
@@ -224,6 +252,9 @@ class Decoder {
 }  // namespace
 
 std::string DecodeHeaderValue(std::string value) {
+    if (value.find(kPrefix[0]) == std::string::npos) {
+        return value;  // no word can begin anywhere, and nothing decoded can make one
+    }
     return Decoder(std::move(value)).Run();
 }
 

@@ -13,21 +13,51 @@ bool IsJisByte(unsigned byte) {
     return byte >= 0x21 && byte <= 0x7E;
 }
 
+// Inline here, so the pair loop of a segment does not call out per pair.
+unsigned JisCodeToSjis(unsigned jisCode) {
+    const unsigned high = jisCode >> 8;
+    const unsigned low = jisCode & 0xFF;
+    if (!IsJisByte(high) || !IsJisByte(low)) {
+        return 0;
+    }
+    unsigned sjisLow;
+    if (high & 1) {
+        sjisLow = low <= 0x5F ? low + 0x1F : low + 0x20;
+    } else {
+        sjisLow = low + 0x7E;
+    }
+    unsigned sjisHigh = ((high - 0x21) >> 1) + 0x81;
+    if (sjisHigh > 0x9F) {
+        sjisHigh += 0x40;
+    }
+    return (sjisHigh << 8) | sjisLow;
+}
+
 // Replaces pairs by position: a byte is never re-paired after a pair is dropped, so text that
 // is not in step stays dropped rather than shifting into a different character.
 template <typename Convert>
-void ConvertPairs(std::string& text, Convert convert) {
-    std::string out;
-    out.reserve(text.size());
+void AppendPairs(std::string_view text, std::string& out, Convert convert) {
+    // A pair never grows: the room of the whole text is enough.
+    const std::size_t start = out.size();
+    out.resize(start + text.size());
+    char* to = out.data() + start;
     for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
         const unsigned code =
             (static_cast<unsigned char>(text[i]) << 8) | static_cast<unsigned char>(text[i + 1]);
         const unsigned converted = convert(code) & 0xFFFF;
         if (converted != 0) {
-            out.push_back(static_cast<char>(converted >> 8));
-            out.push_back(static_cast<char>(converted & 0xFF));
+            *to++ = static_cast<char>(converted >> 8);
+            *to++ = static_cast<char>(converted & 0xFF);
         }
     }
+    out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+template <class Convert>
+void ConvertPairs(std::string& text, Convert convert) {
+    std::string out;
+    out.reserve(text.size());
+    AppendPairs(text, out, convert);
     text = std::move(out);
 }
 
@@ -50,22 +80,7 @@ bool IsSjisLeadByte(unsigned char byte) {
 }
 
 unsigned JisToSjis(unsigned jisCode) {
-    const unsigned high = jisCode >> 8;
-    const unsigned low = jisCode & 0xFF;
-    if (!IsJisByte(high) || !IsJisByte(low)) {
-        return 0;
-    }
-    unsigned sjisLow;
-    if (high & 1) {
-        sjisLow = low <= 0x5F ? low + 0x1F : low + 0x20;
-    } else {
-        sjisLow = low + 0x7E;
-    }
-    unsigned sjisHigh = ((high - 0x21) >> 1) + 0x81;
-    if (sjisHigh > 0x9F) {
-        sjisHigh += 0x40;
-    }
-    return (sjisHigh << 8) | sjisLow;
+    return JisCodeToSjis(jisCode);
 }
 
 unsigned SjisToJis(unsigned sjisCode) {
@@ -103,11 +118,15 @@ void ConvertJisPairs(std::string& segment) {
     ConvertPairs(segment, JisToSjis);
 }
 
-std::string ConvertJisToSjis(std::string text) {
-    static constexpr std::string_view kStart = "\x1B$B";
-    const std::string_view view(text);
+std::string ConvertJisToSjis(std::string_view view) {
     std::string out;
-    out.reserve(text.size());
+    out.reserve(view.size());
+    AppendJisAsSjis(view, out);
+    return out;
+}
+
+void AppendJisAsSjis(std::string_view view, std::string& out) {
+    static constexpr std::string_view kStart = "\x1B$B";
     std::size_t rest = 0;
     while (rest < view.size()) {
         const std::size_t start = view.find(kStart, rest);
@@ -117,16 +136,14 @@ std::string ConvertJisToSjis(std::string text) {
         out.append(view.substr(rest, start - rest));
         const std::size_t inside = start + kStart.size();
         const std::size_t end = FindReturnSequence(view, inside);
-        std::string segment(
-            view.substr(inside, end == std::string_view::npos ? view.npos : end - inside));
-        ConvertJisPairs(segment);
-        out += segment;
+        const std::string_view segment =
+            view.substr(inside, end == std::string_view::npos ? view.npos : end - inside);
+        AppendPairs(segment, out, [](unsigned code) { return JisCodeToSjis(code); });
         rest = end == std::string_view::npos ? view.size() : end + 3;
     }
     if (rest < view.size()) {
         out.append(view.substr(rest));
     }
-    return out;
 }
 
 }  // namespace tarsel

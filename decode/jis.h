@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tarsel {
 
@@ -27,6 +28,8 @@ void ConvertJisPairs(std::string& segment);
 // Converts ISO-2022-JP text to Shift-JIS. Segments run from ESC $ B to the next ESC ( B or
 // ESC ( J (or to the end); everything outside them is copied byte for byte. Every call
 // starts in single-byte mode.
-std::string ConvertJisToSjis(std::string text);
+std::string ConvertJisToSjis(std::string_view text);
+// The same, appended to out.
+void AppendJisAsSjis(std::string_view text, std::string& out);
 
 }  // namespace tarsel

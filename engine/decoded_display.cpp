@@ -1,7 +1,7 @@
 // What the decoded mode shows of one mail: the row's sender and subject in any charset, and
 // the body's shown text parts (read with GMime, loaded on first use) with every occurrence of the
 // string in red.
-#include "decode/cp932.h"
+#include "decode/cp932_table.h"
 #include "engine/pattern_finder.h"
 #include "engine/search_controller.h"
 #include "mime/header_fields.h"
@@ -57,7 +57,7 @@ HeaderRow CSearchController::DecodedHeaderRow(std::string_view mailText, std::in
     std::string_view value;
     row.sender = mime::FindField(headers, "From", value) ? mime::HeaderText(value) : "";
     row.subject = mime::FindField(headers, "Subject", value) ? mime::HeaderText(value) : "";
-    row.date = Cp932ToUtf8(row.date);
+    row.date = Cp932ToUtf8Fast(row.date);
     row.utf8 = true;
     return row;
 }

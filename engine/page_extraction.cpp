@@ -1,11 +1,53 @@
-// The header phase: one unit per row of the current result page. Each unit writes only its
-// own slot; the driver hands the page to the list in row order once every unit is done.
+// Header extraction of result rows. The header phase: one unit per row of the current result
+// page; each unit writes only its own slot and the driver hands the page to the list in row
+// order once every unit is done. The row listing: the rows of many pages in one go, a page
+// per unit, handed over in page order as they are done, for a front end that lists them all.
+#include <atomic>
+
 #include "engine/mail_text.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
 #include "engine/worker_pool.h"
 
 namespace tarsel {
+namespace {
+
+constexpr std::size_t kKeptScratch = 1 << 20;
+
+// The row of the matching mail at the given place in g_hits.
+HeaderRow RowOf(int place, bool decoded) {
+    const int m = g_hits[place];
+    // The mail is read where it lies; only one that spans chunks apart in memory is copied.
+    thread_local std::string scratch;
+    const std::string_view text = MailView(m, scratch);
+    HeaderRow row = decoded ? CSearchController::DecodedHeaderRow(text, g_mailStarts[m])
+                            : ExtractHeaderRow(text, g_mailStarts[m]);
+    if (scratch.capacity() > kKeptScratch) {
+        std::string().swap(scratch);  // a huge copied mail is not kept for the next row
+    }
+    return row;
+}
+
+struct RowListing {
+    int firstPage;
+    bool decoded;
+    std::vector<std::vector<HeaderRow>> pages;  // each unit fills only its own page
+    std::vector<std::atomic<bool>> done;        // set once the page is filled
+};
+
+void RowListingUnit(void* context, int unit) {
+    auto* listing = static_cast<RowListing*>(context);
+    std::vector<HeaderRow>& rows = listing->pages[static_cast<std::size_t>(unit)];
+    const int first = (listing->firstPage + unit) * kPageRows;
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        rows[row] = RowOf(first + static_cast<int>(row), listing->decoded);
+    }
+    std::atomic<bool>& done = listing->done[static_cast<std::size_t>(unit)];
+    done.store(true);
+    done.notify_all();
+}
+
+}  // namespace
 
 bool CSearchController::StartHeaderExtraction() {
     if (m_bPhaseRunning || !PageExists(m_nPage)) {
@@ -30,12 +72,37 @@ bool CSearchController::StartHeaderExtraction() {
 void CSearchController::HeaderUnit(void* context, int row) {
     auto* self = static_cast<CSearchController*>(context);
     if (!g_cancelUnits.load()) {
-        const int m = g_hits[self->m_nPage * kPageRows + row];
         self->m_pageRows[static_cast<std::size_t>(row)] =
-            self->m_bDecoded ? DecodedHeaderRow(MailText(m), g_mailStarts[m])
-                             : ExtractHeaderRow(MailText(m), g_mailStarts[m]);
+            RowOf(self->m_nPage * kPageRows + row, self->m_bDecoded);
     }
     FinishUnit();
+}
+
+bool CSearchController::ListRows(int firstPage, int lastPage, const PageTaker& take) {
+    if (m_bPhaseRunning || lastPage < firstPage || !PageExists(firstPage) ||
+        !PageExists(lastPage)) {
+        return false;
+    }
+    const int count = lastPage - firstPage + 1;
+    RowListing listing{firstPage, m_bDecoded, std::vector<std::vector<HeaderRow>>(count),
+                       std::vector<std::atomic<bool>>(static_cast<std::size_t>(count))};
+    for (int page = firstPage; page <= lastPage; ++page) {
+        const int rows = std::min(kPageRows, g_hitCount.load() - page * kPageRows);
+        listing.pages[static_cast<std::size_t>(page - firstPage)].resize(
+            static_cast<std::size_t>(rows));
+    }
+    WorkerPool::Shared().Post(&RowListingUnit, &listing, count);
+    // The pages are taken in order while the later ones are still being extracted.
+    for (int unit = 0; unit < count; ++unit) {
+        std::atomic<bool>& done = listing.done[static_cast<std::size_t>(unit)];
+        while (!done.load()) {
+            done.wait(false);
+        }
+        take(firstPage + unit, listing.pages[static_cast<std::size_t>(unit)]);
+    }
+    // No phase runs, so the pool is idle once these units have returned.
+    WorkerPool::Shared().WaitIdle();
+    return true;
 }
 
 }  // namespace tarsel

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,6 +72,12 @@ class CSearchController {
     // Steps the result list one page; false when that page does not exist or a phase runs.
     bool StepPage(int delta);
     bool PageExists(int page) const;
+    // The rows of result pages firstPage..lastPage, extracted on the pool in one go without a
+    // phase: no pane is told anything and the current page stays. take(page, rows) gets each
+    // page in order, on the calling thread, as soon as it is done (the rows may be moved out).
+    // Returns false, taking nothing, while a phase runs or when a page does not exist.
+    using PageTaker = std::function<void(int page, std::vector<HeaderRow>& rows)>;
+    bool ListRows(int firstPage, int lastPage, const PageTaker& take);
 
     // True from the moment a starter stores its code until the driver has handled the end.
     bool IsPhaseRunning() const { return m_bPhaseRunning; }

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "decode/cp932.h"
+#include "decode/cp932_table.h"
 #include "headers/header_row.h"
 
 namespace tarsel {
@@ -58,7 +58,7 @@ struct MailBody {
 
 // A text of a result row as UTF-8, whichever form the row holds.
 inline std::string RowTextUtf8(const HeaderRow& row, const std::string& text) {
-    return row.utf8 ? text : Cp932ToUtf8(text);
+    return row.utf8 ? text : Cp932ToUtf8Fast(text);
 }
 
 class SearchPanes {

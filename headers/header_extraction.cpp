@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstddef>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -36,16 +37,6 @@ std::string DecodeFrom(std::string_view line, std::size_t from) {
     return DecodeHeaderValue(std::string(line.substr(from)));
 }
 
-// Without a blank line the header runs to three bytes before the end, so the body offset
-// lands one byte past the mail.
-std::size_t HeaderSeparator(std::string_view mailText) {
-    const std::int64_t end = FindHeaderEnd(mailText);
-    if (end >= 0) {
-        return static_cast<std::size_t>(end);
-    }
-    return mailText.size() > 3 ? mailText.size() - 3 : 0;
-}
-
 // The text with its ASCII letters upper-cased (as ToUpperAscii), into a buffer the caller
 // keeps: a header block is upper-cased once, sixteen bytes at a time, without allocating.
 void UpperCaseInto(std::string_view text, std::string& upper) {
@@ -70,6 +61,103 @@ void UpperCaseInto(std::string_view text, std::string& upper) {
     }
 }
 
+constexpr std::size_t kNone = std::string_view::npos;
+
+char UpperAscii(char byte) {
+    return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
+}
+
+// Whether text holds key (upper-case) at at, its letters compared upper-cased.
+bool HoldsKey(std::string_view text, std::size_t at, std::string_view key) {
+    if (text.size() - at < key.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        if (UpperAscii(text[at + i]) != key[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One line of a mail: where its CR LF stands and where each key first stands before it
+// (kNone when it does not), letters compared upper-cased.
+struct LineKeys {
+    std::size_t end = kNone;
+    std::size_t subject = kNone;
+    std::size_t date = kNone;
+    std::size_t sender = kNone;
+
+    // Takes a place where one of the four kinds may begin (its first two bytes match); returns
+    // true at the line's end. A key never holds a CR, so one that starts in the line ends in it.
+    bool Note(std::string_view text, std::size_t at) {
+        if (HoldsKey(text, at, kLineEnd)) {
+            end = at;
+            return true;
+        }
+        if (subject == kNone && HoldsKey(text, at, kSubjectKey)) {
+            subject = at;
+        } else if (date == kNone && HoldsKey(text, at, kDateKey)) {
+            date = at;
+        } else if (sender == kNone && HoldsKey(text, at, kSenderKey)) {
+            sender = at;
+        }
+        return false;
+    }
+};
+
+bool MayBeginKey(char first, char second) {
+    first = UpperAscii(first);
+    second = UpperAscii(second);
+    return (first == kLineEnd[0] && second == kLineEnd[1]) ||
+           (first == kSubjectKey[0] && second == kSubjectKey[1]) ||
+           (first == kDateKey[0] && second == kDateKey[1]) ||
+           (first == kSenderKey[0] && second == kSenderKey[1]);
+}
+
+// Scans a mail from the start of a line to its CR LF once, for the line end and the keys
+// together, sixteen places at a time, upper-casing as it goes.
+LineKeys ScanLine(std::string_view text, std::size_t from) {
+    LineKeys keys;
+    std::size_t i = from;
+#if defined(__SSE2__)
+    // With the case bit set, a letter matches its key letter in either case and nothing else
+    // does; the CR LF is compared as it is.
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const auto pair = [&](__m128i first, __m128i second, std::string_view key) {
+        return _mm_and_si128(
+            _mm_cmpeq_epi8(first, _mm_set1_epi8(static_cast<char>(key[0] | 0x20))),
+            _mm_cmpeq_epi8(second, _mm_set1_epi8(static_cast<char>(key[1] | 0x20))));
+    };
+    const __m128i cr = _mm_set1_epi8(kLineEnd[0]);
+    const __m128i lf = _mm_set1_epi8(kLineEnd[1]);
+    for (; i + 17 <= text.size(); i += 16) {
+        const char* at = text.data() + i;
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
+        const __m128i firstCased = _mm_or_si128(first, caseBit);
+        const __m128i secondCased = _mm_or_si128(second, caseBit);
+        const __m128i any = _mm_or_si128(
+            _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(first, cr), _mm_cmpeq_epi8(second, lf)),
+                         pair(firstCased, secondCased, kSubjectKey)),
+            _mm_or_si128(pair(firstCased, secondCased, kDateKey),
+                         pair(firstCased, secondCased, kSenderKey)));
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(any)); mask != 0;
+             mask &= mask - 1) {
+            if (keys.Note(text, i + static_cast<std::size_t>(__builtin_ctz(mask)))) {
+                return keys;
+            }
+        }
+    }
+#endif
+    for (; i + 1 < text.size(); ++i) {
+        if (MayBeginKey(text[i], text[i + 1]) && keys.Note(text, i)) {
+            return keys;
+        }
+    }
+    return keys;
+}
+
 std::string HexAddress(std::int64_t offset) {
     std::array<char, 2 + 2 * sizeof(std::int64_t) + 1> buffer{'0', 'x'};
     const auto [end, error] =
@@ -86,14 +174,15 @@ std::int64_t FindHeaderEnd(std::string_view mailText) {
 }
 
 HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
-    const std::size_t separator = HeaderSeparator(mailText);
-    // The block keeps the CR LF of its last line, so that line is examined too.
-    const std::string_view header = mailText.substr(0, std::min(separator + 2, mailText.size()));
-
-    // The keys are looked for in the block with its ASCII letters upper-cased, made once into
-    // a buffer that each thread keeps; positions in it are positions in the block.
-    thread_local std::string upperBlock;
-    UpperCaseInto(header, upperBlock);
+    // The header block runs to its first blank line and keeps the CR LF of its last line, so
+    // that line is examined too; without a blank line it runs to one byte before the end (the
+    // body offset then lands one byte past the mail). The lines are walked from CR LF to CR LF,
+    // which meets the blank line first of all, so the block's end is found on the way.
+    const std::size_t size = mailText.size();
+    const std::size_t noBlankLineEnd = std::min((size > 3 ? size - 3 : 0) + 2, size);
+    std::size_t separator = size > 3 ? size - 3 : 0;
+    std::size_t previousEnd = kNone;
+    thread_local std::string upperLine;
 
     // Only the last subject (with its continuation lines) and the last sender count, so the
     // values are noted as they are met and decoded once at the end: many lines (Received
@@ -110,19 +199,28 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     bool inSubject = false;
     std::size_t lineStart = 0;
     for (;;) {
-        const std::size_t lineEnd = header.find(kLineEnd, lineStart);
-        if (lineEnd == std::string_view::npos) {
+        const LineKeys keys = ScanLine(mailText, lineStart);
+        if (keys.end == kNone) {
             break;
         }
+        if (previousEnd != kNone && keys.end == previousEnd + 2) {
+            separator = previousEnd;  // CR LF CR LF: the blank line ends the block
+            break;
+        }
+        if (keys.end + 2 > noBlankLineEnd) {
+            break;  // past the block of a mail without a blank line
+        }
+        previousEnd = keys.end;
+        const std::size_t lineEnd = keys.end;
         // The next line starts at the LF of this line's break, not after it; the LF then sits
         // in front of every later line and keeps the fixed cuts measured from the key.
-        const std::string_view line = header.substr(lineStart, lineEnd - lineStart);
-        const std::string_view upper =
-            std::string_view(upperBlock).substr(lineStart, lineEnd - lineStart);
+        const std::string_view line = mailText.substr(lineStart, lineEnd - lineStart);
+        const std::size_t start = lineStart;
         lineStart = lineEnd + 1;
 
         if (inSubject) {
-            const std::size_t word = upper.find(kEncodedWordPrefix);
+            UpperCaseInto(line, upperLine);
+            const std::size_t word = std::string_view(upperLine).find(kEncodedWordPrefix);
             if (word != std::string_view::npos) {
                 subjectParts.push_back({line, word});
             } else {
@@ -130,28 +228,30 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
             }
         }
 
-        if (const std::size_t key = upper.find(kSubjectKey); key != std::string_view::npos) {
-            subjectParts.assign(1, Value{line, key + kSubjectCut});
+        if (keys.subject != kNone) {
+            subjectParts.assign(1, Value{line, keys.subject - start + kSubjectCut});
             inSubject = true;
         }
 
         // After a date line the sender key is looked for in the date's day piece only, as it
         // stands in the mail, yet its position still cuts the whole line.
-        std::string_view senderKeys = upper;
-        NormalizedDate date;
-        if (upper.find(kDateKey) != std::string_view::npos) {
-            date = NormalizeDate(line);
-            row.date = date.text;
-            senderKeys = date.day;
-        }
-
-        if (const std::size_t key = senderKeys.find(kSenderKey); key != std::string_view::npos) {
-            sender = Value{line, key + kSenderCut};
+        if (keys.date != kNone) {
+            NormalizedDate date = NormalizeDate(line);
+            row.date = std::move(date.text);
+            if (const std::size_t key = date.day.find(kSenderKey); key != std::string_view::npos) {
+                sender = Value{line, key + kSenderCut};
+            }
+        } else if (keys.sender != kNone) {
+            sender = Value{line, keys.sender - start + kSenderCut};
         }
     }
 
     for (const Value& part : subjectParts) {
-        row.subject += DecodeFrom(part.line, part.from);
+        if (row.subject.empty()) {
+            row.subject = DecodeFrom(part.line, part.from);  // most subjects have one part
+        } else {
+            row.subject += DecodeFrom(part.line, part.from);
+        }
     }
     if (sender) {
         row.sender = DecodeFrom(sender->line, sender->from);

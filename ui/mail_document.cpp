@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "decode/cp932.h"
+#include "decode/cp932_table.h"
 
 namespace tarsel {
 
@@ -24,19 +24,20 @@ bool IsShiftJisLead(int byte) {
 }
 
 // What Cp932ToUtf8 makes of every byte and byte pair, as UTF-16, looked up instead of asked
-// of the converter each time: a mail of a hundred megabytes would spend seconds in it.
-// 0 marks a pair that is no character (its lead byte alone is then replaced).
+// of the converter each time: a mail of a hundred megabytes would spend seconds in it. Made
+// from the UTF-8 table of the same conversion. 0 marks a pair that is no character (its lead
+// byte alone is then replaced).
 class ShiftJisTable {
   public:
     ShiftJisTable() : m_pairs(std::size_t(1) << 16, 0) {
+        const Cp932Table& utf8 = Cp932Table::Get();
         for (int byte = 0; byte < 256; ++byte) {
-            const std::string one(1, char(byte));
-            m_single[byte] = IsShiftJisLead(byte) ? kReplacement : OneCharacter(one);
+            m_single[byte] = IsShiftJisLead(byte) ? kReplacement : OneCharacter(utf8.Single(byte));
         }
         for (int lead = 0x81; lead <= 0xFC; ++lead) {
             for (int trail = 0x40; IsShiftJisLead(lead) && trail <= 0xFC; ++trail) {
-                const std::string pair{char(lead), char(trail)};
-                const char16_t shown = OneCharacter(pair);
+                const std::string_view pair = utf8.Pair(lead, trail);
+                const char16_t shown = pair.empty() ? kReplacement : OneCharacter(pair);
                 if (shown != kReplacement) {
                     m_pairs[std::size_t(lead << 8 | trail)] = shown;
                 }
@@ -65,9 +66,9 @@ class ShiftJisTable {
     }
 
   private:
-    // The one UTF-16 unit the converter makes of bytes, or U+FFFD when it makes anything else.
-    static char16_t OneCharacter(const std::string& bytes) {
-        const QString shown = QString::fromStdString(Cp932ToUtf8(bytes));
+    // The one UTF-16 unit of a converted text, or U+FFFD when it is anything else.
+    static char16_t OneCharacter(std::string_view utf8) {
+        const QString shown = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
         return shown.size() == 1 ? shown[0].unicode() : kReplacement;
     }
 

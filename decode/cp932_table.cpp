@@ -1,0 +1,156 @@
+// The CP932 -> UTF-8 table, derived from the iconv-based conversion.
+#include "decode/cp932_table.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "decode/cp932.h"
+
+namespace tarsel {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+// Separates the pairs of one row in a single converter call. It is never a trail byte, and a
+// lead before it is read alone, exactly as a lead at the end of the text is.
+constexpr char kSeparator = '\n';
+
+}  // namespace
+
+const Cp932Table& Cp932Table::Get() {
+    static const Cp932Table table;
+    return table;
+}
+
+bool Cp932Table::Store(std::string_view utf8, Entry& entry) {
+    if (utf8.size() > sizeof entry.bytes) {
+        return false;
+    }
+    std::copy(utf8.begin(), utf8.end(), entry.bytes);
+    entry.size = static_cast<std::uint8_t>(utf8.size());
+    return true;
+}
+
+Cp932Table::Cp932Table() {
+    std::fill(std::begin(row_), std::end(row_), std::int16_t{-1});
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = static_cast<char>(byte);
+        const std::string utf8 = Cp932ToUtf8(std::string_view(&c, 1));
+        complete_ = Store(utf8, single_[byte]) && complete_;
+    }
+    // A byte that converts on its own to a character is never the lead of a pair; only the
+    // others (leads and bytes that do not decode) are asked about their pairs.
+    for (int byte = 0; byte < 256; ++byte) {
+        if (Single(static_cast<unsigned char>(byte)) == kReplacement) {
+            AddPairRow(static_cast<unsigned char>(byte));
+        }
+    }
+    for (int byte = 0; byte < 256; ++byte) {
+        const std::string_view single = Single(static_cast<unsigned char>(byte));
+        plain_[byte] = row_[byte] < 0 && single.size() == 1 && single[0] == static_cast<char>(byte);
+    }
+}
+
+void Cp932Table::AddPairRow(unsigned char lead) {
+    // One call for the whole row: lead, trail, separator for every trail but the separator.
+    std::string batch;
+    for (int trail = 0; trail < 256; ++trail) {
+        if (trail != kSeparator) {
+            batch += static_cast<char>(lead);
+            batch += static_cast<char>(trail);
+            batch += kSeparator;
+        }
+    }
+    const std::string converted = Cp932ToUtf8(batch);
+    std::vector<std::string_view> pieces;
+    for (std::string_view rest = converted; !rest.empty();) {
+        const std::size_t end = rest.find(kSeparator);
+        pieces.push_back(rest.substr(0, end));
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    }
+    const bool split = pieces.size() == 255;
+
+    std::vector<Entry> row(256);
+    bool any = false;
+    for (int trail = 0, piece = 0; trail < 256; ++trail) {
+        const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
+        std::string asked;
+        std::string_view utf8;
+        if (trail == kSeparator || !split) {
+            asked = Cp932ToUtf8(std::string_view(pair, 2));
+            utf8 = asked;
+        } else {
+            utf8 = pieces[static_cast<std::size_t>(piece)];
+        }
+        piece += trail != kSeparator ? 1 : 0;
+        const std::string_view alone = Single(lead);
+        const std::string_view next = Single(static_cast<unsigned char>(trail));
+        if (utf8.size() == alone.size() + next.size() && utf8.substr(0, alone.size()) == alone &&
+            utf8.substr(alone.size()) == next) {
+            continue;  // read as two characters: the lead alone, then the trail
+        }
+        // An empty entry would read as no pair at all.
+        complete_ = !utf8.empty() && Store(utf8, row[static_cast<std::size_t>(trail)]) && complete_;
+        any = true;
+    }
+    if (any) {
+        row_[lead] = static_cast<std::int16_t>(pairs_.size() / 256);
+        pairs_.insert(pairs_.end(), row.begin(), row.end());
+    }
+}
+
+std::string_view Cp932Table::Single(unsigned char byte) const {
+    return {single_[byte].bytes, single_[byte].size};
+}
+
+std::string_view Cp932Table::Pair(unsigned char lead, unsigned char trail) const {
+    if (row_[lead] < 0) {
+        return {};
+    }
+    const Entry& entry = pairs_[static_cast<std::size_t>(row_[lead]) * 256 + trail];
+    return {entry.bytes, entry.size};
+}
+
+void Cp932Table::Append(std::string_view cp932, std::string& out) const {
+    if (!complete_) {
+        out += Cp932ToUtf8(cp932);
+        return;
+    }
+    // Room for the longest result, plus one entry written whole at the very end: entries are
+    // copied as they are stored and the write position moves by their size.
+    const std::size_t start = out.size();
+    out.resize(start + cp932.size() * sizeof(Entry::bytes) + sizeof(Entry));
+    char* to = out.data() + start;
+    const char* at = cp932.data();
+    const char* const end = at + cp932.size();
+    while (at < end) {
+        const auto byte = static_cast<unsigned char>(*at);
+        if (plain_[byte]) {
+            *to++ = *at++;
+            continue;
+        }
+        const Entry* entry = &single_[byte];
+        std::size_t step = 1;
+        if (row_[byte] >= 0 && at + 1 < end) {
+            const Entry& pair = pairs_[static_cast<std::size_t>(row_[byte]) * 256 +
+                                       static_cast<unsigned char>(at[1])];
+            if (pair.size != 0) {
+                entry = &pair;
+                step = 2;
+            }
+        }
+        std::memcpy(to, entry, sizeof(Entry));
+        to += entry->size;
+        at += step;
+    }
+    out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+std::string Cp932ToUtf8Fast(std::string_view cp932) {
+    std::string out;
+    out.reserve(cp932.size() * 3 / 2);
+    Cp932Table::Get().Append(cp932, out);
+    return out;
+}
+
+}  // namespace tarsel
