@@ -62,7 +62,7 @@ void TerminalPanes::ShowWarning(const std::string& message) {
 
 void TerminalPanes::ShowPageRows(const std::vector<HeaderRow>& rows, const std::vector<bool>&) {
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        rows_.push_back(ListedRow{page_ * kPageRows + static_cast<int>(r) + 1, rows[r]});
+        rows_.push_back(ListedRow{static_cast<int>(r) + 1, rows[r]});  // the driver lists page 1
     }
 }
 

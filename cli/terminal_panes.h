@@ -44,10 +44,6 @@ class TerminalPanes : public SearchPanes {
     // Where the bodies shown from now on go; an empty sink drops them.
     void SetBodySink(std::function<void(const MailBody&)> sink) { bodySink_ = std::move(sink); }
 
-    // The page the next ShowPageRows belongs to (0-based).
-    void SetListedPage(int page) { page_ = page; }
-    void ClearRows() { rows_.clear(); }
-
     int mails() const { return mails_; }
     int hits() const { return hits_; }
     int matches() const { return matches_; }
@@ -61,7 +57,6 @@ class TerminalPanes : public SearchPanes {
     int hits_ = 0;
     int matches_ = 0;
     bool failed_ = false;  // a warning other than the end of the search was shown
-    int page_ = 0;
     int position_ = 0;
     std::vector<ListedRow> rows_;
     std::function<void(const MailBody&)> bodySink_;
