@@ -8,6 +8,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "decode/utf8.h"
+
 namespace tarsel::cli {
 namespace {
 
@@ -34,37 +36,6 @@ constexpr std::array<JsonByte, 256> MakeJsonBytes() {
 }
 constexpr std::array<JsonByte, 256> kJsonBytes = MakeJsonBytes();
 
-// Length of the well-formed UTF-8 sequence at text[at] (whose lead is 0x80 or above), else 0.
-std::size_t SequenceLength(std::string_view text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() - at < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[at + i]);
-        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) {
-            return 0;
-        }
-    }
-    return length;
-}
-
 }  // namespace
 
 Printer::Printer(int fd, bool colour) : fd_(fd), colour_(colour) {
@@ -87,7 +58,7 @@ void Printer::Walk(std::string_view utf8, Control&& control) {
         if (byte < 0x80) {
             code = byte;
         } else {
-            length = SequenceLength(utf8, at);
+            length = Utf8Length(utf8.substr(at));
             if (length == 0) {
                 code = byte;
                 isByte = true;
@@ -211,7 +182,7 @@ void Printer::JsonPiece(std::string_view utf8) {
         bool isByte = false;
         std::size_t length = 1;
         if (byte >= 0x80) {
-            length = SequenceLength(utf8, at);
+            length = Utf8Length(utf8.substr(at));
             if (length == 0) {
                 isByte = true;
                 length = 1;

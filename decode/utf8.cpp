@@ -34,20 +34,21 @@ std::size_t Utf8Length(std::string_view text) {
     return length;
 }
 
-bool IsValidUtf8(std::string_view bytes) {
+std::size_t Utf8WellFormedPrefix(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size()) {
-        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        const std::size_t n = Utf8Length(bytes.substr(i));
+        const std::size_t n =
+            static_cast<unsigned char>(bytes[i]) < 0x80 ? 1 : Utf8Length(bytes.substr(i));
         if (n == 0) {
-            return false;
+            break;
         }
         i += n;
     }
-    return true;
+    return i;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    return Utf8WellFormedPrefix(bytes) == bytes.size();
 }
 
 }  // namespace tarsel

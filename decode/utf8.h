@@ -10,6 +10,9 @@ namespace tarsel {
 // no surrogate, nothing above U+10FFFF), else 0. text must not be empty.
 std::size_t Utf8Length(std::string_view text);
 
+// Length of the longest well-formed start of bytes: bytes.size() when all of it is UTF-8.
+std::size_t Utf8WellFormedPrefix(std::string_view bytes);
+
 bool IsValidUtf8(std::string_view bytes);
 
 }  // namespace tarsel

@@ -101,23 +101,15 @@ bool IconvToUtf8(iconv_t handle, std::string_view in, std::string& out) {
 
 void AppendUtf8Checked(std::string_view bytes, std::string& out) {
     // Well-formed runs are appended whole; each byte that is not UTF-8 becomes U+FFFD.
-    std::size_t runStart = 0;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
-            ++i;
-            continue;
+    for (;;) {
+        const std::size_t run = Utf8WellFormedPrefix(bytes);
+        out.append(bytes.substr(0, run));
+        if (run == bytes.size()) {
+            return;
         }
-        const std::size_t n = Utf8Length(bytes.substr(i));
-        if (n != 0) {
-            i += n;
-            continue;
-        }
-        out.append(bytes.substr(runStart, i - runStart));
         out += kReplacement;
-        runStart = ++i;
+        bytes.remove_prefix(run + 1);
     }
-    out.append(bytes.substr(runStart));
 }
 
 // ISO-2022-JP to CP932: JIS X 0208 pairs (with rows 13 and 89-92 as CP932 has them) through

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "mime/gmime_reader.h"
 #include "mime/text_util.h"
@@ -24,13 +22,6 @@ std::size_t CountInTexts(const MailTexts& texts, std::string_view word) {
     return n;
 }
 
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
 // Mails in every charset and transfer encoding, a word across a base64 line break, words
 // split between encoded words on folded lines, words only in attachments.
 TEST(DecodedSearchTest, CountsWhatPythonsReaderDecodes) {
@@ -40,8 +31,8 @@ TEST(DecodedSearchTest, CountsWhatPythonsReaderDecodes) {
     const std::string command = std::string(TARSEL_PYTHON) + " " + TARSEL_MAKE_MAILS + " " +
                                 archive.string() + " " + expectedPath.string();
     ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::string all = ReadAll(archive);
-    const auto expected = nlohmann::json::parse(ReadAll(expectedPath));
+    const std::string all = test::ReadAll(archive);
+    const auto expected = nlohmann::json::parse(test::ReadAll(expectedPath));
 
     std::vector<std::string_view> mails;
     for (std::size_t at = all.find("\x7f \x7f"); at != std::string::npos;) {
