@@ -22,6 +22,12 @@ Charset CharsetOf(std::string_view name);
 // formed, else CP932.
 Charset GuessCharset(std::string_view bytes);
 
+// True when every run of one kind of character (single-byte, or two-byte pairs) that the
+// ISO-2022-JP reader makes of text stands whole in text's bytes: no 8-bit bytes, kana or
+// misplaced ESC, no escape sequence that leaves the mode as it is or encloses nothing. A byte
+// filter may then judge the text by its bytes; otherwise only the decoded text can.
+bool JisRunsStayInBytes(std::string_view text);
+
 // Appends the text of bytes in the given charset to out as UTF-8. Never fails: a byte that
 // does not decode becomes U+FFFD. name is only read for kOther.
 void AppendUtf8(std::string_view bytes, Charset charset, std::string_view name, std::string& out);

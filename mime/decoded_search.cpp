@@ -173,9 +173,14 @@ class CountingVisitor : public PartVisitor {
     void Visit(const TextPart& part) override {
         if (!part.html) {
             const DecodedNeedle::Filter& filter = needle_.FilterFor(part.charset, part.charsetName);
-            if (filter.impossible ||
-                (!filter.bytes.empty() &&
-                 FindBytes(part.bytes, filter.bytes) == std::string_view::npos)) {
+            if (filter.impossible) {
+                return;
+            }
+            // In ISO-2022-JP the bytes only speak for the text when the reader's runs stand
+            // whole in them (an escape may join two runs, a stray 8-bit byte read as CP932).
+            if (!filter.bytes.empty() &&
+                FindBytes(part.bytes, filter.bytes) == std::string_view::npos &&
+                (part.charset != Charset::kJis || JisRunsStayInBytes(part.bytes))) {
                 return;
             }
         }

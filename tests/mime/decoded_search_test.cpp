@@ -68,6 +68,13 @@ TEST(DecodedSearchTest, AgreesWithGMimeOnHandWrittenMails) {
          "≒", 2, 2},
         {"Subject: x\r\nContent-Type: text/plain\r\n\r\n\x8c\x9f\x8d\xf5\r\n", "検索", 1, 1},
         {"Subject: x\r\n\r\n\x1b$B8!:w\x1b(B 8!:w\r\n", "検索", 1, 1},
+        // ISO-2022-JP whose escapes join runs, or with 8-bit Shift-JIS the reader shows.
+        {"Subject: x\r\n\r\n\x1b$B8!\x1b$B:w\x1b(B\r\n", "検索", 1, 1},
+        {"Subject: x\r\n\r\n\x1b$B0!\x1b(Ba\x1b$B\x1b(Bb\x1b(Bc\r\n", "abc", 1, 1},
+        {"Subject: x\r\n\r\n\x1b$B0!\r\n\x1b(Bab\r\n", "\nab", 1, 1},
+        {"Subject: x\r\n\r\n\x1b$B0!\r\n\x1b\x1b(B$B8!\r\n", "\x1b$B8!", 1, 1},
+        {"Subject: x\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n\x8c\x9f\x8d\xf5\r\n",
+         "検索", 1, 1},
         {"Subject: =?utf-8?B?5qQ=?=\r\n =?utf-8?B?nOe0og==?=\r\n\r\nbody\r\n", "検索", 1, 0},
         {"Subject: =?utf-8?q?a?= \t=?utf-8?q?b?=\r\n\r\n", "ab", 1, 1},
         // GMime decodes adjacent words' base64 as one text and stops at the first padding.
