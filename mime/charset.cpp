@@ -270,6 +270,39 @@ void AppendUtf8(std::string_view bytes, Charset charset, std::string_view name, 
     }
 }
 
+bool WritesAsciiAsAscii(std::string_view name) {
+    // Asked once per thread and charset: the answer only depends on the converter.
+    struct Answer {
+        std::string name;
+        bool ascii;
+    };
+    thread_local std::vector<Answer> answers;
+    for (const Answer& answer : answers) {
+        if (EqualsNoCase(answer.name, name)) {
+            return answer.ascii;
+        }
+    }
+    std::string probe;
+    for (int c = 1; c < 0x80; ++c) {
+        probe += static_cast<char>(c);
+    }
+    bool ascii = false;
+    const iconv_t handle = t_iconv.Get(name, "UTF-8");
+    if (handle != kNoIconv) {
+        iconv(handle, nullptr, nullptr, nullptr, nullptr);
+        char buffer[512];
+        char* in = probe.data();
+        std::size_t inLeft = probe.size();
+        char* out = buffer;
+        std::size_t outLeft = sizeof buffer;
+        ascii = iconv(handle, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1) &&
+                iconv(handle, nullptr, nullptr, &out, &outLeft) != static_cast<std::size_t>(-1) &&
+                std::string_view(buffer, static_cast<std::size_t>(out - buffer)) == probe;
+    }
+    answers.push_back(Answer{std::string(name), ascii});
+    return ascii;
+}
+
 bool EncodeCharacter(std::string_view utf8Character, const char* iconvName, std::string& out) {
     const iconv_t handle = t_iconv.Get(iconvName, "UTF-8");
     if (handle == kNoIconv) {

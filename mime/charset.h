@@ -32,6 +32,10 @@ bool JisRunsStayInBytes(std::string_view text);
 // does not decode becomes U+FFFD. name is only read for kOther.
 void AppendUtf8(std::string_view bytes, Charset charset, std::string_view name, std::string& out);
 
+// Whether iconv writes every ASCII character (1-127) in the charset as that very byte, with
+// nothing around it: false for EBCDIC, UCS-2/4, UTF-16/32, UTF-7 and charsets iconv lacks.
+bool WritesAsciiAsAscii(std::string_view name);
+
 // Converts one character (UTF-8) into the charset: true and its bytes when it has a form
 // there. Used for the search string only.
 bool EncodeCharacter(std::string_view utf8Character, const char* iconvName, std::string& out);

@@ -260,8 +260,12 @@ DecodedNeedle::Filter LongestRun(std::string_view utf8, Encode&& encode) {
 }
 
 bool NeedsNoFilter(std::string_view charsetName) {
-    // Charsets in which ASCII is not written as ASCII.
-    for (const std::string_view bad : {"16", "32", "utf-7", "2022", "hz"}) {
+    // Charsets in which ASCII is not written as ASCII, or whose shift sequences, dropped by
+    // the reader, may join the text on their two sides.
+    if (!WritesAsciiAsAscii(charsetName)) {
+        return true;
+    }
+    for (const std::string_view bad : {"16", "32", "utf-7", "utf7", "2022", "hz"}) {
         for (std::size_t i = 0; i + bad.size() <= charsetName.size(); ++i) {
             if (EqualsNoCase(charsetName.substr(i, bad.size()), bad)) {
                 return true;

@@ -75,6 +75,9 @@ TEST(DecodedSearchTest, AgreesWithGMimeOnHandWrittenMails) {
         {"Subject: x\r\n\r\n\x1b$B0!\r\n\x1b\x1b(B$B8!\r\n", "\x1b$B8!", 1, 1},
         {"Subject: x\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n\x8c\x9f\x8d\xf5\r\n",
          "検索", 1, 1},
+        // Charsets that do not write ASCII as ASCII: EBCDIC, UTF-7 under another name.
+        {"Subject: x\r\nContent-Type: text/plain; charset=ibm037\r\n\r\n\x81\x82\r\n", "ab", 1, 1},
+        {"Subject: x\r\nContent-Type: text/plain; charset=utf7\r\n\r\n+AGEAYg-\r\n", "ab", 1, 1},
         {"Subject: =?utf-8?B?5qQ=?=\r\n =?utf-8?B?nOe0og==?=\r\n\r\nbody\r\n", "検索", 1, 0},
         {"Subject: =?utf-8?q?a?= \t=?utf-8?q?b?=\r\n\r\n", "ab", 1, 1},
         // GMime decodes adjacent words' base64 as one text and stops at the first padding.
