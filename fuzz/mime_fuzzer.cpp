@@ -1,6 +1,7 @@
 // The decoded search's lean scanner on single mails. The first input byte picks the check:
-// - any bytes as a mail: the count with its byte filters equals the count in the texts it
-//   decodes in full, so a filter never hides an occurrence;
+// - any bytes as a mail, or an ISO-2022-JP body built of escapes and word pieces: the count
+//   with its byte filters equals the count in the texts it decodes in full, so a filter never
+//   hides an occurrence;
 // - a well-formed mail built from the input (charset, transfer encoding, encoded-word
 //   subject, an attachment holding the same text): the count equals what GMime reads.
 #include <iconv.h>
@@ -118,6 +119,28 @@ void CheckFiltersHideNothing(fuzz::FuzzInput& input) {
                 "the filtered count equals the count in the fully decoded texts");
 }
 
+// ISO-2022-JP bodies made of escapes (redundant, empty or misplaced ones among them), line
+// breaks, stray 8-bit bytes and the pieces of the words: the filter must let through every
+// part whose text holds the word.
+void CheckJisFilter(fuzz::FuzzInput& input) {
+    static const char* const kPieces[] = {"a",      "b",      " ",        "8!",       ":w",
+                                          "\x1b$B", "\x1b$@", "\x1b(B",   "\x1b(J",   "\x1b(I",
+                                          "\r\n",   "\x1b",   "\x8c\x9f", "\x8d\xf5", "1"};
+    constexpr std::size_t kPieceCount = sizeof kPieces / sizeof kPieces[0];
+    const bool labelled = input.TakeByte() % 2 == 0;
+    std::string word = kAlphabet[input.TakeByte() % 5];
+    word += kAlphabet[input.TakeByte() % 5];
+    std::string mail = labelled
+                           ? "Subject: x\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n"
+                           : "Subject: x\r\n\r\n\x1b$B";
+    for (const char c : input.TakeRest()) {
+        mail += kPieces[static_cast<unsigned char>(c) % kPieceCount];
+    }
+    fuzz::Check(mime::CountInMail(mail, mime::DecodedNeedle(word)) ==
+                    CountInTexts(mime::TextsOfMail(mail), word),
+                "the filter lets every ISO-2022-JP part holding the word through");
+}
+
 void CheckAgainstGMime(fuzz::FuzzInput& input) {
     static const char* const kCharsets[] = {"utf-8", "iso-2022-jp", "shift_jis", "euc-jp"};
     static const char* const kIconv[] = {"UTF-8", "ISO-2022-JP", "CP932", "EUC-JP-MS"};
@@ -173,10 +196,16 @@ void CheckAgainstGMime(fuzz::FuzzInput& input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput input(data, size);
-    if (input.TakeByte() % 2 == 0) {
-        CheckFiltersHideNothing(input);
-    } else {
-        CheckAgainstGMime(input);
+    switch (input.TakeByte() % 3) {
+        case 0:
+            CheckFiltersHideNothing(input);
+            break;
+        case 1:
+            CheckAgainstGMime(input);
+            break;
+        default:
+            CheckJisFilter(input);
+            break;
     }
     return 0;
 }

@@ -161,6 +161,22 @@ void JisToCp932(std::string_view text, std::string& out) {
 
 }  // namespace
 
+namespace {
+
+// Whether the reader takes text as two-byte pairs from end to end: an even count of bytes,
+// all in 0x21-0x7E. A space, control or line break among them would come out as a
+// single-byte character, and an odd byte too, next to the single-byte text beyond the
+// escapes around the pairs.
+bool WholePairs(std::string_view text) {
+    unsigned outside = text.size() % 2;
+    for (const char c : text) {
+        outside |= static_cast<unsigned char>(c - 0x21) > 0x7E - 0x21;
+    }
+    return outside == 0;
+}
+
+}  // namespace
+
 bool JisRunsStayInBytes(std::string_view text) {
     // Any 8-bit byte passes through the reader as CP932 and may decode to a kanji that has no
     // JIS pair in the bytes.
@@ -171,43 +187,30 @@ bool JisRunsStayInBytes(std::string_view text) {
     if (high != 0) {
         return false;
     }
-    enum class Mode { kAscii, kDouble } mode = Mode::kAscii;
+    bool pairs = false;       // the reader is in two-byte mode
     std::size_t segment = 0;  // where the text of the current mode begins
     for (std::size_t i = FindBytes(text, "\x1b"); i != std::string_view::npos;
          i = FindBytes(text, "\x1b", i + 1)) {
         const std::string_view esc = i + 2 < text.size() ? text.substr(i + 1, 2) : "";
-        const bool toDouble = esc == "$B" || esc == "$@";
-        const bool toAscii = esc == "(B" || esc == "(J";
-        if (!toDouble && !toAscii) {
-            if (esc == "(I" || mode == Mode::kDouble) {
+        const bool toPairs = esc == "$B" || esc == "$@";
+        const bool toSingle = esc == "(B" || esc == "(J";
+        if (!toPairs && !toSingle) {
+            if (esc == "(I" || pairs) {
                 return false;  // kana, or a lone ESC read as half of a pair
             }
             continue;  // a lone ESC in single-byte text is a character like any other
         }
-        if (mode == Mode::kDouble) {
-            // Only whole pairs keep the reader on its pair boundaries up to this escape, and
-            // a line break would have ended the pairs before it.
-            unsigned outside = (i - segment) % 2;
-            for (std::size_t k = segment; k < i; ++k) {
-                outside |= static_cast<unsigned char>(text[k] - 0x21) > 0x7E - 0x21;
-            }
-            if (outside != 0) {
-                return false;
-            }
-        }
         // An escape into the mode already in force, or around no text, joins the texts on
         // its two sides.
-        if (i == segment && i != 0) {
+        if ((i == segment && i != 0) || pairs == toPairs ||
+            (pairs && !WholePairs(text.substr(segment, i - segment)))) {
             return false;
         }
-        if ((mode == Mode::kDouble) == toDouble) {
-            return false;
-        }
-        mode = toDouble ? Mode::kDouble : Mode::kAscii;
+        pairs = toPairs;
         i += 2;
         segment = i + 1;
     }
-    return true;
+    return !pairs || WholePairs(text.substr(segment));
 }
 
 Charset CharsetOf(std::string_view name) {

@@ -72,6 +72,7 @@ TEST(DecodedSearchTest, AgreesWithGMimeOnHandWrittenMails) {
         {"Subject: x\r\n\r\n\x1b$B8!\x1b$B:w\x1b(B\r\n", "検索", 1, 1},
         {"Subject: x\r\n\r\n\x1b$B0!\x1b(Ba\x1b$B\x1b(Bb\x1b(Bc\r\n", "abc", 1, 1},
         {"Subject: x\r\n\r\n\x1b$B0!\r\n\x1b(Bab\r\n", "\nab", 1, 1},
+        {"Subject: x\r\n\r\na\x1b$B 0!\r\n", "a ", 1, 1},
         {"Subject: x\r\n\r\n\x1b$B0!\r\n\x1b\x1b(B$B8!\r\n", "\x1b$B8!", 1, 1},
         {"Subject: x\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n\x8c\x9f\x8d\xf5\r\n",
          "検索", 1, 1},
