@@ -1,7 +1,7 @@
 // The decoded search's lean scanner on single mails. The first input byte picks the check:
-// - any bytes as a mail, or an ISO-2022-JP body built of escapes and word pieces: the count
-//   with its byte filters equals the count in the texts it decodes in full, so a filter never
-//   hides an occurrence;
+// - any bytes as a mail, or a body built of word pieces (ISO-2022-JP with escapes, or other
+//   charsets with stray bytes): the count with its byte filters equals the count in the texts
+//   it decodes in full, so a filter never hides an occurrence;
 // - a well-formed mail built from the input (charset, transfer encoding, encoded-word
 //   subject, an attachment holding the same text): the count equals what GMime reads.
 #include <iconv.h>
@@ -141,6 +141,31 @@ void CheckJisFilter(fuzz::FuzzInput& input) {
                 "the filter lets every ISO-2022-JP part holding the word through");
 }
 
+// Bodies in a charset made of the word's letters in that charset and stray bytes: the
+// filter chosen for the charset must let every part holding the word through.
+void CheckCharsetFilter(fuzz::FuzzInput& input) {
+    static const char* const kNames[] = {"shift_jis", "euc-jp",  "utf-8",       "iso-8859-1",
+                                         "big5",      "gb18030", "koi8-r",      "ibm037",
+                                         "utf7",      "ucs-2",   "iso-2022-kr", "hz-gb-2312"};
+    const char* const name = kNames[input.TakeByte() % (sizeof kNames / sizeof kNames[0])];
+    std::string word = kAlphabet[input.TakeByte() % 5];
+    word += kAlphabet[input.TakeByte() % 5];
+    std::string mail =
+        "Subject: x\r\nContent-Type: text/plain; charset=" + std::string(name) + "\r\n\r\n";
+    std::string letter;
+    for (const char c : input.TakeRest()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0xC0 && Encode(kAlphabet[byte % 5], name, letter)) {
+            mail += letter;
+        } else {
+            mail += c;
+        }
+    }
+    fuzz::Check(mime::CountInMail(mail, mime::DecodedNeedle(word)) ==
+                    CountInTexts(mime::TextsOfMail(mail), word),
+                "the filter lets every part in the charset holding the word through");
+}
+
 void CheckAgainstGMime(fuzz::FuzzInput& input) {
     static const char* const kCharsets[] = {"utf-8", "iso-2022-jp", "shift_jis", "euc-jp"};
     static const char* const kIconv[] = {"UTF-8", "ISO-2022-JP", "CP932", "EUC-JP-MS"};
@@ -196,15 +221,18 @@ void CheckAgainstGMime(fuzz::FuzzInput& input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput input(data, size);
-    switch (input.TakeByte() % 3) {
+    switch (input.TakeByte() % 4) {
         case 0:
             CheckFiltersHideNothing(input);
             break;
         case 1:
             CheckAgainstGMime(input);
             break;
-        default:
+        case 2:
             CheckJisFilter(input);
+            break;
+        default:
+            CheckCharsetFilter(input);
             break;
     }
     return 0;
