@@ -159,10 +159,6 @@ void JisToCp932(std::string_view text, std::string& out) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // Whether the reader takes text as two-byte pairs from end to end: an even count of bytes,
 // all in 0x21-0x7E. A space, control or line break among them would come out as a
 // single-byte character, and an odd byte too, next to the single-byte text beyond the
