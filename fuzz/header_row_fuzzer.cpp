@@ -1,5 +1,6 @@
-// One mail text as the result list and the mail pane see it: the header row of any bytes, and
-// the body runs drawn for a search string taken from the input.
+// One mail text as the result list and the mail pane see it: the header row of any bytes (as
+// the rules read literally give it), and the body runs drawn for a search string taken from
+// the input.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,6 +10,7 @@
 #include "engine/search_controller.h"
 #include "fuzz/fuzz_support.h"
 #include "headers/header_row.h"
+#include "tests/support/literal_header_row.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tarsel;
@@ -18,6 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string mail = input.TakeRest();
 
     const HeaderRow row = ExtractHeaderRow(mail, mailStart);
+    const HeaderRow literal = literal::ExtractHeaderRowLiterally(mail, mailStart);
+    fuzz::Check(row.sender == literal.sender && row.subject == literal.subject &&
+                    row.date == literal.date && row.address == literal.address,
+                "the row is what the rules give read literally");
     fuzz::Check(row.address.compare(0, 2, "0x") == 0, "the address is written in hex");
     const std::int64_t address = std::stoll(row.address.substr(2), nullptr, 16);
     const std::int64_t headerEnd = FindHeaderEnd(mail);
