@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <memory>
 #include <string>
-#include <vector>
+#include <unordered_map>
 
 #include "decode/cp932.h"
 #include "decode/jis.h"
@@ -29,38 +29,44 @@ bool InList(std::string_view name, std::initializer_list<std::string_view> names
     return false;
 }
 
-// Each thread keeps the descriptors it has opened, by charset name: a scan opens a handful.
-struct OpenedIconv {
-    std::string name;
-    iconv_t handle;
-};
+// Each thread keeps the descriptors it has opened, by charset name: a scan meets a handful.
+// An archive that names another charset in every part must not make each look-up slower than
+// the last, so the names are hashed and the cache starts afresh once it holds kMaxNames; a
+// descriptor is used before the next look-up, never kept past it.
 class IconvCache {
   public:
-    ~IconvCache() {
-        for (const OpenedIconv& opened : opened_) {
-            if (opened.handle != kNoIconv) {
-                iconv_close(opened.handle);
-            }
-        }
-    }
+    ~IconvCache() { Clear(); }
     iconv_t Get(std::string_view to, std::string_view from) {
-        std::string key(to);
-        key += '<';
+        key_.assign(to);
+        key_ += '<';
         for (const char c : from) {
-            key += LowerAscii(c);
+            key_ += LowerAscii(c);
         }
-        for (const OpenedIconv& opened : opened_) {
-            if (opened.name == key) {
-                return opened.handle;
-            }
+        if (const auto found = opened_.find(key_); found != opened_.end()) {
+            return found->second;
+        }
+        if (opened_.size() >= kMaxNames) {
+            Clear();
         }
         const iconv_t handle = iconv_open(std::string(to).c_str(), std::string(from).c_str());
-        opened_.push_back(OpenedIconv{std::move(key), handle});
+        opened_.emplace(key_, handle);
         return handle;
     }
 
   private:
-    std::vector<OpenedIconv> opened_;
+    static constexpr std::size_t kMaxNames = 64;
+
+    void Clear() {
+        for (const auto& [name, handle] : opened_) {
+            if (handle != kNoIconv) {
+                iconv_close(handle);
+            }
+        }
+        opened_.clear();
+    }
+
+    std::unordered_map<std::string, iconv_t> opened_;
+    std::string key_;  // the look-up's key, built without allocating once it has grown
 };
 
 thread_local IconvCache t_iconv;
@@ -270,16 +276,18 @@ void AppendUtf8(std::string_view bytes, Charset charset, std::string_view name, 
 }
 
 bool WritesAsciiAsAscii(std::string_view name) {
-    // Asked once per thread and charset: the answer only depends on the converter.
-    struct Answer {
-        std::string name;
-        bool ascii;
-    };
-    thread_local std::vector<Answer> answers;
-    for (const Answer& answer : answers) {
-        if (EqualsNoCase(answer.name, name)) {
-            return answer.ascii;
-        }
+    // Asked once per thread and charset: the answer only depends on the converter. Bounded
+    // like the descriptors, for archives that name a new charset in every part.
+    thread_local std::unordered_map<std::string, bool> answers;
+    std::string key(name);
+    for (char& c : key) {
+        c = LowerAscii(c);
+    }
+    if (const auto found = answers.find(key); found != answers.end()) {
+        return found->second;
+    }
+    if (answers.size() >= 64) {
+        answers.clear();
     }
     std::string probe;
     for (int c = 1; c < 0x80; ++c) {
@@ -298,7 +306,7 @@ bool WritesAsciiAsAscii(std::string_view name) {
                 iconv(handle, nullptr, nullptr, &out, &outLeft) != static_cast<std::size_t>(-1) &&
                 std::string_view(buffer, static_cast<std::size_t>(out - buffer)) == probe;
     }
-    answers.push_back(Answer{std::string(name), ascii});
+    answers.emplace(std::move(key), ascii);
     return ascii;
 }
 
