@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mime/gmime_module.h"
+#include "mime/text_util.h"
 
 namespace tarsel::mime {
 namespace {
@@ -43,11 +44,27 @@ TarselReadMailFn LoadReader() {
     return reinterpret_cast<TarselReadMailFn>(::dlsym(module, kTarselReadMailSymbol));
 }
 
+// GMime keeps an object for every MIME part it reads: a mail of a million tiny parts took it
+// seconds and more than a gigabyte. A mail with more lines that may open a part than any real
+// mail has is shown as the lean scanner reads it, which is what the search counts in.
+constexpr std::size_t kMaxPartLines = 10000;
+
+bool HasTooManyPartLines(std::string_view mail) {
+    std::size_t lines = 0;
+    for (std::size_t at = FindBytes(mail, "\n--"); at != std::string_view::npos;
+         at = FindBytes(mail, "\n--", at + 3)) {
+        if (++lines > kMaxPartLines) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 MailTexts ShownTextsOfMail(std::string_view mail) {
     static const TarselReadMailFn read = LoadReader();
-    if (read == nullptr) {
+    if (read == nullptr || HasTooManyPartLines(mail)) {
         return TextsOfMail(mail);
     }
     MailTexts texts;

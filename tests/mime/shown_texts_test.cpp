@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "mime/gmime_reader.h"
 
 namespace tarsel::mime {
@@ -28,6 +30,20 @@ TEST(ShownTextsTest, ReadsThroughTheGMimeModule) {
     }
     EXPECT_NE(ShownTextsOfMail(mails[0]).subject, TextsOfMail(mails[0]).subject)
         << "the lean scanner stood in: the GMime module was not found";
+
+    // Past ten thousand lines that may open a part GMime's object per part costs too much:
+    // the lean scanner reads such a mail (its subject shows which reader ran).
+    for (const int parts : {9999, 10001}) {
+        std::string mail = std::string(mails[0]).substr(0, std::string(mails[0]).find("\r\n\r\n")) +
+                           "\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n";
+        for (int i = 0; i < parts; ++i) {
+            mail += "--b\r\n\r\nab\r\n";
+        }
+        mail += "--b--\r\n";
+        const MailTexts shown = ShownTextsOfMail(mail);
+        EXPECT_EQ(shown.parts.size(), static_cast<std::size_t>(parts));
+        EXPECT_EQ(shown.subject == TextsOfMail(mail).subject, parts > 9999) << parts;
+    }
 }
 
 }  // namespace
