@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "mime/gmime_module.h"
-#include "mime/text_util.h"
 
 namespace tarsel::mime {
 namespace {
@@ -44,18 +43,40 @@ TarselReadMailFn LoadReader() {
     return reinterpret_cast<TarselReadMailFn>(::dlsym(module, kTarselReadMailSymbol));
 }
 
-// GMime keeps an object for every MIME part it reads: a mail of a million tiny parts took it
-// seconds and more than a gigabyte. A mail with more lines that may open a part than any real
-// mail has is shown as the lean scanner reads it, which is what the search counts in.
-constexpr std::size_t kMaxPartLines = 10000;
+// GMime keeps an object for every MIME part and every header field it reads: a mail of a
+// million tiny parts took it seconds and more than a gigabyte, one of a million header lines
+// half a gigabyte for 8 MB. A mail with more lines that may open a part, or more lines that
+// may start a field, than any real mail has is shown as the lean scanner reads it, which is
+// what the search counts in.
+constexpr std::size_t kMaxStructureLines = 10000;
 
-bool HasTooManyPartLines(std::string_view mail) {
+// "--" at the start, or a field name (printable bytes but the colon) and its colon.
+bool MayOpenPartOrField(std::string_view line) {
+    if (line.substr(0, 2) == "--") {
+        return true;
+    }
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        if (byte == ':') {
+            return i > 0;
+        }
+        if (byte <= ' ' || byte >= 0x7F) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool HasTooManyStructureLines(std::string_view mail) {
     std::size_t lines = 0;
-    for (std::size_t at = FindBytes(mail, "\n--"); at != std::string_view::npos;
-         at = FindBytes(mail, "\n--", at + 3)) {
-        if (++lines > kMaxPartLines) {
+    for (std::size_t start = 0; start < mail.size();) {
+        const std::size_t end = mail.find('\n', start);
+        const std::string_view line =
+            mail.substr(start, end == std::string_view::npos ? mail.npos : end - start);
+        if (MayOpenPartOrField(line) && ++lines > kMaxStructureLines) {
             return true;
         }
+        start = end == std::string_view::npos ? mail.size() : end + 1;
     }
     return false;
 }
@@ -64,7 +85,7 @@ bool HasTooManyPartLines(std::string_view mail) {
 
 MailTexts ShownTextsOfMail(std::string_view mail) {
     static const TarselReadMailFn read = LoadReader();
-    if (read == nullptr || HasTooManyPartLines(mail)) {
+    if (read == nullptr || HasTooManyStructureLines(mail)) {
         return TextsOfMail(mail);
     }
     MailTexts texts;
