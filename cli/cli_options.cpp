@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/printer.h"
+
 namespace tarsel::cli {
 
 const char* const kUsage =
@@ -109,10 +111,13 @@ bool ParseOptions(int argc, char** argv, Options& options, std::ostream& err) {
                 options.version = true;
                 return true;
             case ':':
-                err << "tarsel-search: " << argv[optind - 1] << " needs a value\n";
+                err << "tarsel-search: " << EscapedForMessage(argv[optind - 1])
+                    << " needs a value\n";
                 return false;
             default:
-                err << "tarsel-search: unknown option " << argv[optind - 1] << "\n" << kUsage;
+                err << "tarsel-search: unknown option " << EscapedForMessage(argv[optind - 1])
+                    << "\n"
+                    << kUsage;
                 return false;
         }
     }

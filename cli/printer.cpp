@@ -36,14 +36,10 @@ constexpr std::array<JsonByte, 256> MakeJsonBytes() {
 }
 constexpr std::array<JsonByte, 256> kJsonBytes = MakeJsonBytes();
 
-}  // namespace
-
-Printer::Printer(int fd, bool colour) : fd_(fd), colour_(colour) {
-    buffer_ = std::make_unique<char[]>(kBufferSize);
-}
-
+// Walks the UTF-8 text, giving each control character (code < 0x20, 0x7F or C1) and each byte
+// that is not UTF-8 to control.Special(code, isByte), and the runs between to control.Plain.
 template <class Control>
-void Printer::Walk(std::string_view utf8, Control&& control) {
+void Walk(std::string_view utf8, Control&& control) {
     std::size_t plain = 0;  // start of the run not yet written
     std::size_t at = 0;
     while (at < utf8.size()) {
@@ -82,9 +78,32 @@ void Printer::Walk(std::string_view utf8, Control&& control) {
     }
 }
 
+std::array<char, 4> EscapeOf(unsigned code) {
+    return {'\\', 'x', kHex[(code >> 4) & 0xF], kHex[code & 0xF]};
+}
+
+}  // namespace
+
+Printer::Printer(int fd, bool colour) : fd_(fd), colour_(colour) {
+    buffer_ = std::make_unique<char[]>(kBufferSize);
+}
+
+std::string EscapedForMessage(std::string_view text) {
+    struct {
+        std::string out;
+        void Plain(std::string_view run) { out += run; }
+        void Special(unsigned code, bool) {
+            const std::array<char, 4> escape = EscapeOf(code);
+            out.append(escape.data(), escape.size());
+        }
+    } control;
+    Walk(text, control);
+    return std::move(control.out);
+}
+
 void Printer::Escape(unsigned code) {
-    const char text[] = {'\\', 'x', kHex[(code >> 4) & 0xF], kHex[code & 0xF]};
-    Put(std::string_view(text, sizeof text));
+    const std::array<char, 4> escape = EscapeOf(code);
+    Put(std::string_view(escape.data(), escape.size()));
 }
 
 void Printer::Own(std::string_view text) {

@@ -56,10 +56,6 @@ class Printer {
     void PutPastBuffer(std::string_view text);
     void Flush();
     void Write(std::string_view text);
-    // Walks the UTF-8 text, giving each control character (code < 0x20, 0x7F or C1) and each
-    // byte that is not UTF-8 to control(code, isByte), and the runs between to plain.
-    template <class Control>
-    void Walk(std::string_view utf8, Control&& control);
     void Escape(unsigned code);
 
     int fd_;
@@ -70,5 +66,10 @@ class Printer {
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
 };
+
+// Text from outside the program (a file name, an argument) for a message on standard error:
+// every control character, tabs and line ends too, and every byte that is not UTF-8 is
+// written as \xHH, so that such text can neither move a terminal's cursor nor break a line.
+std::string EscapedForMessage(std::string_view text);
 
 }  // namespace tarsel::cli

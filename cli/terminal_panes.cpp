@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/printer.h"
 #include "engine/messages.h"
 #include "engine/search_state.h"
 
@@ -43,9 +44,15 @@ void TerminalPanes::ShowWarning(const std::string& message) {
         return;  // the end of a search is no news on a terminal
     }
     failed_ = true;
+    // The file's name ends the messages about it; what a name may hold is escaped here.
+    std::string escaped = message;
+    if (const std::string path = path_.string();
+        !path.empty() && std::string_view(message).ends_with(path)) {
+        escaped.replace(message.size() - path.size(), path.size(), EscapedForMessage(path));
+    }
     // The messages are written for a box; on a terminal the blank line becomes one line break.
     std::string text;
-    std::string_view rest = message;
+    std::string_view rest = escaped;
     for (std::size_t at; (at = rest.find("\r\n\r\n")) != std::string_view::npos;) {
         text.append(rest.substr(0, at)).append("\n");
         rest.remove_prefix(at + 4);

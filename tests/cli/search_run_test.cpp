@@ -143,6 +143,9 @@ TEST_F(SearchRunTest, ExitStatusTellsMatchNoMatchAndError) {
         {{"--show", "26", file, "検索"}, 2, "該当メール 26"},
         {{"--page", "0", file, "abc"}, 2, "--page"},
         {{"--bogus", file, "abc"}, 2, "unknown option"},
+        // Names and arguments from outside reach a terminal escaped, never as raw controls.
+        {{missing + "\x1b]0;t\x07\n", "abc"}, 2, "missing\\x1b]0;t\\x07\\x0a\nNo such"},
+        {{"--\x1b[2J", file, "abc"}, 2, "unknown option --\\x1b[2J\n"},
         {{"--color=sometimes", file, "abc"}, 2, "--color"},
         {{file, "--json"}, 2, "Usage"},
         {{file}, 2, "Usage"},
