@@ -17,50 +17,62 @@ constexpr std::string_view kHitColour = "\x1b[31m";
 constexpr std::string_view kNoColour = "\x1b[0m";
 constexpr char kHex[] = "0123456789abcdef";
 
-// How the JSON pass reads a byte: ASCII kept as it is, the lead of a three-byte character
-// whose second byte may be any continuation byte, or anything that needs a closer look.
-enum class JsonByte : unsigned char { kPlain, kThreeByteLead, kOther };
+// How a walk reads a byte: as it is, as the lead of a three-byte character whose second byte
+// may be any continuation byte (most of a Japanese text), or as one that needs a closer look.
+enum class ByteKind : unsigned char { kPlain, kThreeByteLead, kOther };
+using ByteKinds = std::array<ByteKind, 256>;
 
-constexpr std::array<JsonByte, 256> MakeJsonBytes() {
-    std::array<JsonByte, 256> kinds{};
+// Printable ASCII is plain, except the quote and backslash of a JSON string.
+constexpr ByteKinds MakeByteKinds(bool json) {
+    ByteKinds kinds{};
     for (int byte = 0; byte < 256; ++byte) {
-        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\') {
-            kinds[byte] = JsonByte::kPlain;
+        if (byte >= 0x20 && byte < 0x7F && !(json && (byte == '"' || byte == '\\'))) {
+            kinds[byte] = ByteKind::kPlain;
         } else if (byte >= 0xE1 && byte <= 0xEF && byte != 0xED) {
-            kinds[byte] = JsonByte::kThreeByteLead;
+            kinds[byte] = ByteKind::kThreeByteLead;
         } else {
-            kinds[byte] = JsonByte::kOther;
+            kinds[byte] = ByteKind::kOther;
         }
     }
     return kinds;
 }
-constexpr std::array<JsonByte, 256> kJsonBytes = MakeJsonBytes();
+constexpr ByteKinds kTextBytes = MakeByteKinds(false);
+constexpr ByteKinds kJsonBytes = MakeByteKinds(true);
 
-// Walks the UTF-8 text, giving each control character (code < 0x20, 0x7F or C1) and each byte
-// that is not UTF-8 to control.Special(code, isByte), and the runs between to control.Plain.
+// Walks the UTF-8 text, giving each ASCII byte that is not plain (control characters, 0x7F,
+// and in JSON the quote and backslash), each C1 control and each byte that is not UTF-8 to
+// control.Special(code, isByte), and the runs between to control.Plain.
 template <class Control>
-void Walk(std::string_view utf8, Control&& control) {
-    std::size_t plain = 0;  // start of the run not yet written
+void Walk(std::string_view utf8, const ByteKinds& kinds, Control&& control) {
+    const auto* const data = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t size = utf8.size();
+    std::size_t plain = 0;  // start of the run not yet handed over
     std::size_t at = 0;
-    while (at < utf8.size()) {
-        const auto byte = static_cast<unsigned char>(utf8[at]);
-        unsigned code = 0;
+    for (;;) {
+        while (at < size) {
+            const ByteKind kind = kinds[data[at]];
+            if (kind == ByteKind::kPlain) {
+                ++at;
+            } else if (kind == ByteKind::kThreeByteLead && size - at > 2 &&
+                       (data[at + 1] & 0xC0) == 0x80 && (data[at + 2] & 0xC0) == 0x80) {
+                at += 3;
+            } else {
+                break;
+            }
+        }
+        if (at == size) {
+            break;
+        }
+        unsigned code = data[at];
         bool isByte = false;
         std::size_t length = 1;
-        if (byte >= 0x20 && byte < 0x7F) {
-            ++at;
-            continue;
-        }
-        if (byte < 0x80) {
-            code = byte;
-        } else {
+        if (code >= 0x80) {
             length = Utf8Length(utf8.substr(at));
             if (length == 0) {
-                code = byte;
                 isByte = true;
                 length = 1;
-            } else if (byte == 0xC2 && static_cast<unsigned char>(utf8[at + 1]) < 0xA0) {
-                code = static_cast<unsigned char>(utf8[at + 1]);  // C1: U+0080..U+009F
+            } else if (code == 0xC2 && data[at + 1] < 0xA0) {
+                code = data[at + 1];  // C1: U+0080..U+009F
             } else {
                 at += length;
                 continue;
@@ -73,7 +85,7 @@ void Walk(std::string_view utf8, Control&& control) {
         at += length;
         plain = at;
     }
-    if (utf8.size() > plain) {
+    if (size > plain) {
         control.Plain(utf8.substr(plain));
     }
 }
@@ -97,7 +109,7 @@ std::string EscapedForMessage(std::string_view text) {
             out.append(escape.data(), escape.size());
         }
     } control;
-    Walk(text, control);
+    Walk(text, kTextBytes, control);
     return std::move(control.out);
 }
 
@@ -129,7 +141,7 @@ void Printer::Field(std::string_view utf8) {
             }
         }
     } control{*this};
-    Walk(utf8, control);
+    Walk(utf8, kTextBytes, control);
 }
 
 void Printer::BodyPiece(std::string_view utf8, bool hit) {
@@ -161,7 +173,7 @@ void Printer::BodyPiece(std::string_view utf8, bool hit) {
     if (marked) {
         Put(kHitColour);
     }
-    Walk(utf8, control);
+    Walk(utf8, kTextBytes, control);
     if (marked) {
         Put(kNoColour);
     }
@@ -175,79 +187,37 @@ void Printer::EndBody() {
 }
 
 void Printer::JsonPiece(std::string_view utf8) {
-    // One pass: runs of text that stays as it is go to the buffer whole; only quotes,
-    // backslashes, control characters and bytes that are not UTF-8 are written one by one.
-    const auto* const data = reinterpret_cast<const unsigned char*>(utf8.data());
-    const std::size_t size = utf8.size();
-    std::size_t plain = 0;
-    std::size_t at = 0;
-    for (;;) {
-        while (at < size) {
-            const JsonByte kind = kJsonBytes[data[at]];
-            if (kind == JsonByte::kPlain) {
-                ++at;
-            } else if (kind == JsonByte::kThreeByteLead && size - at > 2 &&
-                       (data[at + 1] & 0xC0) == 0x80 && (data[at + 2] & 0xC0) == 0x80) {
-                at += 3;  // most of a Japanese text: a character with no exception in its range
-            } else {
-                break;
+    struct {
+        Printer& p;
+        void Plain(std::string_view run) { p.Put(run); }
+        void Special(unsigned code, bool isByte) {
+            if (isByte) {
+                p.Put("\xEF\xBF\xBD");  // U+FFFD
+                return;
+            }
+            switch (code) {
+                case '"':
+                    return p.Put("\\\"");
+                case '\\':
+                    return p.Put("\\\\");
+                case '\b':
+                    return p.Put("\\b");
+                case '\f':
+                    return p.Put("\\f");
+                case '\n':
+                    return p.Put("\\n");
+                case '\r':
+                    return p.Put("\\r");
+                case '\t':
+                    return p.Put("\\t");
+                default: {
+                    const char text[] = {'\\', 'u', '0', '0', kHex[code >> 4], kHex[code & 0xF]};
+                    p.Put(std::string_view(text, sizeof text));
+                }
             }
         }
-        if (at == size) {
-            break;
-        }
-        const unsigned char byte = data[at];
-        unsigned code = byte;
-        bool isByte = false;
-        std::size_t length = 1;
-        if (byte >= 0x80) {
-            length = Utf8Length(utf8.substr(at));
-            if (length == 0) {
-                isByte = true;
-                length = 1;
-            } else if (byte == 0xC2 && data[at + 1] < 0xA0) {
-                code = data[at + 1];  // C1: U+0080..U+009F
-            } else {
-                at += length;
-                continue;
-            }
-        }
-        Put(utf8.substr(plain, at - plain));
-        at += length;
-        plain = at;
-        if (isByte) {
-            Put("\xEF\xBF\xBD");  // U+FFFD
-            continue;
-        }
-        switch (code) {
-            case '"':
-                Put("\\\"");
-                break;
-            case '\\':
-                Put("\\\\");
-                break;
-            case '\b':
-                Put("\\b");
-                break;
-            case '\f':
-                Put("\\f");
-                break;
-            case '\n':
-                Put("\\n");
-                break;
-            case '\r':
-                Put("\\r");
-                break;
-            case '\t':
-                Put("\\t");
-                break;
-            default: {
-                const char text[] = {'\\', 'u', '0', '0', kHex[code >> 4], kHex[code & 0xF]};
-                Put(std::string_view(text, sizeof text));
-            }
-        }
-    }
-    Put(utf8.substr(plain));
+    } control{*this};
+    Walk(utf8, kJsonBytes, control);
 }
 
 void Printer::JsonString(std::string_view utf8) {
