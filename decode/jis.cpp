@@ -13,26 +13,6 @@ bool IsJisByte(unsigned byte) {
     return byte >= 0x21 && byte <= 0x7E;
 }
 
-// Inline here, so the pair loop of a segment does not call out per pair.
-unsigned JisCodeToSjis(unsigned jisCode) {
-    const unsigned high = jisCode >> 8;
-    const unsigned low = jisCode & 0xFF;
-    if (!IsJisByte(high) || !IsJisByte(low)) {
-        return 0;
-    }
-    unsigned sjisLow;
-    if (high & 1) {
-        sjisLow = low <= 0x5F ? low + 0x1F : low + 0x20;
-    } else {
-        sjisLow = low + 0x7E;
-    }
-    unsigned sjisHigh = ((high - 0x21) >> 1) + 0x81;
-    if (sjisHigh > 0x9F) {
-        sjisHigh += 0x40;
-    }
-    return (sjisHigh << 8) | sjisLow;
-}
-
 // Replaces pairs by position: a byte is never re-paired after a pair is dropped, so text that
 // is not in step stays dropped rather than shifting into a different character.
 template <typename Convert>
@@ -80,7 +60,22 @@ bool IsSjisLeadByte(unsigned char byte) {
 }
 
 unsigned JisToSjis(unsigned jisCode) {
-    return JisCodeToSjis(jisCode);
+    const unsigned high = jisCode >> 8;
+    const unsigned low = jisCode & 0xFF;
+    if (!IsJisByte(high) || !IsJisByte(low)) {
+        return 0;
+    }
+    unsigned sjisLow;
+    if (high & 1) {
+        sjisLow = low <= 0x5F ? low + 0x1F : low + 0x20;
+    } else {
+        sjisLow = low + 0x7E;
+    }
+    unsigned sjisHigh = ((high - 0x21) >> 1) + 0x81;
+    if (sjisHigh > 0x9F) {
+        sjisHigh += 0x40;
+    }
+    return (sjisHigh << 8) | sjisLow;
 }
 
 unsigned SjisToJis(unsigned sjisCode) {
@@ -138,7 +133,7 @@ void AppendJisAsSjis(std::string_view view, std::string& out) {
         const std::size_t end = FindReturnSequence(view, inside);
         const std::string_view segment =
             view.substr(inside, end == std::string_view::npos ? view.npos : end - inside);
-        AppendPairs(segment, out, [](unsigned code) { return JisCodeToSjis(code); });
+        AppendPairs(segment, out, JisToSjis);
         rest = end == std::string_view::npos ? view.size() : end + 3;
     }
     if (rest < view.size()) {
