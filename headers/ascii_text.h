@@ -6,13 +6,15 @@
 
 namespace tarsel {
 
+inline char UpperAscii(char byte) {
+    return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
+}
+
 // Only a..z change, so positions found in the result are positions in the original line.
 inline std::string ToUpperAscii(std::string_view text) {
     std::string upper(text);
     for (char& byte : upper) {
-        if (byte >= 'a' && byte <= 'z') {
-            byte = static_cast<char>(byte - 'a' + 'A');
-        }
+        byte = UpperAscii(byte);
     }
     return upper;
 }

@@ -12,6 +12,7 @@
 #endif
 
 #include "decode/header_value.h"
+#include "headers/ascii_text.h"
 #include "headers/date_normalizer.h"
 #include "headers/header_row.h"
 
@@ -56,16 +57,11 @@ void UpperCaseInto(std::string_view text, std::string& upper) {
     }
 #endif
     for (; i < text.size(); ++i) {
-        const char byte = text[i];
-        upper[i] = byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
+        upper[i] = UpperAscii(text[i]);
     }
 }
 
 constexpr std::size_t kNone = std::string_view::npos;
-
-char UpperAscii(char byte) {
-    return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
-}
 
 // Whether text holds key (upper-case) at at, its letters compared upper-cased.
 bool HoldsKey(std::string_view text, std::size_t at, std::string_view key) {
