@@ -275,6 +275,29 @@ void AppendUtf8(std::string_view bytes, Charset charset, std::string_view name, 
     }
 }
 
+namespace {
+
+// A short UTF-8 text in the charset, with what a stateful converter writes at the end; false
+// when some character has no form there or iconv does not know the charset.
+bool EncodeShortText(std::string_view utf8, std::string_view charset, std::string& out) {
+    const iconv_t handle = t_iconv.Get(charset, "UTF-8");
+    if (handle == kNoIconv) {
+        return false;
+    }
+    iconv(handle, nullptr, nullptr, nullptr, nullptr);
+    char buffer[512];
+    char* in = const_cast<char*>(utf8.data());
+    std::size_t inLeft = utf8.size();
+    char* to = buffer;
+    std::size_t toLeft = sizeof buffer;
+    const bool ok = iconv(handle, &in, &inLeft, &to, &toLeft) != static_cast<std::size_t>(-1) &&
+                    iconv(handle, nullptr, nullptr, &to, &toLeft) != static_cast<std::size_t>(-1);
+    out.assign(buffer, static_cast<std::size_t>(to - buffer));
+    return ok;
+}
+
+}  // namespace
+
 bool WritesAsciiAsAscii(std::string_view name) {
     // Asked once per thread and charset: the answer only depends on the converter. Bounded
     // like the descriptors, for archives that name a new charset in every part.
@@ -293,39 +316,14 @@ bool WritesAsciiAsAscii(std::string_view name) {
     for (int c = 1; c < 0x80; ++c) {
         probe += static_cast<char>(c);
     }
-    bool ascii = false;
-    const iconv_t handle = t_iconv.Get(name, "UTF-8");
-    if (handle != kNoIconv) {
-        iconv(handle, nullptr, nullptr, nullptr, nullptr);
-        char buffer[512];
-        char* in = probe.data();
-        std::size_t inLeft = probe.size();
-        char* out = buffer;
-        std::size_t outLeft = sizeof buffer;
-        ascii = iconv(handle, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1) &&
-                iconv(handle, nullptr, nullptr, &out, &outLeft) != static_cast<std::size_t>(-1) &&
-                std::string_view(buffer, static_cast<std::size_t>(out - buffer)) == probe;
-    }
+    std::string written;
+    const bool ascii = EncodeShortText(probe, name, written) && written == probe;
     answers.emplace(std::move(key), ascii);
     return ascii;
 }
 
 bool EncodeCharacter(std::string_view utf8Character, const char* iconvName, std::string& out) {
-    const iconv_t handle = t_iconv.Get(iconvName, "UTF-8");
-    if (handle == kNoIconv) {
-        return false;
-    }
-    iconv(handle, nullptr, nullptr, nullptr, nullptr);
-    char buffer[32];
-    char* inPtr = const_cast<char*>(utf8Character.data());
-    std::size_t inLeft = utf8Character.size();
-    char* outPtr = buffer;
-    std::size_t outLeft = sizeof buffer;
-    if (iconv(handle, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
-        return false;
-    }
-    out.assign(buffer, static_cast<std::size_t>(outPtr - buffer));
-    return true;
+    return EncodeShortText(utf8Character, iconvName, out);
 }
 
 }  // namespace tarsel::mime
