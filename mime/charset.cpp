@@ -118,37 +118,43 @@ void AppendUtf8Checked(std::string_view bytes, std::string& out) {
     }
 }
 
+// The modes of the ISO-2022-JP reader, and kNoEscape for a byte that starts no escape it takes.
+enum class JisMode { kAscii, kDouble, kKana, kNoEscape };
+
+// The mode the escape sequence at text[i] switches to. The checks of the byte filter read the
+// escapes through this too, so they see exactly the escapes the reader takes.
+JisMode EscapeAt(std::string_view text, std::size_t i) {
+    if (text[i] != '\x1b' || i + 2 >= text.size()) {
+        return JisMode::kNoEscape;
+    }
+    const std::string_view esc = text.substr(i + 1, 2);
+    if (esc == "$B" || esc == "$@") {
+        return JisMode::kDouble;
+    }
+    if (esc == "(B" || esc == "(J") {
+        return JisMode::kAscii;
+    }
+    return esc == "(I" ? JisMode::kKana : JisMode::kNoEscape;
+}
+
 // ISO-2022-JP to CP932: JIS X 0208 pairs (with rows 13 and 89-92 as CP932 has them) through
 // the JIS arithmetic, JIS X 0201 kana as their single bytes. A line break ends a two-byte run.
 void JisToCp932(std::string_view text, std::string& out) {
-    enum class Mode { kAscii, kDouble, kKana } mode = Mode::kAscii;
+    JisMode mode = JisMode::kAscii;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == '\x1b' && i + 2 < text.size()) {
-            const std::string_view esc = text.substr(i + 1, 2);
-            if (esc == "$B" || esc == "$@") {
-                mode = Mode::kDouble;
-                i += 2;
-                continue;
-            }
-            if (esc == "(B" || esc == "(J") {
-                mode = Mode::kAscii;
-                i += 2;
-                continue;
-            }
-            if (esc == "(I") {
-                mode = Mode::kKana;
-                i += 2;
-                continue;
-            }
+        if (const JisMode escaped = EscapeAt(text, i); escaped != JisMode::kNoEscape) {
+            mode = escaped;
+            i += 2;
+            continue;
         }
         if (c == '\r' || c == '\n') {
-            mode = Mode::kAscii;
+            mode = JisMode::kAscii;
             out += c;
             continue;
         }
         const auto byte = static_cast<unsigned char>(c);
-        if (mode == Mode::kDouble && byte >= 0x21 && byte <= 0x7E && i + 1 < text.size()) {
+        if (mode == JisMode::kDouble && byte >= 0x21 && byte <= 0x7E && i + 1 < text.size()) {
             const unsigned sjis = JisToSjis(byte << 8 | static_cast<unsigned char>(text[i + 1]));
             if (sjis != 0) {
                 out += static_cast<char>(sjis >> 8);
@@ -157,7 +163,7 @@ void JisToCp932(std::string_view text, std::string& out) {
                 out += '\xFF';  // decodes to U+FFFD
             }
             ++i;
-        } else if (mode == Mode::kKana && byte >= 0x21 && byte <= 0x5F) {
+        } else if (mode == JisMode::kKana && byte >= 0x21 && byte <= 0x5F) {
             out += static_cast<char>(byte + 0x80);
         } else {
             out += c;
@@ -193,15 +199,14 @@ bool JisRunsStayInBytes(std::string_view text) {
     std::size_t segment = 0;  // where the text of the current mode begins
     for (std::size_t i = FindBytes(text, "\x1b"); i != std::string_view::npos;
          i = FindBytes(text, "\x1b", i + 1)) {
-        const std::string_view esc = i + 2 < text.size() ? text.substr(i + 1, 2) : "";
-        const bool toPairs = esc == "$B" || esc == "$@";
-        const bool toSingle = esc == "(B" || esc == "(J";
-        if (!toPairs && !toSingle) {
-            if (esc == "(I" || pairs) {
-                return false;  // kana, or a lone ESC read as half of a pair
-            }
+        const JisMode escaped = EscapeAt(text, i);
+        if (escaped == JisMode::kKana || (escaped == JisMode::kNoEscape && pairs)) {
+            return false;  // kana, or a lone ESC read as half of a pair
+        }
+        if (escaped == JisMode::kNoEscape) {
             continue;  // a lone ESC in single-byte text is a character like any other
         }
+        const bool toPairs = escaped == JisMode::kDouble;
         // An escape into the mode already in force, or around no text, joins the texts on
         // its two sides.
         if ((i == segment && i != 0) || pairs == toPairs ||
