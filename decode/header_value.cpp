@@ -27,6 +27,7 @@
 #include "decode/header_value.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 #include <vector>
 
@@ -41,12 +42,30 @@ constexpr std::string_view kTerminator = "?=";
 // How many start positions before a byte still have it among their 16 bytes.
 constexpr std::size_t kReach = kPrefix.size() - 1;
 
-char Upper(char c) {
+constexpr char Upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 bool HasLowerCase(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
+constexpr std::size_t kNotFound = std::string_view::npos;
+
+// Position of the first prefix at or after from, letters matched in any case.
+std::size_t FindPrefix(std::string_view value, std::size_t from) {
+    for (std::size_t at = value.find(kPrefix[0], from);
+         at != kNotFound && value.size() - at >= kPrefix.size();
+         at = value.find(kPrefix[0], at + 1)) {
+        bool match = true;
+        for (std::size_t i = 1; i < kPrefix.size() && match; ++i) {
+            match = Upper(value[at + i]) == kPrefix[i];
+        }
+        if (match) {
+            return at;
+        }
+    }
+    return kNotFound;
 }
 
 // The value as buf[0, left) followed by buf[right, end).
@@ -249,11 +268,67 @@ class Decoder {
     bool exactHasLower_ = false;
 };
 
+// The usual value decodes word by word, left to right: a word whose decoded text holds no "="
+// and no "?" and some byte that is in no case a byte of the prefix can take part in no later
+// prefix or terminator. Such text cannot begin one (no "="), cannot end one (both end in "?"
+// or "="), and cannot lie wholly inside one (a byte that fits nowhere in it). Every later match
+// then lies after the word, in text that stands as the mail wrote it, and the passes come down
+// to one scan. Returns false, with out as it was, once a word's text is not of that kind.
+bool AppendWordByWord(std::string_view value, std::string& out) {
+    static constexpr auto kFitsPrefix = [] {
+        std::array<bool, 256> fits{};
+        for (int byte = 0; byte < 256; ++byte) {
+            fits[static_cast<std::size_t>(byte)] =
+                kPrefix.find(Upper(static_cast<char>(byte))) != std::string_view::npos;
+        }
+        return fits;
+    }();
+    const std::size_t start = out.size();
+    std::size_t from = 0;  // the value before this has been written out
+    for (std::size_t word = FindPrefix(value, 0); word != kNotFound;
+         word = FindPrefix(value, from)) {
+        const std::size_t end = value.find(kTerminator, word + kPrefix.size());
+        if (end == std::string_view::npos) {
+            break;  // cut-off word: the value stays as it is from here on
+        }
+        out.append(value.substr(from, word - from));
+        const std::size_t decoded = out.size();
+        AppendDecodedBase64(value.substr(word + kPrefix.size(), end - word - kPrefix.size()), out);
+        const std::string_view text = std::string_view(out).substr(decoded);
+        const bool barrier = text.find_first_of("=?") == std::string_view::npos &&
+                             std::any_of(text.begin(), text.end(), [](char c) {
+                                 return !kFitsPrefix[static_cast<unsigned char>(c)];
+                             });
+        if (!barrier) {
+            out.resize(start);
+            return false;
+        }
+        from = end + kTerminator.size();
+    }
+    out.append(value.substr(from));
+    return true;
+}
+
 }  // namespace
+
+void AppendDecodedHeaderValue(std::string_view value, std::string& out) {
+    if (value.find(kPrefix[0]) == std::string_view::npos) {
+        out.append(value);  // no word can begin anywhere, and nothing decoded can make one
+        return;
+    }
+    if (!AppendWordByWord(value, out)) {
+        out += Decoder(std::string(value)).Run();
+    }
+}
 
 std::string DecodeHeaderValue(std::string value) {
     if (value.find(kPrefix[0]) == std::string::npos) {
-        return value;  // no word can begin anywhere, and nothing decoded can make one
+        return value;
+    }
+    std::string out;
+    out.reserve(value.size());
+    if (AppendWordByWord(value, out)) {
+        return out;
     }
     return Decoder(std::move(value)).Run();
 }

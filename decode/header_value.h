@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tarsel {
 
@@ -9,5 +10,7 @@ namespace tarsel {
 // pass, matching the prefix in any case. A prefix with no "?=" after it ends decoding: the
 // value is returned as it stands from that prefix on.
 std::string DecodeHeaderValue(std::string value);
+// The same, appended to out.
+void AppendDecodedHeaderValue(std::string_view value, std::string& out);
 
 }  // namespace tarsel

@@ -106,11 +106,11 @@ unsigned SjisToJis(unsigned sjisCode) {
 }
 
 void ConvertPatternToJis(std::string& pattern) {
-    ConvertPairs(pattern, SjisToJis);
+    ConvertPairs(pattern, [](unsigned code) { return SjisToJis(code); });
 }
 
 void ConvertJisPairs(std::string& segment) {
-    ConvertPairs(segment, JisToSjis);
+    ConvertPairs(segment, [](unsigned code) { return JisToSjis(code); });
 }
 
 std::string ConvertJisToSjis(std::string_view view) {
@@ -133,7 +133,8 @@ void AppendJisAsSjis(std::string_view view, std::string& out) {
         const std::size_t end = FindReturnSequence(view, inside);
         const std::string_view segment =
             view.substr(inside, end == std::string_view::npos ? view.npos : end - inside);
-        AppendPairs(segment, out, JisToSjis);
+        // A lambda, not the function itself, so that the conversion is inlined into the loop.
+        AppendPairs(segment, out, [](unsigned code) { return JisToSjis(code); });
         rest = end == std::string_view::npos ? view.size() : end + 3;
     }
     if (rest < view.size()) {

@@ -1,22 +1,12 @@
 // Byte-wise ASCII helpers shared by the header extraction and the date rewriting.
 #pragma once
 
-#include <string>
 #include <string_view>
 
 namespace tarsel {
 
 inline char UpperAscii(char byte) {
     return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
-}
-
-// Only a..z change, so positions found in the result are positions in the original line.
-inline std::string ToUpperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& byte : upper) {
-        byte = UpperAscii(byte);
-    }
-    return upper;
 }
 
 inline bool IsAsciiWhiteSpace(char byte) {

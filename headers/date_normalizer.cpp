@@ -1,6 +1,7 @@
 // Rewriting of a Date header line as year/month/day time.
 #include "headers/date_normalizer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 
@@ -30,9 +31,11 @@ std::string_view TakePiece(std::string_view& rest) {
 }
 
 std::string_view MonthNumber(std::string_view monthText) {
-    const std::string upper = ToUpperAscii(monthText);
     for (std::size_t i = 0; i < kMonthNames.size(); ++i) {
-        if (upper == kMonthNames[i]) {
+        const std::string_view name = kMonthNames[i];
+        if (monthText.size() == name.size() &&
+            std::equal(name.begin(), name.end(), monthText.begin(),
+                       [](char key, char c) { return key == UpperAscii(c); })) {
             return kMonthNumbers[i];
         }
     }
@@ -49,7 +52,7 @@ NormalizedDate NormalizeDate(std::string_view line) {
     std::string_view rest = from < line.size() ? line.substr(from) : std::string_view{};
 
     NormalizedDate result;
-    result.day = std::string(TakePiece(rest));
+    result.day = TakePiece(rest);
     const std::string_view month = MonthNumber(TakePiece(rest));
     std::string_view year = TakePiece(rest);
     if (year.size() > 2) {
@@ -57,13 +60,11 @@ NormalizedDate NormalizeDate(std::string_view line) {
     }
     const std::string_view time = TakePiece(rest);
 
-    std::string day = result.day;
-    if (day.size() == 1) {
-        day.insert(day.begin(), '0');
-    }
-    result.text.reserve(year.size() + month.size() + day.size() + time.size() + 3);
-    result.text.append(year).append("/").append(month).append("/");
-    result.text.append(day).append(" ").append(time);
+    const std::string_view pad = result.day.size() == 1 ? "0" : "";
+    result.text.reserve(year.size() + month.size() + pad.size() + result.day.size() + time.size() +
+                        3);
+    result.text.append(year).append(1, '/').append(month).append(1, '/');
+    result.text.append(pad).append(result.day).append(1, ' ').append(time);
     return result;
 }
 

@@ -7,13 +7,14 @@
 namespace tarsel {
 
 struct NormalizedDate {
-    std::string text;  // "yy/mm/dd time"
-    std::string day;   // the trimmed day piece, before it is padded
+    std::string text;      // "yy/mm/dd time"
+    std::string_view day;  // the trimmed day piece of the line, before it is padded
 };
 
 // Cuts the line after its first comma at single blanks into day, month, year and time.
 // A piece with no blank after it is the rest of the text; a month that is none of the
-// twelve names gives "00"; a year shorter than two bytes stays as it is.
+// twelve names gives "00"; a year shorter than two bytes stays as it is. The day is a piece
+// of line, which must outlive it.
 NormalizedDate NormalizeDate(std::string_view line);
 
 }  // namespace tarsel

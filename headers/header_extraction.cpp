@@ -15,30 +15,28 @@
 #include "headers/ascii_text.h"
 #include "headers/date_normalizer.h"
 #include "headers/header_row.h"
+#include "headers/line_keys.h"
 
 namespace tarsel {
 namespace {
 
 constexpr std::string_view kHeaderEnd = "\r\n\r\n";
-constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kEncodedWordPrefix = "=?ISO-2022-JP?B?";
-constexpr std::string_view kSubjectKey = "SUBJECT";
-constexpr std::string_view kDateKey = "DATE";
 constexpr std::string_view kSenderKey = "FROM";
 // The values are cut at fixed distances from their keys, which assume "Subject: " and
 // "From: "; a header written without the blank after its colon loses a byte of its value.
 constexpr std::size_t kSubjectCut = 9;
 constexpr std::size_t kSenderCut = 6;
 
-// Decodes the line from the given position; a line that ends before it gives nothing.
-std::string DecodeFrom(std::string_view line, std::size_t from) {
-    if (from > line.size()) {
-        return {};
+// Appends the decoded line from the given position; a line that ends before it adds nothing.
+void AppendDecodedFrom(std::string_view line, std::size_t from, std::string& out) {
+    if (from <= line.size()) {
+        AppendDecodedHeaderValue(line.substr(from), out);
     }
-    return DecodeHeaderValue(std::string(line.substr(from)));
 }
 
-// The text with its ASCII letters upper-cased (as ToUpperAscii), into a buffer the caller
+// The text with its ASCII letters upper-cased (only a..z change, so positions found in the
+// result are positions in the text), into a buffer the caller
 // keeps: a header block is upper-cased once, sixteen bytes at a time, without allocating.
 void UpperCaseInto(std::string_view text, std::string& upper) {
     upper.resize(text.size());
@@ -61,98 +59,7 @@ void UpperCaseInto(std::string_view text, std::string& upper) {
     }
 }
 
-constexpr std::size_t kNone = std::string_view::npos;
-
-// Whether text holds key (upper-case) at at, its letters compared upper-cased.
-bool HoldsKey(std::string_view text, std::size_t at, std::string_view key) {
-    if (text.size() - at < key.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < key.size(); ++i) {
-        if (UpperAscii(text[at + i]) != key[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// One line of a mail: where its CR LF stands and where each key first stands before it
-// (kNone when it does not), letters compared upper-cased.
-struct LineKeys {
-    std::size_t end = kNone;
-    std::size_t subject = kNone;
-    std::size_t date = kNone;
-    std::size_t sender = kNone;
-
-    // Takes a place where one of the four kinds may begin (its first two bytes match); returns
-    // true at the line's end. A key never holds a CR, so one that starts in the line ends in it.
-    bool Note(std::string_view text, std::size_t at) {
-        if (HoldsKey(text, at, kLineEnd)) {
-            end = at;
-            return true;
-        }
-        if (subject == kNone && HoldsKey(text, at, kSubjectKey)) {
-            subject = at;
-        } else if (date == kNone && HoldsKey(text, at, kDateKey)) {
-            date = at;
-        } else if (sender == kNone && HoldsKey(text, at, kSenderKey)) {
-            sender = at;
-        }
-        return false;
-    }
-};
-
-bool MayBeginKey(char first, char second) {
-    first = UpperAscii(first);
-    second = UpperAscii(second);
-    return (first == kLineEnd[0] && second == kLineEnd[1]) ||
-           (first == kSubjectKey[0] && second == kSubjectKey[1]) ||
-           (first == kDateKey[0] && second == kDateKey[1]) ||
-           (first == kSenderKey[0] && second == kSenderKey[1]);
-}
-
-// Scans a mail from the start of a line to its CR LF once, for the line end and the keys
-// together, sixteen places at a time, upper-casing as it goes.
-LineKeys ScanLine(std::string_view text, std::size_t from) {
-    LineKeys keys;
-    std::size_t i = from;
-#if defined(__SSE2__)
-    // With the case bit set, a letter matches its key letter in either case and nothing else
-    // does; the CR LF is compared as it is.
-    const __m128i caseBit = _mm_set1_epi8(0x20);
-    const auto pair = [&](__m128i first, __m128i second, std::string_view key) {
-        return _mm_and_si128(
-            _mm_cmpeq_epi8(first, _mm_set1_epi8(static_cast<char>(key[0] | 0x20))),
-            _mm_cmpeq_epi8(second, _mm_set1_epi8(static_cast<char>(key[1] | 0x20))));
-    };
-    const __m128i cr = _mm_set1_epi8(kLineEnd[0]);
-    const __m128i lf = _mm_set1_epi8(kLineEnd[1]);
-    for (; i + 17 <= text.size(); i += 16) {
-        const char* at = text.data() + i;
-        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
-        const __m128i firstCased = _mm_or_si128(first, caseBit);
-        const __m128i secondCased = _mm_or_si128(second, caseBit);
-        const __m128i any = _mm_or_si128(
-            _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(first, cr), _mm_cmpeq_epi8(second, lf)),
-                         pair(firstCased, secondCased, kSubjectKey)),
-            _mm_or_si128(pair(firstCased, secondCased, kDateKey),
-                         pair(firstCased, secondCased, kSenderKey)));
-        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(any)); mask != 0;
-             mask &= mask - 1) {
-            if (keys.Note(text, i + static_cast<std::size_t>(__builtin_ctz(mask)))) {
-                return keys;
-            }
-        }
-    }
-#endif
-    for (; i + 1 < text.size(); ++i) {
-        if (MayBeginKey(text[i], text[i + 1]) && keys.Note(text, i)) {
-            return keys;
-        }
-    }
-    return keys;
-}
+constexpr std::size_t kNone = kNoPlace;
 
 std::string HexAddress(std::int64_t offset) {
     std::array<char, 2 + 2 * sizeof(std::int64_t) + 1> buffer{'0', 'x'};
@@ -194,8 +101,9 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     HeaderRow row;
     bool inSubject = false;
     std::size_t lineStart = 0;
+    LineKeyScanner scanner(mailText);
     for (;;) {
-        const LineKeys keys = ScanLine(mailText, lineStart);
+        const LineKeys keys = scanner.Next(lineStart);
         if (keys.end == kNone) {
             break;
         }
@@ -243,14 +151,10 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     }
 
     for (const Value& part : subjectParts) {
-        if (row.subject.empty()) {
-            row.subject = DecodeFrom(part.line, part.from);  // most subjects have one part
-        } else {
-            row.subject += DecodeFrom(part.line, part.from);
-        }
+        AppendDecodedFrom(part.line, part.from, row.subject);
     }
     if (sender) {
-        row.sender = DecodeFrom(sender->line, sender->from);
+        AppendDecodedFrom(sender->line, sender->from, row.sender);
     }
 
     row.address = HexAddress(mailStart + static_cast<std::int64_t>(separator) + 4);

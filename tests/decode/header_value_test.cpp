@@ -125,6 +125,10 @@ TEST(DecodeHeaderValueTest, SearchesDecodedTextAgain) {
         {"decoded terminator", Word("=?iso-2022-jp?b?YWJj") + Word("?="), "abc"},
         // A decoded half prefix joins the text before it.
         {"prefix across the join", "=?ISO-2022" + Word("-JP?B?YWJj") + "?=", "abc"},
+        // Decoded letters alone, with no "=" or "?", can still complete a prefix.
+        {"decoded letters inside a prefix", "=?ISO-2022-" + Word("JP") + "?B?YWJj?=", "abc"},
+        {"lower-case decoded letters, later pass",
+         "=?ISO-2022-" + Word("jp") + "?B?YWJj?=" + Word("x"), "abcx"},
     });
 }
 
