@@ -17,13 +17,14 @@ constexpr std::size_t kPieceSize = 64 * 1024;
 constexpr std::size_t kTableWorthBytes = 512 * 1024;
 constexpr int kTableWorthRows = 2000;
 
-// Appends the UTF-8 form of cp932 to out, through the table when it pays.
-void AppendUtf8(std::string_view cp932, bool table, std::string& out) {
+// The UTF-8 form of cp932, through the table when it pays, in a buffer each thread keeps.
+std::string_view Utf8Of(std::string_view cp932, bool table) {
+    thread_local std::string converted;
     if (table) {
-        Cp932Table::Get().Append(cp932, out);
-    } else {
-        out += Cp932ToUtf8(cp932);
+        return Cp932Table::Get().Convert(cp932, converted);
     }
+    converted = Cp932ToUtf8(cp932);
+    return converted;
 }
 
 // Cuts the run into pieces of about kPieceSize and gives each to visit as UTF-8. A cut falls
@@ -45,27 +46,14 @@ void ForEachPiece(std::string_view run, bool utf8, bool table, Visit&& visit) {
             }
         }
         const std::string_view piece = run.substr(0, cut);
-        if (utf8) {
-            visit(piece);
-        } else {
-            thread_local std::string converted;
-            converted.clear();
-            AppendUtf8(piece, table, converted);
-            visit(std::string_view(converted));
-        }
+        visit(utf8 ? piece : Utf8Of(piece, table));
         run.remove_prefix(cut);
     }
 }
 
 // A field of a row as UTF-8, converted into one buffer that every field reuses.
 std::string_view FieldUtf8(const HeaderRow& row, const std::string& text, bool table) {
-    if (row.utf8) {
-        return text;
-    }
-    thread_local std::string converted;
-    converted.clear();
-    AppendUtf8(text, table, converted);
-    return converted;
+    return row.utf8 ? std::string_view(text) : Utf8Of(text, table);
 }
 
 // One member of a row: start is its indent, quoted name and colon, written as they are.

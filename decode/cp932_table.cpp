@@ -4,6 +4,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "decode/cp932.h"
 
 namespace tarsel {
@@ -33,6 +37,7 @@ bool Cp932Table::Store(std::string_view utf8, Entry& entry) {
 
 Cp932Table::Cp932Table() {
     std::fill(std::begin(row_), std::end(row_), std::int16_t{-1});
+    pairs_.resize(256);  // the empty row: no byte starts a pair with it
     for (int byte = 0; byte < 256; ++byte) {
         const char c = static_cast<char>(byte);
         const std::string utf8 = Cp932ToUtf8(std::string_view(&c, 1));
@@ -47,7 +52,10 @@ Cp932Table::Cp932Table() {
     }
     for (int byte = 0; byte < 256; ++byte) {
         const std::string_view single = Single(static_cast<unsigned char>(byte));
-        plain_[byte] = row_[byte] < 0 && single.size() == 1 && single[0] == static_cast<char>(byte);
+        const bool plain =
+            row_[byte] < 0 && single.size() == 1 && single[0] == static_cast<char>(byte);
+        asciiPlain_ = asciiPlain_ && (byte >= 0x80 || plain);
+        pairRow_[byte] = row_[byte] < 0 ? kEmptyRow : static_cast<std::size_t>(row_[byte]) * 256;
     }
 }
 
@@ -111,39 +119,59 @@ std::string_view Cp932Table::Pair(unsigned char lead, unsigned char trail) const
     return {entry.bytes, entry.size};
 }
 
+char* Cp932Table::Write(std::string_view cp932, char* to) const {
+    const char* at = cp932.data();
+    const char* const end = at + cp932.size();
+    while (at < end) {
+#if defined(__SSE2__)
+        // Sixteen ASCII bytes in a row are copied as they are.
+        if (asciiPlain_ && end - at >= 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            if (_mm_movemask_epi8(block) == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to), block);
+                to += 16;
+                at += 16;
+                continue;
+            }
+        }
+#endif
+        // Both readings are looked up and the right one is picked without a branch: Japanese
+        // text mixes pairs and single bytes too irregularly for a branch to be foreseen.
+        const auto byte = static_cast<unsigned char>(*at);
+        const bool last = at + 1 == end;
+        const std::size_t row = last ? kEmptyRow : pairRow_[byte];
+        const Entry& pair = pairs_[row + (last ? 0 : static_cast<unsigned char>(at[1]))];
+        const bool two = pair.size != 0;
+        const Entry& entry = two ? pair : single_[byte];
+        std::memcpy(to, &entry, sizeof(Entry));
+        to += entry.size;
+        at += two ? 2 : 1;
+    }
+    return to;
+}
+
 void Cp932Table::Append(std::string_view cp932, std::string& out) const {
     if (!complete_) {
         out += Cp932ToUtf8(cp932);
         return;
     }
-    // Room for the longest result, plus one entry written whole at the very end: entries are
-    // copied as they are stored and the write position moves by their size.
     const std::size_t start = out.size();
-    out.resize(start + cp932.size() * sizeof(Entry::bytes) + sizeof(Entry));
-    char* to = out.data() + start;
-    const char* at = cp932.data();
-    const char* const end = at + cp932.size();
-    while (at < end) {
-        const auto byte = static_cast<unsigned char>(*at);
-        if (plain_[byte]) {
-            *to++ = *at++;
-            continue;
-        }
-        const Entry* entry = &single_[byte];
-        std::size_t step = 1;
-        if (row_[byte] >= 0 && at + 1 < end) {
-            const Entry& pair = pairs_[static_cast<std::size_t>(row_[byte]) * 256 +
-                                       static_cast<unsigned char>(at[1])];
-            if (pair.size != 0) {
-                entry = &pair;
-                step = 2;
-            }
-        }
-        std::memcpy(to, entry, sizeof(Entry));
-        to += entry->size;
-        at += step;
+    out.resize(start + Room(cp932.size()));
+    out.resize(static_cast<std::size_t>(Write(cp932, out.data() + start) - out.data()));
+}
+
+std::string_view Cp932Table::Convert(std::string_view cp932, std::string& scratch) const {
+    if (!complete_) {
+        scratch = Cp932ToUtf8(cp932);
+        return scratch;
     }
-    out.resize(static_cast<std::size_t>(to - out.data()));
+    // The scratch only grows, so a text that fits is written without the buffer being filled
+    // first.
+    if (scratch.size() < Room(cp932.size())) {
+        scratch.resize(Room(cp932.size()));
+    }
+    return {scratch.data(),
+            static_cast<std::size_t>(Write(cp932, scratch.data()) - scratch.data())};
 }
 
 std::string Cp932ToUtf8Fast(std::string_view cp932) {

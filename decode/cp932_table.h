@@ -23,6 +23,8 @@ class Cp932Table {
 
     // Appends the UTF-8 form of cp932 to out: exactly Cp932ToUtf8(cp932).
     void Append(std::string_view cp932, std::string& out) const;
+    // The UTF-8 form of cp932, written into scratch, which the caller keeps for the next text.
+    std::string_view Convert(std::string_view cp932, std::string& scratch) const;
 
   private:
     struct Entry {
@@ -30,15 +32,25 @@ class Cp932Table {
         std::uint8_t size;
     };
 
+    static constexpr std::size_t kEmptyRow = 0;  // a row of pairs_ whose entries are all empty
+
     Cp932Table();
     void AddPairRow(unsigned char lead);
     static bool Store(std::string_view utf8, Entry& entry);
+    // The room Write may use: each step writes a whole entry and moves by its size.
+    static std::size_t Room(std::size_t size) {
+        return size * sizeof(Entry::bytes) + sizeof(Entry);
+    }
+    // Writes the UTF-8 form of cp932 at to, which has Room(cp932.size()) bytes; returns the end.
+    char* Write(std::string_view cp932, char* to) const;
 
     Entry single_[256] = {};
-    bool plain_[256] = {};      // the byte is itself in UTF-8 and never starts a pair
-    std::int16_t row_[256];     // the lead's row in pairs_, or -1 when it starts no pair
+    std::int16_t row_[256];  // the lead's row in pairs_, or -1 when it starts no pair
+    std::size_t pairRow_[256] =
+        {};                     // where the lead's row starts in pairs_ (the empty row if none)
     std::vector<Entry> pairs_;  // 256 entries per row
-    bool complete_ = true;      // every conversion fitted an entry; else Append asks iconv
+    bool asciiPlain_ = true;    // every ASCII byte stands for itself and starts no pair
+    bool complete_ = true;      // every conversion fitted an entry; else iconv is asked
 };
 
 // Cp932ToUtf8 through the table.

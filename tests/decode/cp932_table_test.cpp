@@ -29,6 +29,14 @@ TEST(Cp932TableTest, AgreesWithTheConverter) {
         }
         inputs.push_back(text);
     }
+    // ASCII runs of sixteen and more are copied a block at a time, cut off by leads anywhere.
+    for (int round = 0; round < 5000; ++round) {
+        std::string text(random() % 80, '\0');
+        for (char& c : text) {
+            c = random() % 16 == 0 ? lead : static_cast<char>(random() % 128);
+        }
+        inputs.push_back(text);
+    }
     for (const std::string& input : inputs) {
         ASSERT_EQ(Cp932ToUtf8Fast(input), Cp932ToUtf8(input)) << testing::PrintToString(input);
     }
