@@ -275,13 +275,22 @@ class Decoder {
 // then lies after the word, in text that stands as the mail wrote it, and the passes come down
 // to one scan. Returns false, with out as it was, once a word's text is not of that kind.
 bool AppendWordByWord(std::string_view value, std::string& out) {
-    static constexpr auto kFitsPrefix = [] {
-        std::array<bool, 256> fits{};
+    // What a byte can be in a prefix or terminator: kEnds for "=" and "?", kInside for the
+    // other bytes of the prefix (in any case), kNowhere for the rest.
+    enum Part : unsigned char { kNowhere, kInside, kEnds };
+    static constexpr auto kParts = [] {
+        std::array<Part, 256> parts{};
         for (int byte = 0; byte < 256; ++byte) {
-            fits[static_cast<std::size_t>(byte)] =
-                kPrefix.find(Upper(static_cast<char>(byte))) != std::string_view::npos;
+            const char c = Upper(static_cast<char>(byte));
+            Part part = kNowhere;
+            if (c == '=' || c == '?') {
+                part = kEnds;
+            } else if (kPrefix.find(c) != std::string_view::npos) {
+                part = kInside;
+            }
+            parts[static_cast<std::size_t>(byte)] = part;
         }
-        return fits;
+        return parts;
     }();
     const std::size_t start = out.size();
     std::size_t from = 0;  // the value before this has been written out
@@ -294,12 +303,14 @@ bool AppendWordByWord(std::string_view value, std::string& out) {
         out.append(value.substr(from, word - from));
         const std::size_t decoded = out.size();
         AppendDecodedBase64(value.substr(word + kPrefix.size(), end - word - kPrefix.size()), out);
-        const std::string_view text = std::string_view(out).substr(decoded);
-        const bool barrier = text.find_first_of("=?") == std::string_view::npos &&
-                             std::any_of(text.begin(), text.end(), [](char c) {
-                                 return !kFitsPrefix[static_cast<unsigned char>(c)];
-                             });
-        if (!barrier) {
+        bool ends = false;
+        bool nowhere = false;
+        for (const char c : std::string_view(out).substr(decoded)) {
+            const Part part = kParts[static_cast<unsigned char>(c)];
+            ends = ends || part == kEnds;
+            nowhere = nowhere || part == kNowhere;
+        }
+        if (ends || !nowhere) {
             out.resize(start);
             return false;
         }

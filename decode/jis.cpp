@@ -9,10 +9,6 @@ namespace {
 
 constexpr char kEsc = '\x1B';
 
-bool IsJisByte(unsigned byte) {
-    return byte >= 0x21 && byte <= 0x7E;
-}
-
 // Replaces pairs by position: a byte is never re-paired after a pair is dropped, so text that
 // is not in step stays dropped rather than shifting into a different character.
 template <typename Convert>
@@ -57,25 +53,6 @@ std::size_t FindReturnSequence(std::string_view text, std::size_t from) {
 
 bool IsSjisLeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-unsigned JisToSjis(unsigned jisCode) {
-    const unsigned high = jisCode >> 8;
-    const unsigned low = jisCode & 0xFF;
-    if (!IsJisByte(high) || !IsJisByte(low)) {
-        return 0;
-    }
-    unsigned sjisLow;
-    if (high & 1) {
-        sjisLow = low <= 0x5F ? low + 0x1F : low + 0x20;
-    } else {
-        sjisLow = low + 0x7E;
-    }
-    unsigned sjisHigh = ((high - 0x21) >> 1) + 0x81;
-    if (sjisHigh > 0x9F) {
-        sjisHigh += 0x40;
-    }
-    return (sjisHigh << 8) | sjisLow;
 }
 
 unsigned SjisToJis(unsigned sjisCode) {

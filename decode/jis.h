@@ -9,9 +9,31 @@ namespace tarsel {
 // Shift-JIS lead bytes: 0x81-0x9F and 0xE0-0xFC.
 bool IsSjisLeadByte(unsigned char byte);
 
+// A byte of a JIS X 0208 pair: 0x21..0x7E.
+inline bool IsJisByte(unsigned byte) {
+    return byte >= 0x21 && byte <= 0x7E;
+}
+
 // JIS X 0208 code (high byte << 8 | low byte) to its Shift-JIS code; 0 when either byte lies
-// outside 0x21..0x7E.
-unsigned JisToSjis(unsigned jisCode);
+// outside 0x21..0x7E. Inline: it runs once a character in every text loop.
+inline unsigned JisToSjis(unsigned jisCode) {
+    const unsigned high = jisCode >> 8;
+    const unsigned low = jisCode & 0xFF;
+    if (!IsJisByte(high) || !IsJisByte(low)) {
+        return 0;
+    }
+    unsigned sjisLow;
+    if (high & 1) {
+        sjisLow = low <= 0x5F ? low + 0x1F : low + 0x20;
+    } else {
+        sjisLow = low + 0x7E;
+    }
+    unsigned sjisHigh = ((high - 0x21) >> 1) + 0x81;
+    if (sjisHigh > 0x9F) {
+        sjisHigh += 0x40;
+    }
+    return (sjisHigh << 8) | sjisLow;
+}
 
 // Shift-JIS code to its JIS X 0208 code; 0 unless both resulting bytes lie in 0x21..0x7E
 // (lead 0x81-0x9F or 0xE0-0xEF, trail 0x40-0x7E or 0x80-0xFC).

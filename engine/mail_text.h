@@ -14,4 +14,8 @@ std::string MailText(int m);
 // memory (the usual case), else copied into scratch.
 std::string_view MailView(int m, std::string& scratch);
 
+// Asks the processor to fetch the first bytes of mail m ahead of their use: the rows of a
+// listing lie far apart in the file, and each would otherwise start by waiting on memory.
+void PrefetchMailStart(int m);
+
 }  // namespace tarsel

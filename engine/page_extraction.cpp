@@ -31,6 +31,7 @@ HeaderRow RowOf(int place, bool decoded) {
 struct RowListing {
     int firstPage;
     bool decoded;
+    int hits;
     std::vector<std::vector<HeaderRow>> pages;  // each unit fills only its own page
     std::vector<std::atomic<bool>> done;        // set once the page is filled
 };
@@ -39,8 +40,13 @@ void RowListingUnit(void* context, int unit) {
     auto* listing = static_cast<RowListing*>(context);
     std::vector<HeaderRow>& rows = listing->pages[static_cast<std::size_t>(unit)];
     const int first = (listing->firstPage + unit) * kPageRows;
-    for (std::size_t row = 0; row < rows.size(); ++row) {
-        rows[row] = RowOf(first + static_cast<int>(row), listing->decoded);
+    const int count = std::min(kPageRows, listing->hits - first);
+    rows.reserve(static_cast<std::size_t>(count));  // made by the worker that fills it
+    for (int row = 0; row < count; ++row) {
+        if (row + 1 < count) {
+            PrefetchMailStart(g_hits[first + row + 1]);
+        }
+        rows.push_back(RowOf(first + row, listing->decoded));
     }
     std::atomic<bool>& done = listing->done[static_cast<std::size_t>(unit)];
     done.store(true);
@@ -84,13 +90,9 @@ bool CSearchController::ListRows(int firstPage, int lastPage, const PageTaker& t
         return false;
     }
     const int count = lastPage - firstPage + 1;
-    RowListing listing{firstPage, m_bDecoded, std::vector<std::vector<HeaderRow>>(count),
+    RowListing listing{firstPage, m_bDecoded, g_hitCount.load(),
+                       std::vector<std::vector<HeaderRow>>(static_cast<std::size_t>(count)),
                        std::vector<std::atomic<bool>>(static_cast<std::size_t>(count))};
-    for (int page = firstPage; page <= lastPage; ++page) {
-        const int rows = std::min(kPageRows, g_hitCount.load() - page * kPageRows);
-        listing.pages[static_cast<std::size_t>(page - firstPage)].resize(
-            static_cast<std::size_t>(rows));
-    }
     WorkerPool::Shared().Post(&RowListingUnit, &listing, count);
     // The pages are taken in order while the later ones are still being extracted.
     for (int unit = 0; unit < count; ++unit) {
@@ -98,7 +100,9 @@ bool CSearchController::ListRows(int firstPage, int lastPage, const PageTaker& t
         while (!done.load()) {
             done.wait(false);
         }
-        take(firstPage + unit, listing.pages[static_cast<std::size_t>(unit)]);
+        std::vector<HeaderRow>& page = listing.pages[static_cast<std::size_t>(unit)];
+        take(firstPage + unit, page);
+        std::vector<HeaderRow>().swap(page);  // a taken page is let go at once, not all at the end
     }
     // No phase runs, so the pool is idle once these units have returned.
     WorkerPool::Shared().WaitIdle();

@@ -1,11 +1,13 @@
 // The edge conversions between Shift-JIS and UTF-8, which must take any bytes: CP932 text
-// always becomes well-formed UTF-8, and what they produce converts back to the same text.
+// always becomes well-formed UTF-8 (through the converter and the table alike), and what they
+// produce converts back to the same text.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "decode/cp932.h"
+#include "decode/cp932_table.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/support/literal_decoders.h"
 
@@ -29,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // As Shift-JIS: what the window shows of a mail.
     const std::string utf8 = Cp932ToUtf8(bytes);
     fuzz::Check(literal::IsWellFormedUtf8(utf8), "CP932 text becomes well-formed UTF-8");
+    fuzz::Check(Cp932ToUtf8Fast(bytes) == utf8, "the table converts as the converter does");
     if (utf8.find("\xEF\xBF\xBD") == std::string::npos) {
         bool ok = false;
         const std::string back = Utf8ToCp932(utf8, &ok);

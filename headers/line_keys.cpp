@@ -16,8 +16,6 @@
 namespace tarsel {
 namespace {
 
-constexpr std::size_t kWindow = 64;
-
 struct Key {
     std::string_view name;  // upper case, letters only, at most eight of them
     std::size_t LineKeys::*place;
@@ -121,7 +119,7 @@ void LineKeyScanner::MarkFrom(std::size_t base) {
     keyStarts_ = 0;
     std::size_t i = 0;
 #if defined(__x86_64__)
-    if (wide_ && base + kWindow + 1 <= text_.size()) {
+    if (wide_ && base + kMarkWindow + 1 <= text_.size()) {
         MarkWide(text_.data() + base, lineEnds_, keyStarts_);
         return;
     }
@@ -137,7 +135,7 @@ void LineKeyScanner::MarkFrom(std::size_t base) {
     };
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
-    for (; i < kWindow && base + i + 17 <= text_.size(); i += 16) {
+    for (; i < kMarkWindow && base + i + 17 <= text_.size(); i += 16) {
         const char* at = text_.data() + base + i;
         const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
@@ -154,7 +152,7 @@ void LineKeyScanner::MarkFrom(std::size_t base) {
                       << i;
     }
 #endif
-    for (; i < kWindow && base + i + 1 < text_.size(); ++i) {
+    for (; i < kMarkWindow && base + i + 1 < text_.size(); ++i) {
         const char first = text_[base + i];
         const char second = text_[base + i + 1];
         if (IsLineEnd(first, second)) {
@@ -175,32 +173,6 @@ void LineKeyScanner::NoteKey(std::size_t at, LineKeys& keys) const {
             }
             return;
         }
-    }
-}
-
-LineKeys LineKeyScanner::Next(std::size_t from) {
-    LineKeys keys;
-    if (from >= base_ + kWindow) {
-        MarkFrom(from);
-    }
-    for (;;) {
-        const std::uint64_t ahead = ~std::uint64_t{0} << (from - base_);
-        const std::uint64_t ends = lineEnds_ & ahead;
-        // A key never holds a CR, so one that starts before the line's end ends in the line.
-        const std::uint64_t before = ends == 0 ? ~std::uint64_t{0} : (ends & (0 - ends)) - 1;
-        for (std::uint64_t starts = keyStarts_ & ahead & before; starts != 0;
-             starts &= starts - 1) {
-            NoteKey(base_ + static_cast<std::size_t>(__builtin_ctzll(starts)), keys);
-        }
-        if (ends != 0) {
-            keys.end = base_ + static_cast<std::size_t>(__builtin_ctzll(ends));
-            return keys;
-        }
-        if (base_ + kWindow + 1 >= text_.size()) {
-            return keys;  // no place past the window has a byte after it
-        }
-        MarkFrom(base_ + kWindow);
-        from = base_;
     }
 }
 

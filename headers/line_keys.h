@@ -8,6 +8,8 @@
 namespace tarsel {
 
 inline constexpr std::size_t kNoPlace = std::string_view::npos;
+// How many places one marking covers: a bit each in a 64-bit word.
+inline constexpr std::size_t kMarkWindow = 64;
 
 // One line of a mail: where its CR LF stands and where each key first stands before it
 // (kNoPlace when it does not), letters compared in any case.
@@ -46,5 +48,32 @@ class LineKeyScanner {
     std::uint64_t lineEnds_ = 0;   // a CR LF begins there
     std::uint64_t keyStarts_ = 0;  // a key may begin there (its first two letters match)
 };
+
+// Inline: it runs once a line, and most lines end in the window where they start.
+inline LineKeys LineKeyScanner::Next(std::size_t from) {
+    LineKeys keys;
+    if (from >= base_ + kMarkWindow) {
+        MarkFrom(from);
+    }
+    for (;;) {
+        const std::uint64_t ahead = ~std::uint64_t{0} << (from - base_);
+        const std::uint64_t ends = lineEnds_ & ahead;
+        // A key never holds a CR, so one that starts before the line's end ends in the line.
+        const std::uint64_t before = ends == 0 ? ~std::uint64_t{0} : (ends & (0 - ends)) - 1;
+        for (std::uint64_t starts = keyStarts_ & ahead & before; starts != 0;
+             starts &= starts - 1) {
+            NoteKey(base_ + static_cast<std::size_t>(__builtin_ctzll(starts)), keys);
+        }
+        if (ends != 0) {
+            keys.end = base_ + static_cast<std::size_t>(__builtin_ctzll(ends));
+            return keys;
+        }
+        if (base_ + kMarkWindow + 1 >= text_.size()) {
+            return keys;  // no place past the window has a byte after it
+        }
+        MarkFrom(base_ + kMarkWindow);
+        from = base_;
+    }
+}
 
 }  // namespace tarsel
