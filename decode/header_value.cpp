@@ -327,6 +327,7 @@ void AppendDecodedHeaderValue(std::string_view value, std::string& out) {
         out.append(value);  // no word can begin anywhere, and nothing decoded can make one
         return;
     }
+    out.reserve(out.size() + value.size());  // a word's text is never longer than the word
     if (!AppendWordByWord(value, out)) {
         out += Decoder(std::string(value)).Run();
     }
