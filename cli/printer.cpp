@@ -8,6 +8,10 @@
 #include <charconv>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "decode/utf8.h"
 
 namespace tarsel::cli {
@@ -90,6 +94,42 @@ void Walk(std::string_view utf8, const ByteKinds& kinds, Control&& control) {
     }
 }
 
+// Whether well-formed UTF-8 text holds no byte that a walk would change: no C0 control, no
+// DEL, in JSON no quote or backslash, and no 0xC2, the lead of every C1 control (and of a few
+// characters that are not controls, which then merely take the walk).
+bool NothingToEscape(std::string_view utf8, bool json) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lastControl = _mm_set1_epi8(0x1F);
+    const __m128i del = _mm_set1_epi8(0x7F);
+    const __m128i c1Lead = _mm_set1_epi8(static_cast<char>(0xC2));
+    const __m128i quote = _mm_set1_epi8(json ? '"' : 0);
+    const __m128i backslash = _mm_set1_epi8(json ? '\\' : 0);
+    for (; i + 16 <= utf8.size(); i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(utf8.data() + i));
+        // A byte is at most 0x1F when the unsigned minimum with 0x1F is the byte itself; the
+        // zero bytes stand in for the quote and backslash outside JSON are controls anyway.
+        const __m128i special = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(bytes, lastControl), bytes),
+                         _mm_cmpeq_epi8(bytes, del)),
+            _mm_or_si128(
+                _mm_cmpeq_epi8(bytes, c1Lead),
+                _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash))));
+        if (_mm_movemask_epi8(special) != 0) {
+            return false;
+        }
+    }
+#endif
+    for (; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte <= 0x1F || byte == 0x7F || byte == 0xC2 ||
+            (json && (byte == '"' || byte == '\\'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::array<char, 4> EscapeOf(unsigned code) {
     return {'\\', 'x', kHex[(code >> 4) & 0xF], kHex[code & 0xF]};
 }
@@ -129,7 +169,11 @@ void Printer::Number(long long value) {
     Put(std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 
-void Printer::Field(std::string_view utf8) {
+void Printer::Field(std::string_view utf8, bool wellFormed) {
+    if (wellFormed && NothingToEscape(utf8, false)) {
+        Put(utf8);
+        return;
+    }
     struct {
         Printer& p;
         void Plain(std::string_view run) { p.Put(run); }
@@ -220,9 +264,13 @@ void Printer::JsonPiece(std::string_view utf8) {
     Walk(utf8, kJsonBytes, control);
 }
 
-void Printer::JsonString(std::string_view utf8) {
+void Printer::JsonString(std::string_view utf8, bool wellFormed) {
     Put('"');
-    JsonPiece(utf8);
+    if (wellFormed && NothingToEscape(utf8, true)) {
+        Put(utf8);
+    } else {
+        JsonPiece(utf8);
+    }
     Put('"');
 }
 

@@ -25,7 +25,9 @@ class Printer {
 
     // UTF-8 text of a mail in a column of the text output: tabs and line ends become blanks,
     // every other control character (and any byte that is not UTF-8) is written as \xHH.
-    void Field(std::string_view utf8);
+    // wellFormed: the text is known to be well-formed UTF-8 (a converter's output), so that
+    // text without a byte to escape is written as it is, without being walked.
+    void Field(std::string_view utf8, bool wellFormed = false);
     // A piece of a mail's body: tabs and line ends stay (CR LF becomes LF), every other
     // control character is written as \xHH; a hit is wrapped in the colour codes. A CR at
     // the end of a piece waits for the next piece; EndBody settles it.
@@ -35,8 +37,8 @@ class Printer {
     // A piece of the inside of a JSON string: quotes, backslashes and every control character
     // (C0, DEL, C1) escaped; a byte that is not UTF-8 becomes U+FFFD.
     void JsonPiece(std::string_view utf8);
-    // A whole JSON string with its quotes.
-    void JsonString(std::string_view utf8);
+    // A whole JSON string with its quotes; wellFormed as for Field.
+    void JsonString(std::string_view utf8, bool wellFormed = false);
 
     // Writes what is buffered. Returns 0 when everything was written, 2 after a failed write
     // (with a message on err) and -1 after a closed pipe (quietly: the reader had enough).

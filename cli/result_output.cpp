@@ -51,7 +51,8 @@ void ForEachPiece(std::string_view run, bool utf8, bool table, Visit&& visit) {
     }
 }
 
-// A field of a row as UTF-8, converted into one buffer that every field reuses.
+// A field of a row as UTF-8, converted into one buffer that every field reuses. What the
+// conversion gives is well-formed UTF-8; a decoded row's text is taken as it comes.
 std::string_view FieldUtf8(const HeaderRow& row, const std::string& text, bool table) {
     return row.utf8 ? std::string_view(text) : Utf8Of(text, table);
 }
@@ -60,7 +61,7 @@ std::string_view FieldUtf8(const HeaderRow& row, const std::string& text, bool t
 void JsonMember(Printer& out, std::string_view start, const HeaderRow& row, const std::string& text,
                 bool table) {
     out.Own(start);
-    out.JsonString(FieldUtf8(row, text, table));
+    out.JsonString(FieldUtf8(row, text, table), !row.utf8);
     out.Own(",\n");
 }
 
@@ -106,7 +107,7 @@ void Listing::Row(int position, const HeaderRow& row) {
         out_.Number(position);
         for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
             out_.Own("\t");
-            out_.Field(FieldUtf8(row, *field, table_));
+            out_.Field(FieldUtf8(row, *field, table_), !row.utf8);
         }
         out_.Own("\t");
         out_.Field(row.address);

@@ -60,6 +60,32 @@ TEST(PrinterTest, ControlCharactersOfMailsAreWrittenVisibly) {
     }
 }
 
+// Text known to be well-formed skips the walk when nothing in it needs escaping: the output
+// must not show it, whatever byte stands wherever in a 16-byte block.
+TEST(PrinterTest, WellFormedTextIsWrittenAsTheWalkWritesIt) {
+    const std::vector<std::string> characters = {
+        "\xe3\x81\x82", "\xe6\xa4\x9c",    "\xe7\xb4\xa2", " ", "a", "b",
+        "\xef\xbd\xb1", "\xf0\x9f\x98\x80"};
+    const std::string specials[] = {"",     "\x01", "\t",       "\"",       "\\",
+                                    "\x7f", "\x1f", "\xc2\x85", "\xc2\xa0", "\xc2\x9f"};
+    for (const std::string& special : specials) {
+        for (std::size_t at = 0; at <= 3 * characters.size(); ++at) {
+            std::string text;
+            for (std::size_t i = 0; i <= 3 * characters.size(); ++i) {
+                text += (i == at ? special : "") + characters[i % characters.size()];
+            }
+            for (const bool json : {false, true}) {
+                const auto print = [&](bool wellFormed) {
+                    return Printed(false, [&](Printer& p) {
+                        json ? p.JsonString(text, wellFormed) : p.Field(text, wellFormed);
+                    });
+                };
+                EXPECT_EQ(print(true), print(false)) << testing::PrintToString(text) << json;
+            }
+        }
+    }
+}
+
 TEST(PrinterTest, BodyPiecesKeepLineEndsAcrossCutsAndMarkHitsOnlyWithColour) {
     const auto body = [](bool colour) {
         return Printed(colour, [](Printer& p) {
