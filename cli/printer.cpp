@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -98,36 +99,42 @@ void Walk(std::string_view utf8, const ByteKinds& kinds, Control&& control) {
 // DEL, in JSON no quote or backslash, and no 0xC2, the lead of every C1 control (and of a few
 // characters that are not controls, which then merely take the walk).
 bool NothingToEscape(std::string_view utf8, bool json) {
-    std::size_t i = 0;
+    const auto special = [json](unsigned char byte) {
+        return byte <= 0x1F || byte == 0x7F || byte == 0xC2 ||
+               (json && (byte == '"' || byte == '\\'));
+    };
 #if defined(__SSE2__)
-    const __m128i lastControl = _mm_set1_epi8(0x1F);
-    const __m128i del = _mm_set1_epi8(0x7F);
-    const __m128i c1Lead = _mm_set1_epi8(static_cast<char>(0xC2));
-    const __m128i quote = _mm_set1_epi8(json ? '"' : 0);
-    const __m128i backslash = _mm_set1_epi8(json ? '\\' : 0);
-    for (; i + 16 <= utf8.size(); i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(utf8.data() + i));
-        // A byte is at most 0x1F when the unsigned minimum with 0x1F is the byte itself; the
-        // zero bytes stand in for the quote and backslash outside JSON are controls anyway.
-        const __m128i special = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(bytes, lastControl), bytes),
-                         _mm_cmpeq_epi8(bytes, del)),
-            _mm_or_si128(
-                _mm_cmpeq_epi8(bytes, c1Lead),
-                _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash))));
-        if (_mm_movemask_epi8(special) != 0) {
-            return false;
+    if (utf8.size() >= 16) {
+        const __m128i lastControl = _mm_set1_epi8(0x1F);
+        const __m128i del = _mm_set1_epi8(0x7F);
+        const __m128i c1Lead = _mm_set1_epi8(static_cast<char>(0xC2));
+        const __m128i quote = _mm_set1_epi8(json ? '"' : 0);
+        const __m128i backslash = _mm_set1_epi8(json ? '\\' : 0);
+        const auto plain = [&](std::size_t at) {
+            const __m128i bytes =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(utf8.data() + at));
+            // A byte is at most 0x1F when the unsigned minimum with 0x1F is the byte itself;
+            // the zero bytes that stand in for the quote and backslash outside JSON are
+            // controls anyway.
+            const __m128i found = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(bytes, lastControl), bytes),
+                             _mm_cmpeq_epi8(bytes, del)),
+                _mm_or_si128(
+                    _mm_cmpeq_epi8(bytes, c1Lead),
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash))));
+            return _mm_movemask_epi8(found) == 0;
+        };
+        std::size_t at = 0;
+        for (; at + 16 < utf8.size(); at += 16) {
+            if (!plain(at)) {
+                return false;
+            }
         }
+        return plain(utf8.size() - 16);  // the last block overlaps the one before
     }
 #endif
-    for (; i < utf8.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        if (byte <= 0x1F || byte == 0x7F || byte == 0xC2 ||
-            (json && (byte == '"' || byte == '\\'))) {
-            return false;
-        }
-    }
-    return true;
+    return std::none_of(utf8.begin(), utf8.end(),
+                        [&](char c) { return special(static_cast<unsigned char>(c)); });
 }
 
 std::array<char, 4> EscapeOf(unsigned code) {

@@ -45,7 +45,13 @@ class Printer {
     int Finish(std::ostream& err);
 
   private:
-    void Put(char c) { Put(std::string_view(&c, 1)); }
+    void Put(char c) {
+        if (used_ < kBufferSize) {
+            buffer_[used_++] = c;
+            return;
+        }
+        PutPastBuffer(std::string_view(&c, 1));
+    }
     // Most pieces are short and fit the buffer: those are copied here, inline.
     void Put(std::string_view text) {
         if (text.size() <= kBufferSize - used_) {

@@ -69,18 +69,21 @@ TEST(PrinterTest, WellFormedTextIsWrittenAsTheWalkWritesIt) {
     const std::string specials[] = {"",     "\x01", "\t",       "\"",       "\\",
                                     "\x7f", "\x1f", "\xc2\x85", "\xc2\xa0", "\xc2\x9f"};
     for (const std::string& special : specials) {
-        for (std::size_t at = 0; at <= 3 * characters.size(); ++at) {
-            std::string text;
-            for (std::size_t i = 0; i <= 3 * characters.size(); ++i) {
-                text += (i == at ? special : "") + characters[i % characters.size()];
-            }
-            for (const bool json : {false, true}) {
-                const auto print = [&](bool wellFormed) {
-                    return Printed(false, [&](Printer& p) {
-                        json ? p.JsonString(text, wellFormed) : p.Field(text, wellFormed);
-                    });
-                };
-                EXPECT_EQ(print(true), print(false)) << testing::PrintToString(text) << json;
+        for (std::size_t count = 0; count <= 3 * characters.size(); ++count) {
+            for (std::size_t at = 0; at <= count; ++at) {
+                std::string text;
+                for (std::size_t i = 0; i <= count; ++i) {
+                    text += (i == at ? special : "") +
+                            (i < count ? characters[i % characters.size()] : "");
+                }
+                for (const bool json : {false, true}) {
+                    const auto print = [&](bool wellFormed) {
+                        return Printed(false, [&](Printer& p) {
+                            json ? p.JsonString(text, wellFormed) : p.Field(text, wellFormed);
+                        });
+                    };
+                    EXPECT_EQ(print(true), print(false)) << testing::PrintToString(text) << json;
+                }
             }
         }
     }
