@@ -36,30 +36,30 @@ bool Cp932Table::Store(std::string_view utf8, Entry& entry) {
 }
 
 Cp932Table::Cp932Table() {
-    std::fill(std::begin(row_), std::end(row_), std::int16_t{-1});
-    pairs_.resize(256);  // the empty row: no byte starts a pair with it
     for (int byte = 0; byte < 256; ++byte) {
         const char c = static_cast<char>(byte);
         const std::string utf8 = Cp932ToUtf8(std::string_view(&c, 1));
         complete_ = Store(utf8, single_[byte]) && complete_;
     }
     // A byte that converts on its own to a character is never the lead of a pair; only the
-    // others (leads and bytes that do not decode) are asked about their pairs.
-    for (int byte = 0; byte < 256; ++byte) {
-        if (Single(static_cast<unsigned char>(byte)) == kReplacement) {
-            AddPairRow(static_cast<unsigned char>(byte));
-        }
-    }
+    // others (leads and bytes that do not decode) get a row, filled when first needed.
+    std::size_t rows = 1;  // the empty row: no byte starts a pair with it
     for (int byte = 0; byte < 256; ++byte) {
         const std::string_view single = Single(static_cast<unsigned char>(byte));
-        const bool plain =
-            row_[byte] < 0 && single.size() == 1 && single[0] == static_cast<char>(byte);
+        const bool lead = single == kReplacement;
+        pairRow_[byte] = lead ? 256 * rows++ : kEmptyRow;
+        rowState_[byte].store(lead ? kUnfilled : kFilled);
+        const bool plain = !lead && single.size() == 1 && single[0] == static_cast<char>(byte);
         asciiPlain_ = asciiPlain_ && (byte >= 0x80 || plain);
-        pairRow_[byte] = row_[byte] < 0 ? kEmptyRow : static_cast<std::size_t>(row_[byte]) * 256;
     }
+    pairs_.resize(256 * rows);
 }
 
-void Cp932Table::AddPairRow(unsigned char lead) {
+bool Cp932Table::FillRow(unsigned char lead) const {
+    const std::lock_guard<std::mutex> lock(fill_);
+    if (const RowState state = rowState_[lead].load(); state != kUnfilled) {
+        return state == kFilled;  // filled by another thread meanwhile
+    }
     // One call for the whole row: lead, trail, separator for every trail but the separator.
     std::string batch;
     for (int trail = 0; trail < 256; ++trail) {
@@ -78,8 +78,8 @@ void Cp932Table::AddPairRow(unsigned char lead) {
     }
     const bool split = pieces.size() == 255;
 
-    std::vector<Entry> row(256);
-    bool any = false;
+    Entry* const row = pairs_.data() + pairRow_[lead];
+    bool fits = true;
     for (int trail = 0, piece = 0; trail < 256; ++trail) {
         const char pair[] = {static_cast<char>(lead), static_cast<char>(trail)};
         std::string asked;
@@ -98,13 +98,10 @@ void Cp932Table::AddPairRow(unsigned char lead) {
             continue;  // read as two characters: the lead alone, then the trail
         }
         // An empty entry would read as no pair at all.
-        complete_ = !utf8.empty() && Store(utf8, row[static_cast<std::size_t>(trail)]) && complete_;
-        any = true;
+        fits = !utf8.empty() && Store(utf8, row[trail]) && fits;
     }
-    if (any) {
-        row_[lead] = static_cast<std::int16_t>(pairs_.size() / 256);
-        pairs_.insert(pairs_.end(), row.begin(), row.end());
-    }
+    rowState_[lead].store(fits ? kFilled : kUnfit);
+    return fits;
 }
 
 std::string_view Cp932Table::Single(unsigned char byte) const {
@@ -112,10 +109,10 @@ std::string_view Cp932Table::Single(unsigned char byte) const {
 }
 
 std::string_view Cp932Table::Pair(unsigned char lead, unsigned char trail) const {
-    if (row_[lead] < 0) {
-        return {};
+    if (rowState_[lead].load() == kUnfilled) {
+        FillRow(lead);
     }
-    const Entry& entry = pairs_[static_cast<std::size_t>(row_[lead]) * 256 + trail];
+    const Entry& entry = pairs_[pairRow_[lead] + trail];
     return {entry.bytes, entry.size};
 }
 
@@ -138,6 +135,10 @@ char* Cp932Table::Write(std::string_view cp932, char* to) const {
         // Both readings are looked up and the right one is picked without a branch: Japanese
         // text mixes pairs and single bytes too irregularly for a branch to be foreseen.
         const auto byte = static_cast<unsigned char>(*at);
+        if (const RowState state = rowState_[byte].load(std::memory_order_acquire);
+            state != kFilled && (state == kUnfit || !FillRow(byte))) {
+            return nullptr;
+        }
         const bool last = at + 1 == end;
         const std::size_t row = last ? kEmptyRow : pairRow_[byte];
         const Entry& pair = pairs_[row + (last ? 0 : static_cast<unsigned char>(at[1]))];
@@ -157,7 +158,12 @@ void Cp932Table::Append(std::string_view cp932, std::string& out) const {
     }
     const std::size_t start = out.size();
     out.resize(start + Room(cp932.size()));
-    out.resize(static_cast<std::size_t>(Write(cp932, out.data() + start) - out.data()));
+    if (const char* end = Write(cp932, out.data() + start)) {
+        out.resize(static_cast<std::size_t>(end - out.data()));
+    } else {
+        out.resize(start);
+        out += Cp932ToUtf8(cp932);
+    }
 }
 
 std::string_view Cp932Table::Convert(std::string_view cp932, std::string& scratch) const {

@@ -1,9 +1,12 @@
 // CP932 -> UTF-8 by table lookup: the same text Cp932ToUtf8 gives, without a converter call
-// per piece. The table is made once, on first use, by asking Cp932ToUtf8 itself about every
-// byte and every byte pair, so the two never disagree.
+// per piece. The table is made by asking Cp932ToUtf8 itself about every byte and every byte
+// pair, so the two never disagree: the bytes on first use, the pairs of a lead byte when a
+// text first holds that lead (a mail's text uses a third of them or less).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +21,8 @@ class Cp932Table {
     // What a byte standing alone becomes.
     std::string_view Single(unsigned char byte) const;
     // What a byte pair becomes when the two bytes are read as one character; empty when the
-    // lead is read alone (then the trail starts the next character).
+    // lead is read alone (then the trail starts the next character), and for a pair that did
+    // not fit an entry.
     std::string_view Pair(unsigned char lead, unsigned char trail) const;
 
     // Appends the UTF-8 form of cp932 to out: exactly Cp932ToUtf8(cp932).
@@ -33,24 +37,31 @@ class Cp932Table {
     };
 
     static constexpr std::size_t kEmptyRow = 0;  // a row of pairs_ whose entries are all empty
+    // What is known of a byte's row of pairs.
+    enum RowState : std::uint8_t { kFilled, kUnfilled, kUnfit };
 
     Cp932Table();
-    void AddPairRow(unsigned char lead);
+    // Fills the lead's row the first time it is needed, on whichever thread needs it; false
+    // when one of its pairs did not fit an entry (texts with that lead then go to iconv).
+    bool FillRow(unsigned char lead) const;
     static bool Store(std::string_view utf8, Entry& entry);
     // The room Write may use: each step writes a whole entry and moves by its size.
     static std::size_t Room(std::size_t size) {
         return size * sizeof(Entry::bytes) + sizeof(Entry);
     }
-    // Writes the UTF-8 form of cp932 at to, which has Room(cp932.size()) bytes; returns the end.
+    // Writes the UTF-8 form of cp932 at to, which has Room(cp932.size()) bytes; returns the
+    // end, or nullptr when the text has a lead whose row does not fit.
     char* Write(std::string_view cp932, char* to) const;
 
     Entry single_[256] = {};
-    std::int16_t row_[256];  // the lead's row in pairs_, or -1 when it starts no pair
-    std::size_t pairRow_[256] =
-        {};                     // where the lead's row starts in pairs_ (the empty row if none)
-    std::vector<Entry> pairs_;  // 256 entries per row
-    bool asciiPlain_ = true;    // every ASCII byte stands for itself and starts no pair
-    bool complete_ = true;      // every conversion fitted an entry; else iconv is asked
+    std::size_t pairRow_[256] = {};  // where the byte's row starts in pairs_ (else the empty row)
+    // Rows are filled under the lock and published through their state, which is read
+    // without it: a row reads as filled only once all of it has been written.
+    mutable std::atomic<RowState> rowState_[256];
+    mutable std::vector<Entry> pairs_;  // 256 entries per row, made with room for every row
+    mutable std::mutex fill_;
+    bool asciiPlain_ = true;  // every ASCII byte stands for itself and starts no pair
+    bool complete_ = true;    // every byte fitted an entry; else iconv is asked
 };
 
 // Cp932ToUtf8 through the table.

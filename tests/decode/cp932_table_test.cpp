@@ -5,6 +5,8 @@
 
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "decode/cp932.h"
 
@@ -40,6 +42,29 @@ TEST(Cp932TableTest, AgreesWithTheConverter) {
     for (const std::string& input : inputs) {
         ASSERT_EQ(Cp932ToUtf8Fast(input), Cp932ToUtf8(input)) << testing::PrintToString(input);
     }
+}
+
+// Rows of pairs are filled when a text first needs them; threads that need the same rows at
+// once must all read them whole (the sanitizer build watches the publication).
+TEST(Cp932TableTest, FillsRowsForManyThreadsAtOnce) {
+    std::vector<std::thread> threads;
+    std::vector<int> wrong(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &wrong] {
+            for (int i = 0; i < 256; ++i) {
+                const int lead = t % 2 == 0 ? i : 255 - i;
+                std::string text;
+                for (int trail = 0x40; trail < 0x100; ++trail) {
+                    text += {static_cast<char>(lead), static_cast<char>(trail)};
+                }
+                wrong[static_cast<std::size_t>(t)] += Cp932ToUtf8Fast(text) != Cp932ToUtf8(text);
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
 }  // namespace
