@@ -36,8 +36,7 @@ void AppendDecodedFrom(std::string_view line, std::size_t from, std::string& out
 }
 
 // The text with its ASCII letters upper-cased (only a..z change, so positions found in the
-// result are positions in the text), into a buffer the caller
-// keeps: a header block is upper-cased once, sixteen bytes at a time, without allocating.
+// result are positions in the text), sixteen bytes at a time, into a buffer the caller keeps.
 void UpperCaseInto(std::string_view text, std::string& upper) {
     upper.resize(text.size());
     std::size_t i = 0;
@@ -58,8 +57,6 @@ void UpperCaseInto(std::string_view text, std::string& upper) {
         upper[i] = UpperAscii(text[i]);
     }
 }
-
-constexpr std::size_t kNone = kNoPlace;
 
 std::string HexAddress(std::int64_t offset) {
     std::array<char, 2 + 2 * sizeof(std::int64_t) + 1> buffer{'0', 'x'};
@@ -84,7 +81,7 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     const std::size_t size = mailText.size();
     const std::size_t noBlankLineEnd = std::min((size > 3 ? size - 3 : 0) + 2, size);
     std::size_t separator = size > 3 ? size - 3 : 0;
-    std::size_t previousEnd = kNone;
+    std::size_t previousEnd = kNoPlace;
     thread_local std::string upperLine;
 
     // Only the last subject (with its continuation lines) and the last sender count, so the
@@ -104,10 +101,10 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     LineKeyScanner scanner(mailText);
     for (;;) {
         const LineKeys keys = scanner.Next(lineStart);
-        if (keys.end == kNone) {
+        if (keys.end == kNoPlace) {
             break;
         }
-        if (previousEnd != kNone && keys.end == previousEnd + 2) {
+        if (previousEnd != kNoPlace && keys.end == previousEnd + 2) {
             separator = previousEnd;  // CR LF CR LF: the blank line ends the block
             break;
         }
@@ -132,20 +129,20 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
             }
         }
 
-        if (keys.subject != kNone) {
+        if (keys.subject != kNoPlace) {
             subjectParts.assign(1, Value{line, keys.subject - start + kSubjectCut});
             inSubject = true;
         }
 
         // After a date line the sender key is looked for in the date's day piece only, as it
         // stands in the mail, yet its position still cuts the whole line.
-        if (keys.date != kNone) {
+        if (keys.date != kNoPlace) {
             NormalizedDate date = NormalizeDate(line);
             row.date = std::move(date.text);
             if (const std::size_t key = date.day.find(kSenderKey); key != std::string_view::npos) {
                 sender = Value{line, key + kSenderCut};
             }
-        } else if (keys.sender != kNone) {
+        } else if (keys.sender != kNoPlace) {
             sender = Value{line, keys.sender - start + kSenderCut};
         }
     }

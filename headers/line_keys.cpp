@@ -2,6 +2,7 @@
 #include "headers/line_keys.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -51,7 +52,7 @@ bool MayBeginKey(char first, char second) {
 
 // Whether text holds the key at at, its letters compared in any case.
 bool HoldsKey(std::string_view text, std::size_t at, const Key& key) {
-    if (text.size() - at >= sizeof(std::uint64_t)) {
+    if (std::endian::native == std::endian::little && text.size() - at >= sizeof(std::uint64_t)) {
         // Eight bytes at once: with the case bit set, a byte matches a key letter's lower-case
         // form exactly when it is that letter in either case.
         std::uint64_t bytes;
@@ -100,6 +101,7 @@ TARSEL_WIDE void MarkWide(const char* at, std::uint64_t& lineEnds, std::uint64_t
                      << (32 * half);
     }
 }
+#undef TARSEL_WIDE
 #endif
 
 }  // namespace
