@@ -120,9 +120,10 @@ char* Cp932Table::Write(std::string_view cp932, char* to) const {
     const char* at = cp932.data();
     const char* const end = at + cp932.size();
     while (at < end) {
+        const auto byte = static_cast<unsigned char>(*at);
 #if defined(__SSE2__)
         // Sixteen ASCII bytes in a row are copied as they are.
-        if (asciiPlain_ && end - at >= 16) {
+        if (byte < 0x80 && asciiPlain_ && end - at >= 16) {
             const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
             if (_mm_movemask_epi8(block) == 0) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(to), block);
@@ -134,7 +135,6 @@ char* Cp932Table::Write(std::string_view cp932, char* to) const {
 #endif
         // Both readings are looked up and the right one is picked without a branch: Japanese
         // text mixes pairs and single bytes too irregularly for a branch to be foreseen.
-        const auto byte = static_cast<unsigned char>(*at);
         if (const RowState state = rowState_[byte].load(std::memory_order_acquire);
             state != kFilled && (state == kUnfit || !FillRow(byte))) {
             return nullptr;

@@ -99,6 +99,18 @@ std::string ConvertJisToSjis(std::string_view view) {
 
 void AppendJisAsSjis(std::string_view view, std::string& out) {
     static constexpr std::string_view kStart = "\x1B$B";
+    // A lambda, not the function itself, so that the conversion is inlined into the loop.
+    const auto convert = [](unsigned code) { return JisToSjis(code); };
+    // The usual encoded word: one two-byte run from its first byte to a return at its end,
+    // with no other escape between, which the walk below would take the same way.
+    if (view.size() >= 2 * kStart.size() && view.substr(0, kStart.size()) == kStart) {
+        const std::string_view back = view.substr(view.size() - 3);
+        if ((back == "\x1B(B" || back == "\x1B(J") &&
+            view.find(kEsc, kStart.size()) == view.size() - 3) {
+            AppendPairs(view.substr(kStart.size(), view.size() - 2 * kStart.size()), out, convert);
+            return;
+        }
+    }
     std::size_t rest = 0;
     while (rest < view.size()) {
         const std::size_t start = view.find(kStart, rest);
@@ -110,8 +122,7 @@ void AppendJisAsSjis(std::string_view view, std::string& out) {
         const std::size_t end = FindReturnSequence(view, inside);
         const std::string_view segment =
             view.substr(inside, end == std::string_view::npos ? view.npos : end - inside);
-        // A lambda, not the function itself, so that the conversion is inlined into the loop.
-        AppendPairs(segment, out, [](unsigned code) { return JisToSjis(code); });
+        AppendPairs(segment, out, convert);
         rest = end == std::string_view::npos ? view.size() : end + 3;
     }
     if (rest < view.size()) {
