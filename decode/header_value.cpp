@@ -333,16 +333,10 @@ void AppendDecodedHeaderValue(std::string_view value, std::string& out) {
     }
 }
 
-std::string DecodeHeaderValue(std::string value) {
-    if (value.find(kPrefix[0]) == std::string::npos) {
-        return value;
-    }
+std::string DecodeHeaderValue(std::string_view value) {
     std::string out;
-    out.reserve(value.size());
-    if (AppendWordByWord(value, out)) {
-        return out;
-    }
-    return Decoder(std::move(value)).Run();
+    AppendDecodedHeaderValue(value, out);
+    return out;
 }
 
 }  // namespace tarsel

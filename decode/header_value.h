@@ -9,7 +9,7 @@ namespace tarsel {
 // Replaces every ISO-2022-JP B encoded word of the value by its Shift-JIS text, one word per
 // pass, matching the prefix in any case. A prefix with no "?=" after it ends decoding: the
 // value is returned as it stands from that prefix on.
-std::string DecodeHeaderValue(std::string value);
+std::string DecodeHeaderValue(std::string_view value);
 // The same, appended to out.
 void AppendDecodedHeaderValue(std::string_view value, std::string& out);
 
