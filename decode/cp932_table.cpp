@@ -176,8 +176,11 @@ std::string_view Cp932Table::Convert(std::string_view cp932, std::string& scratc
     if (scratch.size() < Room(cp932.size())) {
         scratch.resize(Room(cp932.size()));
     }
-    return {scratch.data(),
-            static_cast<std::size_t>(Write(cp932, scratch.data()) - scratch.data())};
+    if (const char* end = Write(cp932, scratch.data())) {
+        return {scratch.data(), static_cast<std::size_t>(end - scratch.data())};
+    }
+    scratch = Cp932ToUtf8(cp932);
+    return scratch;
 }
 
 std::string Cp932ToUtf8Fast(std::string_view cp932) {
