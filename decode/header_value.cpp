@@ -323,10 +323,7 @@ bool AppendWordByWord(std::string_view value, std::string& out) {
 }  // namespace
 
 void AppendDecodedHeaderValue(std::string_view value, std::string& out) {
-    if (value.find(kPrefix[0]) == std::string_view::npos) {
-        out.append(value);  // no word can begin anywhere, and nothing decoded can make one
-        return;
-    }
+    // Without a word the value is copied in one go: nothing decoded can make one.
     out.reserve(out.size() + value.size());  // a word's text is never longer than the word
     if (!AppendWordByWord(value, out)) {
         out += Decoder(std::string(value)).Run();
