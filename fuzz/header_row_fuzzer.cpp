@@ -24,6 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Check(row.sender == literal.sender && row.subject == literal.subject &&
                     row.date == literal.date && row.address == literal.address,
                 "the row is what the rules give read literally");
+    HeaderRow reused{search, mail, search, mail, true};
+    ExtractHeaderRowInto(mail, mailStart, reused);
+    fuzz::Check(reused.sender == row.sender && reused.subject == row.subject &&
+                    reused.date == row.date && reused.address == row.address && !reused.utf8,
+                "a row filled again holds only the new mail");
     fuzz::Check(row.address.compare(0, 2, "0x") == 0, "the address is written in hex");
     const std::int64_t address = std::stoll(row.address.substr(2), nullptr, 16);
     const std::int64_t headerEnd = FindHeaderEnd(mail);

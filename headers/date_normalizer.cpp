@@ -44,15 +44,14 @@ std::string_view MonthNumber(std::string_view monthText) {
 
 }  // namespace
 
-NormalizedDate NormalizeDate(std::string_view line) {
+std::string_view NormalizeDateInto(std::string_view line, std::string& text) {
     // The pieces start two bytes after the comma (past its blank); a line without a comma
     // loses only its first byte, which for every line but a mail's first is the LF in front.
     const std::size_t comma = line.find(',');
     const std::size_t from = comma == std::string_view::npos ? 1 : comma + 2;
     std::string_view rest = from < line.size() ? line.substr(from) : std::string_view{};
 
-    NormalizedDate result;
-    result.day = TakePiece(rest);
+    const std::string_view day = TakePiece(rest);
     const std::string_view month = MonthNumber(TakePiece(rest));
     std::string_view year = TakePiece(rest);
     if (year.size() > 2) {
@@ -60,11 +59,17 @@ NormalizedDate NormalizeDate(std::string_view line) {
     }
     const std::string_view time = TakePiece(rest);
 
-    const std::string_view pad = result.day.size() == 1 ? "0" : "";
-    result.text.reserve(year.size() + month.size() + pad.size() + result.day.size() + time.size() +
-                        3);
-    result.text.append(year).append(1, '/').append(month).append(1, '/');
-    result.text.append(pad).append(result.day).append(1, ' ').append(time);
+    const std::string_view pad = day.size() == 1 ? "0" : "";
+    text.clear();
+    text.reserve(year.size() + month.size() + pad.size() + day.size() + time.size() + 3);
+    text.append(year).append(1, '/').append(month).append(1, '/');
+    text.append(pad).append(day).append(1, ' ').append(time);
+    return day;
+}
+
+NormalizedDate NormalizeDate(std::string_view line) {
+    NormalizedDate result;
+    result.day = NormalizeDateInto(line, result.text);
     return result;
 }
 

@@ -16,5 +16,7 @@ struct NormalizedDate {
 // twelve names gives "00"; a year shorter than two bytes stays as it is. The day is a piece
 // of line, which must outlive it.
 NormalizedDate NormalizeDate(std::string_view line);
+// The same, the text written over text (which keeps its room); returns the day piece.
+std::string_view NormalizeDateInto(std::string_view line, std::string& text);
 
 }  // namespace tarsel

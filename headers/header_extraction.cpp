@@ -58,12 +58,12 @@ void UpperCaseInto(std::string_view text, std::string& upper) {
     }
 }
 
-std::string HexAddress(std::int64_t offset) {
+void WriteHexAddress(std::int64_t offset, std::string& address) {
     std::array<char, 2 + 2 * sizeof(std::int64_t) + 1> buffer{'0', 'x'};
     const auto [end, error] =
         std::to_chars(buffer.data() + 2, buffer.data() + buffer.size(), offset, 16);
     (void)error;  // the buffer holds any 64-bit value
-    return std::string(buffer.data(), end);
+    address.assign(buffer.data(), end);
 }
 
 }  // namespace
@@ -74,6 +74,12 @@ std::int64_t FindHeaderEnd(std::string_view mailText) {
 }
 
 HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
+    HeaderRow row;
+    ExtractHeaderRowInto(mailText, mailStart, row);
+    return row;
+}
+
+void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, HeaderRow& row) {
     // The header block runs to its first blank line and keeps the CR LF of its last line, so
     // that line is examined too; without a blank line it runs to one byte before the end (the
     // body offset then lands one byte past the mail). The lines are walked from CR LF to CR LF,
@@ -95,7 +101,10 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
     subjectParts.clear();
     std::optional<Value> sender;
 
-    HeaderRow row;
+    row.sender.clear();
+    row.subject.clear();
+    row.date.clear();
+    row.utf8 = false;
     bool inSubject = false;
     std::size_t lineStart = 0;
     LineKeyScanner scanner(mailText);
@@ -137,9 +146,8 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
         // After a date line the sender key is looked for in the date's day piece only, as it
         // stands in the mail, yet its position still cuts the whole line.
         if (keys.date != kNoPlace) {
-            NormalizedDate date = NormalizeDate(line);
-            row.date = std::move(date.text);
-            if (const std::size_t key = date.day.find(kSenderKey); key != std::string_view::npos) {
+            const std::string_view day = NormalizeDateInto(line, row.date);
+            if (const std::size_t key = day.find(kSenderKey); key != std::string_view::npos) {
                 sender = Value{line, key + kSenderCut};
             }
         } else if (keys.sender != kNoPlace) {
@@ -154,8 +162,7 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
         AppendDecodedFrom(sender->line, sender->from, row.sender);
     }
 
-    row.address = HexAddress(mailStart + static_cast<std::int64_t>(separator) + 4);
-    return row;
+    WriteHexAddress(mailStart + static_cast<std::int64_t>(separator) + 4, row.address);
 }
 
 }  // namespace tarsel

@@ -20,6 +20,9 @@ struct HeaderRow {
 // Extracts the row of one mail. mailText runs from the first byte of the mail mark to the
 // next mark (or the end of the file); mailStart is the absolute file offset of that mark.
 HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart);
+// The same, written over row, whose strings keep their room: a listing that fills the same rows
+// again allocates nothing for them.
+void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, HeaderRow& row);
 
 // Position of the first CR LF CR LF in a mail text, or -1 when there is none.
 std::int64_t FindHeaderEnd(std::string_view mailText);

@@ -197,6 +197,30 @@ TEST(AddressTest, ShortMailTakesFallbackSeparator) {
     }
 }
 
+// A listing fills the same rows again: nothing of the mail before may stay in a row.
+TEST(HeaderBlockTest, ARowFilledAgainHoldsOnlyTheNewMail) {
+    const std::string mails[] = {
+        Mail({"From: " + kWordName + " <a@b>", "Subject: " + kWordA, " " + kWordI,
+              "Date: Tue, 7 Dec 1999 12:34:56 +0900"}),
+        Mail({"To: nobody"}),
+        Mail({"Subject: only"}),
+        std::string(kMark),
+    };
+    for (const std::string& before : mails) {
+        for (const std::string& after : mails) {
+            HeaderRow row = ExtractHeaderRow(before, 0x200);
+            row.utf8 = true;
+            ExtractHeaderRowInto(after, 0x300, row);
+            const HeaderRow fresh = ExtractHeaderRow(after, 0x300);
+            EXPECT_EQ(row.sender, fresh.sender);
+            EXPECT_EQ(row.subject, fresh.subject);
+            EXPECT_EQ(row.date, fresh.date);
+            EXPECT_EQ(row.address, fresh.address);
+            EXPECT_FALSE(row.utf8);
+        }
+    }
+}
+
 TEST(HeaderBlockTest, MailWithoutBlankLineLosesItsLastLine) {
     // The fallback block ends before the last CR LF, so the last line is never complete.
     const HeaderRow row =
