@@ -52,8 +52,9 @@ bool HasLowerCase(std::string_view text) {
 
 constexpr std::size_t kNotFound = std::string_view::npos;
 
-// Position of the first prefix at or after from, letters matched in any case.
-std::size_t FindPrefix(std::string_view value, std::size_t from) {
+}  // namespace
+
+std::size_t FindEncodedWord(std::string_view value, std::size_t from) {
     for (std::size_t at = value.find(kPrefix[0], from);
          at != kNotFound && value.size() - at >= kPrefix.size();
          at = value.find(kPrefix[0], at + 1)) {
@@ -67,6 +68,8 @@ std::size_t FindPrefix(std::string_view value, std::size_t from) {
     }
     return kNotFound;
 }
+
+namespace {
 
 // The value as buf[0, left) followed by buf[right, end).
 class GapText {
@@ -294,8 +297,8 @@ bool AppendWordByWord(std::string_view value, std::string& out) {
     }();
     const std::size_t start = out.size();
     std::size_t from = 0;  // the value before this has been written out
-    for (std::size_t word = FindPrefix(value, 0); word != kNotFound;
-         word = FindPrefix(value, from)) {
+    for (std::size_t word = FindEncodedWord(value, 0); word != kNotFound;
+         word = FindEncodedWord(value, from)) {
         const std::size_t end = value.find(kTerminator, word + kPrefix.size());
         if (end == std::string_view::npos) {
             break;  // cut-off word: the value stays as it is from here on

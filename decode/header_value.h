@@ -13,4 +13,8 @@ std::string DecodeHeaderValue(std::string_view value);
 // The same, appended to out.
 void AppendDecodedHeaderValue(std::string_view value, std::string& out);
 
+// Position of the first "=?ISO-2022-JP?B?" at or after from, letters matched in any case;
+// npos when there is none.
+std::size_t FindEncodedWord(std::string_view text, std::size_t from = 0);
+
 }  // namespace tarsel

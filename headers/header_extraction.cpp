@@ -7,10 +7,6 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "decode/header_value.h"
 #include "headers/ascii_text.h"
 #include "headers/date_normalizer.h"
@@ -21,7 +17,6 @@ namespace tarsel {
 namespace {
 
 constexpr std::string_view kHeaderEnd = "\r\n\r\n";
-constexpr std::string_view kEncodedWordPrefix = "=?ISO-2022-JP?B?";
 constexpr std::string_view kSenderKey = "FROM";
 // The values are cut at fixed distances from their keys, which assume "Subject: " and
 // "From: "; a header written without the blank after its colon loses a byte of its value.
@@ -32,29 +27,6 @@ constexpr std::size_t kSenderCut = 6;
 void AppendDecodedFrom(std::string_view line, std::size_t from, std::string& out) {
     if (from <= line.size()) {
         AppendDecodedHeaderValue(line.substr(from), out);
-    }
-}
-
-// The text with its ASCII letters upper-cased (only a..z change, so positions found in the
-// result are positions in the text), sixteen bytes at a time, into a buffer the caller keeps.
-void UpperCaseInto(std::string_view text, std::string& upper) {
-    upper.resize(text.size());
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i beforeA = _mm_set1_epi8('a' - 1);
-    const __m128i afterZ = _mm_set1_epi8('z' + 1);
-    const __m128i caseBit = _mm_set1_epi8(0x20);
-    for (; i + 16 <= text.size(); i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-        // Signed compares: bytes of 0x80 and up are negative and so never letters.
-        const __m128i letter =
-            _mm_and_si128(_mm_cmpgt_epi8(bytes, beforeA), _mm_cmplt_epi8(bytes, afterZ));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(upper.data() + i),
-                         _mm_sub_epi8(bytes, _mm_and_si128(letter, caseBit)));
-    }
-#endif
-    for (; i < text.size(); ++i) {
-        upper[i] = UpperAscii(text[i]);
     }
 }
 
@@ -88,7 +60,6 @@ void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, Hea
     const std::size_t noBlankLineEnd = std::min((size > 3 ? size - 3 : 0) + 2, size);
     std::size_t separator = size > 3 ? size - 3 : 0;
     std::size_t previousEnd = kNoPlace;
-    thread_local std::string upperLine;
 
     // Only the last subject (with its continuation lines) and the last sender count, so the
     // values are noted as they are met and decoded once at the end: many lines (Received
@@ -129,8 +100,7 @@ void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, Hea
         lineStart = lineEnd + 1;
 
         if (inSubject) {
-            UpperCaseInto(line, upperLine);
-            const std::size_t word = std::string_view(upperLine).find(kEncodedWordPrefix);
+            const std::size_t word = FindEncodedWord(line);
             if (word != std::string_view::npos) {
                 subjectParts.push_back({line, word});
             } else {
