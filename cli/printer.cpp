@@ -143,9 +143,12 @@ std::array<char, 4> EscapeOf(unsigned code) {
 
 }  // namespace
 
-Printer::Printer(int fd, bool colour) : fd_(fd), colour_(colour) {
-    buffer_ = std::make_unique<char[]>(kBufferSize);
-}
+Printer::Printer(int fd, bool colour)
+    : fd_(fd), colour_(colour), capacity_(64 * 1024), buffer_(new char[capacity_]) {}
+
+// A collected text is a page or so of rows: a small buffer spares every page a large one.
+Printer::Printer(std::string& sink)
+    : sink_(&sink), capacity_(8 * 1024), buffer_(new char[capacity_]) {}
 
 std::string EscapedForMessage(std::string_view text) {
     struct {
@@ -283,7 +286,7 @@ void Printer::JsonString(std::string_view utf8, bool wellFormed) {
 
 void Printer::PutPastBuffer(std::string_view text) {
     Flush();
-    if (text.size() > kBufferSize) {
+    if (text.size() > capacity_) {
         Write(text);  // too big for the buffer: written as it is
         return;
     }
@@ -292,6 +295,10 @@ void Printer::PutPastBuffer(std::string_view text) {
 }
 
 void Printer::Write(std::string_view rest) {
+    if (sink_ != nullptr) {
+        sink_->append(rest);
+        return;
+    }
     // After a failed write the output is lost already; Finish reports it.
     while (!rest.empty() && error_ == 0) {
         const ssize_t n = ::write(fd_, rest.data(), rest.size());

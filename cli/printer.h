@@ -16,6 +16,9 @@ class Printer {
   public:
     // Writes to the file descriptor fd (not owned); colour marks the hits of a body.
     Printer(int fd, bool colour);
+    // Appends to sink instead, by Finish at the latest: output made on another thread, which
+    // the printer of the file then writes with Own.
+    explicit Printer(std::string& sink);
     Printer(const Printer&) = delete;
     Printer& operator=(const Printer&) = delete;
 
@@ -40,13 +43,15 @@ class Printer {
     // A whole JSON string with its quotes; wellFormed as for Field.
     void JsonString(std::string_view utf8, bool wellFormed = false);
 
+    // Writes what is buffered (or appends it to the sink).
+    void Flush();
     // Writes what is buffered. Returns 0 when everything was written, 2 after a failed write
     // (with a message on err) and -1 after a closed pipe (quietly: the reader had enough).
     int Finish(std::ostream& err);
 
   private:
     void Put(char c) {
-        if (used_ < kBufferSize) {
+        if (used_ < capacity_) {
             buffer_[used_++] = c;
             return;
         }
@@ -54,7 +59,7 @@ class Printer {
     }
     // Most pieces are short and fit the buffer: those are copied here, inline.
     void Put(std::string_view text) {
-        if (text.size() <= kBufferSize - used_) {
+        if (text.size() <= capacity_ - used_) {
             std::memcpy(buffer_.get() + used_, text.data(), text.size());
             used_ += text.size();
             return;
@@ -62,15 +67,15 @@ class Printer {
         PutPastBuffer(text);
     }
     void PutPastBuffer(std::string_view text);
-    void Flush();
     void Write(std::string_view text);
     void Escape(unsigned code);
 
-    int fd_;
-    bool colour_;
+    int fd_ = -1;
+    std::string* sink_ = nullptr;  // where the output goes instead of fd_
+    bool colour_ = false;
     bool pendingCr_ = false;  // a body's CR whose next byte is not known yet
     int error_ = 0;           // errno of the first failed write; later output is dropped
-    static constexpr std::size_t kBufferSize = 64 * 1024;
+    std::size_t capacity_;    // of buffer_
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
 };

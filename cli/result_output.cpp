@@ -93,27 +93,47 @@ void Listing::Begin(const TerminalPanes& panes, bool decoded) {
 }
 
 void Listing::Row(int position, const HeaderRow& row) {
-    if (json_) {
-        out_.Own(rows_ == 0 ? "\n    {\n      \"position\": " : ",\n    {\n      \"position\": ");
-        out_.Number(position);
-        out_.Own(",\n");
-        JsonMember(out_, "      \"sender\": ", row, row.sender, table_);
-        JsonMember(out_, "      \"subject\": ", row, row.subject, table_);
-        JsonMember(out_, "      \"date\": ", row, row.date, table_);
-        out_.Own("      \"address\": ");
-        out_.JsonString(row.address);
-        out_.Own("\n    }");
-    } else {
-        out_.Number(position);
-        for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
-            out_.Own("\t");
-            out_.Field(FieldUtf8(row, *field, table_), !row.utf8);
-        }
-        out_.Own("\t");
-        out_.Field(row.address);
-        out_.Own("\n");
-    }
+    PrintRow(out_, rows_ == 0, position, row);
     ++rows_;
+}
+
+void Listing::PrintRows(std::string& text, int position, const std::vector<HeaderRow>& rows,
+                        bool starts) const {
+    Printer out(text);
+    bool first = starts;
+    for (const HeaderRow& row : rows) {
+        PrintRow(out, first, position++, row);
+        first = false;
+    }
+    out.Flush();
+}
+
+void Listing::TakeRows(std::string_view printed, int rows) {
+    out_.Own(printed);
+    rows_ += rows;
+}
+
+void Listing::PrintRow(Printer& out, bool first, int position, const HeaderRow& row) const {
+    if (json_) {
+        out.Own(first ? "\n    {\n      \"position\": " : ",\n    {\n      \"position\": ");
+        out.Number(position);
+        out.Own(",\n");
+        JsonMember(out, "      \"sender\": ", row, row.sender, table_);
+        JsonMember(out, "      \"subject\": ", row, row.subject, table_);
+        JsonMember(out, "      \"date\": ", row, row.date, table_);
+        out.Own("      \"address\": ");
+        out.JsonString(row.address);
+        out.Own("\n    }");
+    } else {
+        out.Number(position);
+        for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
+            out.Own("\t");
+            out.Field(FieldUtf8(row, *field, table_), !row.utf8);
+        }
+        out.Own("\t");
+        out.Field(row.address);
+        out.Own("\n");
+    }
 }
 
 void Listing::End() {

@@ -17,9 +17,17 @@ class Listing {
     void Begin(const TerminalPanes& panes, bool decoded);
     // One row; position counts from 1 across pages.
     void Row(int position, const HeaderRow& row);
+    // The rows from position on, printed into text as Row would print them, on any thread;
+    // starts: they are the listing's first rows.
+    void PrintRows(std::string& text, int position, const std::vector<HeaderRow>& rows,
+                   bool starts) const;
+    // Rows printed by PrintRows, in their place.
+    void TakeRows(std::string_view printed, int rows);
     void End();
 
   private:
+    void PrintRow(Printer& out, bool first, int position, const HeaderRow& row) const;
+
     Printer& out_;
     bool json_;
     bool table_;  // the texts go through the conversion table

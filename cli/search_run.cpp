@@ -117,13 +117,17 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
         }
     };
     const int from = std::max(first, 1);
+    // The rows are printed on the workers that extracted them; this thread only writes them.
     if (from <= last) {
-        controller.ListRows(from, last, [&](int page, std::vector<HeaderRow>& pageRows) {
-            listFirst();
-            for (std::size_t row = 0; row < pageRows.size(); ++row) {
-                listing.Row(page * kPageRows + static_cast<int>(row) + 1, pageRows[row]);
-            }
-        });
+        controller.ListRows(
+            from, last,
+            [&](int page, const std::vector<HeaderRow>& pageRows, std::string& text) {
+                listing.PrintRows(text, page * kPageRows + 1, pageRows, page == first);
+            },
+            [&](int, std::vector<HeaderRow>& pageRows, std::string& text) {
+                listFirst();
+                listing.TakeRows(text, static_cast<int>(pageRows.size()));
+            });
     }
     listFirst();
     listing.End();

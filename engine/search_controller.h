@@ -78,6 +78,15 @@ class CSearchController {
     // Returns false, taking nothing, while a phase runs or when a page does not exist.
     using PageTaker = std::function<void(int page, std::vector<HeaderRow>& rows)>;
     bool ListRows(int firstPage, int lastPage, const PageTaker& take);
+    // The same, with a front end's own work on each page done on the worker that filled it,
+    // in any order: prepare(page, rows, text) writes into text (empty, its room kept from
+    // earlier pages), which take then gets with the rows, in page order.
+    using PagePreparer =
+        std::function<void(int page, const std::vector<HeaderRow>& rows, std::string& text)>;
+    using PreparedPageTaker =
+        std::function<void(int page, std::vector<HeaderRow>& rows, std::string& text)>;
+    bool ListRows(int firstPage, int lastPage, const PagePreparer& prepare,
+                  const PreparedPageTaker& take);
 
     // True from the moment a starter stores its code until the driver has handled the end.
     bool IsPhaseRunning() const { return m_bPhaseRunning; }

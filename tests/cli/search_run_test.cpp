@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 #include "cli/command.h"
@@ -102,6 +103,47 @@ TEST_F(SearchRunTest, PrintsTabSeparatedRows) {
     EXPECT_NE(r.out.find("\n1\t差出人 <a@example.jp>\tmail 1\t99/12/07 12:34:56\t0x"),
               std::string::npos)
         << r.out;
+}
+
+// A listing long enough for the conversion table and for many pages printed apart: every row
+// once, in order, in both forms, the same whichever thread printed its page.
+TEST(LongListingTest, PrintsEveryRowOnceInOrder) {
+    constexpr int kMails = 2045;
+    std::string archive;
+    for (int i = 1; i <= kMails; ++i) {
+        archive += Mail("mail " + std::to_string(i), "\x1b$B8!:w\x1b(B\r\n",
+                        "=?ISO-2022-JP?B?GyRCOjk9UD9NGyhC?= <a@example.jp>");
+    }
+    test::TempDir dir;
+    const std::string file = dir.Write("long.mbox", archive).string();
+    for (const bool json : {true, false}) {
+        SCOPED_TRACE(json ? "json" : "text");
+        const Result r = json ? RunCli({"--json", file, "検索"}) : RunCli({file, "検索"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::vector<std::tuple<int, std::string, std::string>> rows;
+        if (json) {
+            const auto listing = nlohmann::json::parse(r.out);
+            for (const auto& row : listing["rows"]) {
+                rows.emplace_back(row["position"], row["sender"], row["subject"]);
+            }
+        } else {
+            std::istringstream lines(
+                r.out.substr(r.out.find(" 通\n", r.out.find("該当メール数")) + 5));
+            for (std::string line; std::getline(lines, line);) {
+                std::istringstream columns(line);
+                std::string position, sender, subject;
+                std::getline(columns, position, '\t');
+                std::getline(columns, sender, '\t');
+                std::getline(columns, subject, '\t');
+                rows.emplace_back(std::stoi(position), sender, subject);
+            }
+        }
+        ASSERT_EQ(rows.size(), static_cast<std::size_t>(kMails));
+        for (int i = 1; i <= kMails; ++i) {
+            ASSERT_EQ(rows[static_cast<std::size_t>(i - 1)],
+                      std::make_tuple(i, "差出人 <a@example.jp>", "mail " + std::to_string(i)));
+        }
+    }
 }
 
 TEST_F(SearchRunTest, DecodedModeFindsWhatTheRawBytesHide) {

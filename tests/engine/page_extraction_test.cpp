@@ -2,7 +2,10 @@
 // nothing while a phase runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -19,20 +22,25 @@ auto Fields(const HeaderRow& row) {
     return std::tie(row.sender, row.subject, row.date, row.address);
 }
 
-TEST(PageExtractionTest, ListsAskedPagesInOrderAsThePhaseListsThem) {
+// Searches an archive of mails "m0", "m1" and so on, each of them a match, to the end.
+void SearchMails(int mails, test::TempDir& dir, CSearchController& controller) {
     std::string archive;
-    for (int i = 0; i < 45; ++i) {
+    for (int i = 0; i < mails; ++i) {
         TARSEL_GCC12_RESTRICT_FALSE_POSITIVE_BEGIN;  // GCC bug 105329, see the header
         archive += test::Mail("m" + std::to_string(i), "hit\r\n");
         TARSEL_GCC12_RESTRICT_FALSE_POSITIVE_END;
     }
+    controller.SetFilePath(dir.Write("archive.mbox", archive));
+    ASSERT_TRUE(controller.StartSearch("archive", "hit"));
+    test::DriveToEnd(controller);
+}
+
+TEST(PageExtractionTest, ListsAskedPagesInOrderAsThePhaseListsThem) {
     test::TempDir dir;
     test::RecordingPanes panes;
     CSearchController controller;
     controller.SetPanes(&panes);
-    controller.SetFilePath(dir.Write("45.mbox", archive));
-    ASSERT_TRUE(controller.StartSearch("archive", "hit"));
-    test::DriveToEnd(controller);
+    SearchMails(45, dir, controller);
 
     std::vector<int> pages;
     std::vector<HeaderRow> listed;
@@ -55,6 +63,38 @@ TEST(PageExtractionTest, ListsAskedPagesInOrderAsThePhaseListsThem) {
     }
     EXPECT_FALSE(controller.ListRows(2, 3, take));  // page 3 does not exist
     EXPECT_EQ(pages.size(), 2u);
+}
+
+// More pages than the listing extracts ahead of its taker, and a taker slow at first, so that
+// the units wait for it: every page comes once, in order, with the text made of its own rows.
+TEST(PageExtractionTest, HandsEveryPageWithItsPreparedTextInOrder) {
+    constexpr int kMails = 2010;
+    test::TempDir dir;
+    test::RecordingPanes panes;
+    CSearchController controller;
+    controller.SetPanes(&panes);
+    SearchMails(kMails, dir, controller);
+
+    const auto prepare = [](int page, const std::vector<HeaderRow>& rows, std::string& text) {
+        EXPECT_TRUE(text.empty());
+        text = std::to_string(page) + ":" + rows.front().subject + "-" + rows.back().subject;
+    };
+    std::vector<std::string> taken;
+    const auto take = [&](int page, std::vector<HeaderRow>&, std::string& text) {
+        if (page == 1) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        taken.push_back(text);
+    };
+    ASSERT_TRUE(controller.ListRows(1, 100, prepare, take));
+    ASSERT_EQ(taken.size(), 100u);
+    for (int page = 1; page <= 100; ++page) {
+        const int first = page * 20;
+        const int last = std::min(first + 19, kMails - 1);
+        EXPECT_EQ(
+            taken[static_cast<std::size_t>(page - 1)],
+            std::to_string(page) + ":m" + std::to_string(first) + "-m" + std::to_string(last));
+    }
 }
 
 }  // namespace
