@@ -59,12 +59,33 @@ bool ScanChunk(int c, const ScanTable& table) {
         take = std::clamp(table.capacity - old, 0, want);
     } while (!table.count->compare_exchange_weak(old, old + take));
     std::copy_n(t_found.begin(), take, table.entries + old);
+    if (table.runs != nullptr) {
+        table.runs[c] = ScanRun{old, take};
+    }
     return take == want;
 }
 
-void SortScanTable(int* entries, int count) {
+void SortScanTable(int* entries, int count, const ScanRun* runs, int chunks) {
     if (std::is_sorted(entries, entries + count)) {
         return;
+    }
+    thread_local std::vector<int> sorted;
+    if (runs != nullptr) {
+        // The runs of units that did not run are empty, and those that did never overlap: when
+        // they add up to the table, they are all of it.
+        long long covered = 0;
+        for (int c = 0; c < chunks; ++c) {
+            covered += runs[c].length;
+        }
+        if (covered == count) {
+            sorted.resize(static_cast<std::size_t>(count));
+            int* to = sorted.data();
+            for (int c = 0; c < chunks; ++c) {
+                to = std::copy_n(entries + runs[c].first, runs[c].length, to);
+            }
+            std::copy(sorted.begin(), sorted.end(), entries);
+            return;
+        }
     }
     const auto outside = [](int offset) { return offset < 0 || ChunkOf(offset) >= kChunkCapacity; };
     if (std::any_of(entries, entries + count, outside)) {
@@ -75,7 +96,6 @@ void SortScanTable(int* entries, int count) {
     // only a chunk whose entries came from two units (an occurrence across its end) can
     // still be out of order, and only there is a general sort needed.
     thread_local std::vector<int> starts;
-    thread_local std::vector<int> sorted;
     starts.assign(kChunkCapacity + 1, 0);
     sorted.resize(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {

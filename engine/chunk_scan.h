@@ -6,10 +6,17 @@
 
 namespace tarsel {
 
+// Where one unit's entries lie in a table.
+struct ScanRun {
+    int first = 0;
+    int length = 0;
+};
+
 struct ScanTable {
     int* entries;
     std::atomic<int>* count;
     int capacity;
+    ScanRun* runs = nullptr;  // by chunk: each unit records its run there, when given
 };
 
 // Scans chunk c. Returns false when the table overflowed (the caller then stores its
@@ -17,7 +24,9 @@ struct ScanTable {
 bool ScanChunk(int c, const ScanTable& table);
 
 // Sorts the first count entries of a table the scan units filled. Each unit appends an
-// ascending run, so ordering by chunk first leaves little to sort.
-void SortScanTable(int* entries, int count);
+// ascending run, so ordering by chunk first leaves little to sort. With the runs the units
+// of chunks 0..chunks-1 recorded (cleared before they ran), the runs are only put in chunk
+// order: every occurrence a unit finds begins after those the units of earlier chunks find.
+void SortScanTable(int* entries, int count, const ScanRun* runs = nullptr, int chunks = 0);
 
 }  // namespace tarsel

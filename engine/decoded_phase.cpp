@@ -43,9 +43,7 @@ bool CSearchController::StartDecodedSearch(const std::string& fileNameField,
 }
 
 bool CSearchController::StartDecodedPhase() {
-    for (auto& flag : g_viewedFlags) {
-        flag.store(0, std::memory_order_relaxed);
-    }
+    ClearViewedFlags();
     m_needle = std::make_shared<const mime::DecodedNeedle>(m_strSearchUtf8);
     g_pattern = m_strSearchUtf8;
     g_hitCount = 0;

@@ -7,6 +7,11 @@
 #include "engine/worker_pool.h"
 
 namespace tarsel {
+namespace {
+
+ScanRun g_mailRuns[kChunkCapacity];  // the run of each chunk's unit in g_mailStarts
+
+}  // namespace
 
 bool CSearchController::StartMailCount() {
     if (m_bPhaseRunning) {
@@ -15,6 +20,7 @@ bool CSearchController::StartMailCount() {
     g_pattern.assign("\x7F\x20\x7F", 3);
     m_nSelRow = -1;
     g_mailCount = 0;
+    std::fill_n(g_mailRuns, g_chunkCount, ScanRun{});
     BeginPhase(kStateCounting, g_chunkCount);
     if (m_pPanes != nullptr) {
         m_pPanes->SetProgress(0);
@@ -26,7 +32,7 @@ bool CSearchController::StartMailCount() {
 void CSearchController::CountUnit(void* context, int c) {
     auto* self = static_cast<CSearchController*>(context);
     if (!g_cancelUnits.load()) {
-        if (ScanChunk(c, ScanTable{g_mailStarts, &g_mailCount, kMailCapacity})) {
+        if (ScanChunk(c, ScanTable{g_mailStarts, &g_mailCount, kMailCapacity, g_mailRuns})) {
             g_unitsDone.fetch_add(1);
         } else {
             self->m_nState = kStateMailCapacity;
@@ -36,7 +42,7 @@ void CSearchController::CountUnit(void* context, int c) {
 }
 
 void CSearchController::SortMailStarts() {
-    SortScanTable(g_mailStarts, g_mailCount.load());
+    SortScanTable(g_mailStarts, g_mailCount.load(), g_mailRuns, g_chunkCount);
 }
 
 }  // namespace tarsel

@@ -45,7 +45,7 @@ void CSearchController::ShowSelectedMail() {
     if (!m_bResultKnown || m_nSelRow < 0 || position >= g_hitCount.load()) {
         return;
     }
-    g_viewedFlags[position] = 1;
+    MarkViewed(position);
     if (m_pPanes != nullptr) {
         m_pPanes->SetMailPosition(position + 1);
         m_pPanes->MarkRowViewed(m_nSelRow);

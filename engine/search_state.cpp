@@ -41,6 +41,27 @@ CSearchController* g_mailView = nullptr;
 
 namespace {
 
+std::atomic<int> g_viewedEnd{0};  // one past the highest flag set since the last clearing
+
+}  // namespace
+
+void MarkViewed(int position) {
+    g_viewedFlags[position] = 1;
+    for (int end = g_viewedEnd.load(); end <= position;) {
+        if (g_viewedEnd.compare_exchange_weak(end, position + 1)) {
+            break;
+        }
+    }
+}
+
+void ClearViewedFlags() {
+    const int end = g_viewedEnd.exchange(0);
+    for (int p = 0; p < end; ++p) {
+        g_viewedFlags[p].store(0, std::memory_order_relaxed);
+    }
+}
+namespace {
+
 // Address space for the largest file, reserved at first use. Pages become memory only when
 // a load writes them, and huge pages keep the cost of those first writes low: a fresh
 // process spends most of its load time on page faults otherwise.

@@ -78,6 +78,11 @@ extern std::atomic<int> g_hitCount;      // hits, then (after mapping) matching 
 extern int g_hits[kHitCapacity];         // hit offsets, then mail indexes of the matching mails
 // 1 once the mail at result position p has been shown.
 extern std::atomic<int> g_viewedFlags[kViewedCapacity];
+// Sets the flag of position, which must lie below kViewedCapacity.
+void MarkViewed(int position);
+// Clears every flag. Only the span flags were set in since the last clearing is written, so
+// that a new search does not touch all of the array's pages for nothing.
+void ClearViewedFlags();
 
 // Set when a loader could not read its chunk; the driver then ends the search.
 extern std::atomic<bool> g_loadFailed;

@@ -9,6 +9,11 @@
 #include "engine/worker_pool.h"
 
 namespace tarsel {
+namespace {
+
+ScanRun g_hitRuns[kChunkCapacity];  // the run of each chunk's unit in g_hits
+
+}  // namespace
 
 std::string CSearchController::SearchPattern(std::string typed) {
     if (!typed.empty() && IsSjisLeadByte(static_cast<unsigned char>(typed[0]))) {
@@ -24,15 +29,14 @@ bool CSearchController::StartStringSearch() {
     if (m_bDecoded) {
         return StartDecodedPhase();
     }
-    for (auto& flag : g_viewedFlags) {
-        flag.store(0, std::memory_order_relaxed);
-    }
+    ClearViewedFlags();
     const std::string pattern = SearchPattern(m_strSearch);
     if (pattern.empty()) {
         return false;  // StartSearch refuses such a string before any phase
     }
     g_pattern = pattern;
     g_hitCount = 0;
+    std::fill_n(g_hitRuns, g_chunkCount, ScanRun{});
     m_bResultKnown = false;
     BeginPhase(kStateSearching, g_chunkCount);
     if (m_pPanes != nullptr) {
@@ -45,7 +49,7 @@ bool CSearchController::StartStringSearch() {
 void CSearchController::SearchUnit(void* context, int c) {
     auto* self = static_cast<CSearchController*>(context);
     if (!g_cancelUnits.load()) {
-        if (ScanChunk(c, ScanTable{g_hits, &g_hitCount, kHitCapacity})) {
+        if (ScanChunk(c, ScanTable{g_hits, &g_hitCount, kHitCapacity, g_hitRuns})) {
             g_unitsDone.fetch_add(1);
         } else {
             self->m_nState = kStateHitCapacity;
@@ -55,7 +59,7 @@ void CSearchController::SearchUnit(void* context, int c) {
 }
 
 void CSearchController::SortHits() {
-    SortScanTable(g_hits, g_hitCount.load());
+    SortScanTable(g_hits, g_hitCount.load(), g_hitRuns, g_chunkCount);
 }
 
 void CSearchController::MapHitsToMails() {

@@ -234,5 +234,27 @@ TEST(ChunkScan, SortsTablesAsTheUnitsLeaveThem) {
     }
 }
 
+// With the runs the units recorded, the runs are put in chunk order; runs that do not add up
+// to the table (a unit that never ran) leave the sorting to the general way.
+TEST(ChunkScan, PutsRecordedRunsInChunkOrder) {
+    struct Case {
+        std::vector<int> table;
+        std::vector<ScanRun> runs;  // by chunk
+    };
+    const std::vector<Case> cases = {
+        {{200001, 200050, 7, 99, 100002, 100090}, {{2, 2}, {4, 2}, {0, 2}}},
+        // Unit 2 found an occurrence that begins in chunk 1.
+        {{199998, 200004, 100001, 199990, 199996}, {{0, 0}, {2, 3}, {0, 2}}},
+        {{200001, 7, 99}, {{1, 2}, {0, 0}, {0, 0}}},  // chunk 2's run was not recorded
+    };
+    for (const Case& c : cases) {
+        std::vector<int> sorted = c.table;
+        SortScanTable(sorted.data(), static_cast<int>(sorted.size()), c.runs.data(),
+                      static_cast<int>(c.runs.size()));
+        EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()));
+        EXPECT_TRUE(std::is_permutation(sorted.begin(), sorted.end(), c.table.begin()));
+    }
+}
+
 }  // namespace
 }  // namespace tarsel

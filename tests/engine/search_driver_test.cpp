@@ -243,6 +243,24 @@ TEST_F(SearchDriverTest, StepsThroughPagesAndKeepsViewedMarks) {
                                                false, false, false, false, false, false}));
 }
 
+TEST_F(SearchDriverTest, ANewSearchClearsTheViewedMarks) {
+    std::string archive;
+    for (int i = 0; i < 45; ++i) {
+        TARSEL_GCC12_RESTRICT_FALSE_POSITIVE_BEGIN;
+        archive += Mail("m" + std::to_string(i), "hit\r\n");
+        TARSEL_GCC12_RESTRICT_FALSE_POSITIVE_END;
+    }
+    Search(dir.Write("45.mbox", archive), "hit");
+    ASSERT_TRUE(controller.StepPage(+1));
+    test::DriveToEnd(controller);
+    controller.SelectRow(4);  // the highest position shown: the last mark a clearing must reach
+    SearchAgain("hit");
+    ASSERT_TRUE(controller.StepPage(+1));
+    test::DriveToEnd(controller);
+    EXPECT_EQ(panes.viewed, std::vector<bool>(20, false));
+    EXPECT_EQ(panes.markedRows.back(), 0);  // only the first row, shown as the page came
+}
+
 TEST_F(SearchDriverTest, CutsMailsAcrossEveryChunkTheySpan) {
     // A first mail of more than two chunks, and a last mail that runs to the end of the file.
     const std::string longBody = std::string(250000, 'x') + "needle\r\n";
