@@ -146,9 +146,27 @@ std::array<char, 4> EscapeOf(unsigned code) {
 Printer::Printer(int fd, bool colour)
     : fd_(fd), colour_(colour), capacity_(64 * 1024), buffer_(new char[capacity_]) {}
 
-// A collected text is a page or so of rows: a small buffer spares every page a large one.
+namespace {
+
+// The buffer of a thread's collecting printers, handed from one to the next: a thread that
+// collects page after page allocates it once.
+thread_local std::unique_ptr<char[]> t_collectBuffer;
+constexpr std::size_t kCollectBufferSize = 8 * 1024;  // a page or so of rows
+
+}  // namespace
+
 Printer::Printer(std::string& sink)
-    : sink_(&sink), capacity_(8 * 1024), buffer_(new char[capacity_]) {}
+    : sink_(&sink), capacity_(kCollectBufferSize), buffer_(std::move(t_collectBuffer)) {
+    if (buffer_ == nullptr) {
+        buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    }
+}
+
+Printer::~Printer() {
+    if (sink_ != nullptr) {
+        t_collectBuffer = std::move(buffer_);
+    }
+}
 
 std::string EscapedForMessage(std::string_view text) {
     struct {

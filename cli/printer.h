@@ -19,6 +19,7 @@ class Printer {
     // Appends to sink instead, by Finish at the latest: output made on another thread, which
     // the printer of the file then writes with Own.
     explicit Printer(std::string& sink);
+    ~Printer();
     Printer(const Printer&) = delete;
     Printer& operator=(const Printer&) = delete;
 

@@ -2,8 +2,10 @@
 #include "engine/chunk_prescan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -20,23 +22,58 @@ namespace {
 constexpr std::size_t kKeptPerChunk = 2048;
 constexpr std::string_view kMark = "\x7F\x20\x7F";
 
+// A list as a unit finds it, in a buffer its thread keeps, so that finding allocates nothing.
 struct Found {
     std::vector<int> offsets;
     bool valid = false;
 };
 
+// A kept list: a piece of the store.
+struct Kept {
+    const int* offsets = nullptr;
+    int size = 0;
+    bool valid = false;
+};
+
 struct ChunkFinds {
     std::uint64_t stamp = 0;  // the chunk's contents the lists belong to
-    Found marks;
-    Found hits;
+    Kept marks;
+    Kept hits;
 };
 
 ChunkFinds g_finds[kChunkCapacity];
 std::string g_hitPattern;  // written before the load units start, read-only while they run
 
+// The kept lists of a load, one after another, with room taken as the lists are done. It holds
+// every list of a load whose chunks are all found twice (after blanking NULs), so that no list
+// goes unkept; its memory is only touched as far as it is used.
+constexpr std::size_t kStoreCapacity = std::size_t{kChunkCapacity} * 2 * 2 * kKeptPerChunk;
+std::unique_ptr<int[]> g_store;
+std::atomic<std::size_t> g_storeUsed{0};
+
+Kept Stored(const Found& found) {
+    if (!found.valid) {
+        return {};
+    }
+    const std::size_t size = found.offsets.size();
+    const std::size_t at = g_storeUsed.fetch_add(size);
+    if (at + size > kStoreCapacity) {
+        return {};
+    }
+    std::copy(found.offsets.begin(), found.offsets.end(), g_store.get() + at);
+    return Kept{g_store.get() + at, static_cast<int>(size), true};
+}
+
+Found& ThreadList(int which) {
+    thread_local Found lists[2];
+    Found& list = lists[which];
+    list.offsets.reserve(kKeptPerChunk + 1);  // the most a list holds: it never grows after
+    list.offsets.clear();
+    list.valid = false;
+    return list;
+}
+
 void Find(std::string_view chunk, std::string_view pattern, std::int64_t base, Found& found) {
-    found.offsets.clear();
-    found.valid = false;
     if (pattern.empty()) {
         return;
     }
@@ -153,27 +190,43 @@ __attribute__((target("avx2"))) bool FindFused(std::string_view text, std::int64
 
 void BeginPrescan(std::string searchPattern) {
     g_hitPattern = std::move(searchPattern);
+    if (g_store == nullptr) {
+        g_store = std::make_unique_for_overwrite<int[]>(kStoreCapacity);
+    }
+    g_storeUsed = 0;
+    for (ChunkFinds& finds : g_finds) {
+        finds.marks = {};
+        finds.hits = {};
+    }
 }
 
 bool PrescanChunk(int c, std::string_view bytes) {
     ChunkFinds& finds = g_finds[c];
     const std::int64_t base = std::int64_t{c} * kChunkSize;
     finds.stamp = g_fileChunks[c].stamp();
-    finds.marks.valid = false;
-    finds.hits.valid = false;
+    finds.marks = {};
+    finds.hits = {};
+    Found& marks = ThreadList(0);
+    Found& hits = ThreadList(1);
+    bool clean = true;
 #if defined(__x86_64__)
     if (g_hitPattern.size() <= kLongPattern && __builtin_cpu_supports("avx2")) {
-        const Needle mark{kMark, &finds.marks};
-        return FindFused(bytes, base, mark,
-                         g_hitPattern.empty() ? mark : Needle{g_hitPattern, &finds.hits});
-    }
+        const Needle mark{kMark, &marks};
+        clean =
+            FindFused(bytes, base, mark, g_hitPattern.empty() ? mark : Needle{g_hitPattern, &hits});
+    } else
 #endif
-    if (std::memchr(bytes.data(), 0, bytes.size()) != nullptr) {
-        return false;
+        if (std::memchr(bytes.data(), 0, bytes.size()) != nullptr) {
+        clean = false;
+    } else {
+        Find(bytes, kMark, base, marks);
+        Find(bytes, g_hitPattern, base, hits);
     }
-    Find(bytes, kMark, base, finds.marks);
-    Find(bytes, g_hitPattern, base, finds.hits);
-    return true;
+    if (clean) {
+        finds.marks = Stored(marks);
+        finds.hits = Stored(hits);
+    }
+    return clean;
 }
 
 bool TakePrescanned(int c, std::string_view pattern, std::vector<int>& out, std::size_t limit) {
@@ -181,7 +234,7 @@ bool TakePrescanned(int c, std::string_view pattern, std::vector<int>& out, std:
     if (finds.stamp != g_fileChunks[c].stamp()) {
         return false;
     }
-    Found* found = nullptr;
+    Kept* found = nullptr;
     if (finds.marks.valid && pattern == kMark) {
         found = &finds.marks;
     } else if (finds.hits.valid && pattern == g_hitPattern) {
@@ -191,8 +244,9 @@ bool TakePrescanned(int c, std::string_view pattern, std::vector<int>& out, std:
     }
     found->valid = false;
     if (out.size() < limit) {
-        const std::size_t take = std::min(found->offsets.size(), limit - out.size());
-        out.insert(out.end(), found->offsets.begin(), found->offsets.begin() + take);
+        const std::size_t take =
+            std::min(static_cast<std::size_t>(found->size), limit - out.size());
+        out.insert(out.end(), found->offsets, found->offsets + take);
     }
     return true;
 }
