@@ -88,19 +88,20 @@ struct Needle {
     Found* found;
 };
 
-// Appends the matches among the candidates pos + bit of mask; stops keeping them (and leaves
-// the list invalid) once there are more than a chunk keeps.
+// Appends the matches among the candidates pos + bit of mask, whose first byte agrees (and
+// their last one too when lastAgrees); stops keeping them (and leaves the list invalid) once
+// there are more than a chunk keeps.
 __attribute__((always_inline)) inline void Keep(unsigned mask, std::string_view text,
                                                 std::size_t pos, std::int64_t base,
-                                                const Needle& needle) {
+                                                const Needle& needle, bool lastAgrees = true) {
     const std::string_view p = needle.pattern;
+    const std::size_t unchecked = p.size() - (lastAgrees ? 2 : 1);
     std::vector<int>& out = needle.found->offsets;
     while (mask != 0 && out.size() <= kKeptPerChunk)
         [[unlikely]] {
             const std::size_t at = pos + static_cast<unsigned>(__builtin_ctz(mask));
             mask &= mask - 1;
-            if (p.size() <= 2 ||
-                std::memcmp(text.data() + at + 1, p.data() + 1, p.size() - 2) == 0) {
+            if (p.size() <= 1 || std::memcmp(text.data() + at + 1, p.data() + 1, unchecked) == 0) {
                 out.push_back(static_cast<int>(base + static_cast<std::int64_t>(at)));
             }
         }
@@ -149,10 +150,10 @@ __attribute__((target("avx2"))) bool FindFused(std::string_view text, std::int64
     for (; i + reach + 64 <= text.size(); i += 64) {
         const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
         const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32));
-        nul = _mm256_or_si256(
-            nul, _mm256_or_si256(_mm256_cmpeq_epi8(low, zero), _mm256_cmpeq_epi8(high, zero)));
-        const __m256i markLow = Agree(data + i, low, markEnds);
-        const __m256i markHigh = Agree(data + i + 32, high, markEnds);
+        nul = _mm256_or_si256(nul, _mm256_cmpeq_epi8(_mm256_min_epu8(low, high), zero));
+        // The mark's first byte is rare enough in mail text to stand for it alone.
+        const __m256i markLow = _mm256_cmpeq_epi8(low, markEnds.first);
+        const __m256i markHigh = _mm256_cmpeq_epi8(high, markEnds.first);
         const __m256i hitLow = Agree(data + i, low, hitEnds);
         const __m256i hitHigh = Agree(data + i + 32, high, hitEnds);
         const __m256i any =
@@ -160,8 +161,8 @@ __attribute__((target("avx2"))) bool FindFused(std::string_view text, std::int64
         if (_mm256_testz_si256(any, any) != 0) {
             continue;  // the usual case: nothing in 64 positions
         }
-        Keep(MaskOf(markLow), text, i, base, mark);
-        Keep(MaskOf(markHigh), text, i + 32, base, mark);
+        Keep(MaskOf(markLow), text, i, base, mark, false);
+        Keep(MaskOf(markHigh), text, i + 32, base, mark, false);
         if (hits) {
             Keep(MaskOf(hitLow), text, i, base, hit);
             Keep(MaskOf(hitHigh), text, i + 32, base, hit);

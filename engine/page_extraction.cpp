@@ -22,7 +22,7 @@ constexpr std::size_t kKeptScratch = 1 << 20;
 // processor time from the taker, which is the slower side of a listing.
 constexpr int kPagesAhead = 32;
 // How many pages a taker that has to wait waits for.
-constexpr int kPagesTakenAtOnce = 8;
+constexpr int kPagesTakenAtOnce = 16;
 
 // Writes over row the row of the matching mail at the given place in g_hits.
 void FillRow(int place, bool decoded, HeaderRow& row) {
