@@ -28,6 +28,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -54,15 +57,52 @@ constexpr std::size_t kNotFound = std::string_view::npos;
 
 }  // namespace
 
+namespace {
+
+// The prefix as two words of eight bytes read in memory order: with the case bit set where the
+// prefix has a letter, a byte matches there exactly when it is that letter in either case; the
+// other bytes must match as they are.
+struct PrefixWords {
+    std::uint64_t lower[2] = {0, 0};
+    std::uint64_t caseBits[2] = {0, 0};
+};
+
+constexpr PrefixWords MakePrefixWords() {
+    PrefixWords words;
+    for (std::size_t i = 0; i < kPrefix.size(); ++i) {
+        const bool letter = kPrefix[i] >= 'A' && kPrefix[i] <= 'Z';
+        const std::uint64_t caseBit = letter ? 0x20 : 0;
+        words.lower[i / 8] |= (static_cast<unsigned char>(kPrefix[i]) | caseBit) << (8 * (i % 8));
+        words.caseBits[i / 8] |= caseBit << (8 * (i % 8));
+    }
+    return words;
+}
+
+constexpr PrefixWords kPrefixWords = MakePrefixWords();
+static_assert(kPrefix.size() == 16, "the prefix is compared as two words");
+
+bool PrefixAt(std::string_view value, std::size_t at) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t words[2];
+        std::memcpy(words, value.data() + at, sizeof words);
+        return (((words[0] | kPrefixWords.caseBits[0]) ^ kPrefixWords.lower[0]) |
+                ((words[1] | kPrefixWords.caseBits[1]) ^ kPrefixWords.lower[1])) == 0;
+    }
+    for (std::size_t i = 1; i < kPrefix.size(); ++i) {
+        if (Upper(value[at + i]) != kPrefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 std::size_t FindEncodedWord(std::string_view value, std::size_t from) {
     for (std::size_t at = value.find(kPrefix[0], from);
          at != kNotFound && value.size() - at >= kPrefix.size();
          at = value.find(kPrefix[0], at + 1)) {
-        bool match = true;
-        for (std::size_t i = 1; i < kPrefix.size() && match; ++i) {
-            match = Upper(value[at + i]) == kPrefix[i];
-        }
-        if (match) {
+        if (PrefixAt(value, at)) {
             return at;
         }
     }

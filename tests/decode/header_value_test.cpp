@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
 #include <string>
 #include <vector>
@@ -81,6 +82,17 @@ TEST(DecodeHeaderValueTest, DecodesWordsInAnyCase) {
          "=?ISO-2022-JP?B?GyRCN29MPiVGJTklSBsoQg==?=", "\x8C\x8F\x96\xBC\x83\x65\x83\x58\x83\x67"},
         {"other charset then ours", "=?UTF-8?B?44GC?= " + Word("x"), "=?UTF-8?B?44GC?= x"},
     });
+}
+
+// Each byte of the prefix with its case bit flipped: a letter still matches, any other byte
+// (which becomes a control character or another sign) does not.
+TEST(DecodeHeaderValueTest, MatchesThePrefixLetterByLetter) {
+    for (std::size_t i = 1; i < kPrefix.size(); ++i) {
+        std::string word = Word("ab");
+        word[i] = static_cast<char>(word[i] ^ 0x20);
+        const bool letter = std::isalpha(static_cast<unsigned char>(kPrefix[i])) != 0;
+        EXPECT_EQ(DecodeHeaderValue(word), letter ? "ab" : word) << "byte " << i;
+    }
 }
 
 TEST(DecodeHeaderValueTest, EachWordStartsInSingleByteMode) {
