@@ -9,9 +9,9 @@ inline char UpperAscii(char byte) {
     return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte;
 }
 
+// A blank, tab, LF, VT, FF or CR (the last five are 9 to 13).
 inline bool IsAsciiWhiteSpace(char byte) {
-    return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\v' || byte == '\f' ||
-           byte == '\r';
+    return byte == ' ' || static_cast<unsigned char>(byte - '\t') <= '\r' - '\t';
 }
 
 inline std::string_view TrimAsciiWhiteSpace(std::string_view text) {

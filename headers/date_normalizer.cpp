@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 #include "headers/ascii_text.h"
 
@@ -30,12 +31,29 @@ std::string_view TakePiece(std::string_view& rest) {
     return TrimAsciiWhiteSpace(piece);
 }
 
-std::string_view MonthNumber(std::string_view monthText) {
+// Three letters as one number, to compare a month with all twelve names at little cost.
+constexpr std::uint32_t Packed(char a, char b, char c) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 16;
+}
+
+constexpr std::array<std::uint32_t, 12> kPackedMonthNames = [] {
+    std::array<std::uint32_t, 12> packed{};
     for (std::size_t i = 0; i < kMonthNames.size(); ++i) {
-        const std::string_view name = kMonthNames[i];
-        if (monthText.size() == name.size() &&
-            std::equal(name.begin(), name.end(), monthText.begin(),
-                       [](char key, char c) { return key == UpperAscii(c); })) {
+        packed[i] = Packed(kMonthNames[i][0], kMonthNames[i][1], kMonthNames[i][2]);
+    }
+    return packed;
+}();
+
+std::string_view MonthNumber(std::string_view monthText) {
+    if (monthText.size() != 3) {
+        return kUnknownMonth;
+    }
+    const std::uint32_t month =
+        Packed(UpperAscii(monthText[0]), UpperAscii(monthText[1]), UpperAscii(monthText[2]));
+    for (std::size_t i = 0; i < kPackedMonthNames.size(); ++i) {
+        if (month == kPackedMonthNames[i]) {
             return kMonthNumbers[i];
         }
     }
@@ -60,10 +78,14 @@ std::string_view NormalizeDateInto(std::string_view line, std::string& text) {
     const std::string_view time = TakePiece(rest);
 
     const std::string_view pad = day.size() == 1 ? "0" : "";
-    text.clear();
-    text.reserve(year.size() + month.size() + pad.size() + day.size() + time.size() + 3);
-    text.append(year).append(1, '/').append(month).append(1, '/');
-    text.append(pad).append(day).append(1, ' ').append(time);
+    // Sized once and filled piece by piece: a row's date is rewritten into the same string
+    // mail after mail.
+    text.resize(year.size() + month.size() + pad.size() + day.size() + time.size() + 3);
+    char* to = text.data();
+    for (const std::string_view piece : {year, std::string_view("/"), month, std::string_view("/"),
+                                         pad, day, std::string_view(" "), time}) {
+        to = std::copy(piece.begin(), piece.end(), to);
+    }
     return day;
 }
 

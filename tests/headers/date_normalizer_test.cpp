@@ -52,6 +52,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "1"},
         DateCase{"PiecesTrimmed", "\nDate: Tue, 7\t \tDec\t 1999\t 12:34:56\t", "99/12/07 12:34:56",
                  "7"},
+        // Every white-space byte from 9 to 13 is trimmed; 8 and 14 are not.
+        DateCase{"ControlBytesTrimmedOrKept", "\nDate: Tue, \v7\r Dec\f 1999\n \t\b12:34:56\x0E",
+                 "99/12/07 \b12:34:56\x0E", "7"},
         DateCase{"OneByteYearKept", "\nDate: Tue, 7 Dec 9 12:34:56 +0900", "9/12/07 12:34:56", "7"},
         DateCase{"ThreeByteYearCut", "\nDate: Tue, 7 Dec 101 12:34:56 +0900", "01/12/07 12:34:56",
                  "7"},
