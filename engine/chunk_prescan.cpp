@@ -88,23 +88,38 @@ struct Needle {
     Found* found;
 };
 
-// Appends the matches among the candidates pos + bit of mask, whose first byte agrees (and
-// their last one too when lastAgrees); stops keeping them (and leaves the list invalid) once
-// there are more than a chunk keeps.
+// Appends the matches among the candidates pos + bit of mask, whose first and last bytes
+// agree; stops keeping them (and leaves the list invalid) once there are more than a chunk
+// keeps.
 __attribute__((always_inline)) inline void Keep(unsigned mask, std::string_view text,
                                                 std::size_t pos, std::int64_t base,
-                                                const Needle& needle, bool lastAgrees = true) {
+                                                const Needle& needle) {
     const std::string_view p = needle.pattern;
-    const std::size_t unchecked = p.size() - (lastAgrees ? 2 : 1);
     std::vector<int>& out = needle.found->offsets;
     while (mask != 0 && out.size() <= kKeptPerChunk)
         [[unlikely]] {
             const std::size_t at = pos + static_cast<unsigned>(__builtin_ctz(mask));
             mask &= mask - 1;
-            if (p.size() <= 1 || std::memcmp(text.data() + at + 1, p.data() + 1, unchecked) == 0) {
+            if (p.size() <= 2 ||
+                std::memcmp(text.data() + at + 1, p.data() + 1, p.size() - 2) == 0) {
                 out.push_back(static_cast<int>(base + static_cast<std::int64_t>(at)));
             }
         }
+}
+
+// Appends the marks among the candidates pos + bit of mask, whose first byte agrees: the other
+// two bytes of the mark are compared as they are.
+__attribute__((always_inline)) inline void KeepMarks(std::uint64_t mask, const char* data,
+                                                     std::size_t pos, std::int64_t base,
+                                                     std::vector<int>& out) {
+    static_assert(kMark.size() == 3);
+    while (mask != 0 && out.size() <= kKeptPerChunk) {
+        const std::size_t at = pos + static_cast<unsigned>(__builtin_ctzll(mask));
+        mask &= mask - 1;
+        if (data[at + 1] == kMark[1] && data[at + 2] == kMark[2]) {
+            out.push_back(static_cast<int>(base + static_cast<std::int64_t>(at)));
+        }
+    }
 }
 
 // The first and last byte of a pattern, 32 times over.
@@ -131,10 +146,10 @@ __attribute__((target("avx2"))) inline unsigned MaskOf(__m256i lanes) {
     return static_cast<unsigned>(_mm256_movemask_epi8(lanes));
 }
 
-// The mark, the search string and NUL bytes in one pass of 64 positions a round over the
-// chunk, while it is in the cache. Without a search string the mark stands in for it and
-// its second list is not kept. False when the text holds a NUL byte: the lists are then of
-// no use.
+// The mark (mark.pattern is kMark), the search string and NUL bytes in one pass of 64
+// positions a round over the chunk, while it is in the cache. Without a search string the mark
+// stands in for it and its second list is not kept. False when the text holds a NUL byte: the lists
+// are then of no use.
 __attribute__((target("avx2"))) bool FindFused(std::string_view text, std::int64_t base,
                                                const Needle& mark, const Needle& hit) {
     mark.found->offsets.clear();
@@ -161,8 +176,8 @@ __attribute__((target("avx2"))) bool FindFused(std::string_view text, std::int64
         if (_mm256_testz_si256(any, any) != 0) {
             continue;  // the usual case: nothing in 64 positions
         }
-        Keep(MaskOf(markLow), text, i, base, mark, false);
-        Keep(MaskOf(markHigh), text, i + 32, base, mark, false);
+        KeepMarks(MaskOf(markLow) | std::uint64_t{MaskOf(markHigh)} << 32, data, i, base,
+                  mark.found->offsets);
         if (hits) {
             Keep(MaskOf(hitLow), text, i, base, hit);
             Keep(MaskOf(hitHigh), text, i + 32, base, hit);
