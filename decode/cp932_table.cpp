@@ -56,7 +56,7 @@ Cp932Table::Cp932Table() {
 }
 
 bool Cp932Table::FillRow(unsigned char lead) const {
-    const std::lock_guard<std::mutex> lock(fill_);
+    const std::lock_guard<std::mutex> lock(fill_[lead]);
     if (const RowState state = rowState_[lead].load(); state != kUnfilled) {
         return state == kFilled;  // filled by another thread meanwhile
     }

@@ -55,11 +55,12 @@ class Cp932Table {
 
     Entry single_[256] = {};
     std::size_t pairRow_[256] = {};  // where the byte's row starts in pairs_ (else the empty row)
-    // Rows are filled under the lock and published through their state, which is read
-    // without it: a row reads as filled only once all of it has been written.
+    // A row is filled under its lead's lock, so that threads needing different rows fill
+    // them at once, and published through its state, which is read without the lock: a row
+    // reads as filled only once all of it has been written.
     mutable std::atomic<RowState> rowState_[256];
     mutable std::vector<Entry> pairs_;  // 256 entries per row, made with room for every row
-    mutable std::mutex fill_;
+    mutable std::mutex fill_[256];
     bool asciiPlain_ = true;  // every ASCII byte stands for itself and starts no pair
     bool complete_ = true;    // every byte fitted an entry; else iconv is asked
 };
