@@ -1,6 +1,8 @@
 // The one way tarsel-search writes to standard output: escaping, colour and write errors.
 #include "cli/printer.h"
 
+#include "decode/cp932_table.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -300,6 +302,39 @@ void Printer::JsonString(std::string_view utf8, bool wellFormed) {
         JsonPiece(utf8);
     }
     Put('"');
+}
+
+bool Printer::PutPlainCp932(std::string_view cp932, const Cp932Table& table, bool json) {
+    const std::size_t room = Cp932Table::RoomFor(cp932.size());
+    if (room > capacity_ - used_) {
+        Flush();
+        if (room > capacity_) {
+            return false;
+        }
+    }
+    char* const start = buffer_.get() + used_;
+    const char* const end = table.WriteUtf8(cp932, start);
+    if (end == nullptr || !NothingToEscape(std::string_view(start, end - start), json)) {
+        return false;
+    }
+    used_ += static_cast<std::size_t>(end - start);
+    return true;
+}
+
+void Printer::JsonCp932String(std::string_view cp932, const Cp932Table& table) {
+    Put('"');
+    if (!PutPlainCp932(cp932, table, true)) {
+        thread_local std::string converted;
+        JsonPiece(table.Convert(cp932, converted));
+    }
+    Put('"');
+}
+
+void Printer::Cp932Field(std::string_view cp932, const Cp932Table& table) {
+    if (!PutPlainCp932(cp932, table, false)) {
+        thread_local std::string converted;
+        Field(table.Convert(cp932, converted), true);
+    }
 }
 
 void Printer::PutPastBuffer(std::string_view text) {

@@ -10,6 +10,10 @@
 #include <string>
 #include <string_view>
 
+namespace tarsel {
+class Cp932Table;
+}
+
 namespace tarsel::cli {
 
 class Printer {
@@ -43,6 +47,10 @@ class Printer {
     void JsonPiece(std::string_view utf8);
     // A whole JSON string with its quotes; wellFormed as for Field.
     void JsonString(std::string_view utf8, bool wellFormed = false);
+    // CP932 text written as JsonString and Field write its UTF-8 form (well-formed): when
+    // nothing in it needs escaping, the table converts it straight into the output.
+    void JsonCp932String(std::string_view cp932, const Cp932Table& table);
+    void Cp932Field(std::string_view cp932, const Cp932Table& table);
 
     // Writes what is buffered (or appends it to the sink).
     void Flush();
@@ -68,6 +76,9 @@ class Printer {
         PutPastBuffer(text);
     }
     void PutPastBuffer(std::string_view text);
+    // Converts cp932 at the end of the buffer and keeps it there when nothing in it needs
+    // escaping; false, with nothing kept, otherwise.
+    bool PutPlainCp932(std::string_view cp932, const Cp932Table& table, bool json);
     void Write(std::string_view text);
     void Escape(unsigned code);
 

@@ -61,7 +61,11 @@ std::string_view FieldUtf8(const HeaderRow& row, const std::string& text, bool t
 void JsonMember(Printer& out, std::string_view start, const HeaderRow& row, const std::string& text,
                 bool table) {
     out.Own(start);
-    out.JsonString(FieldUtf8(row, text, table), !row.utf8);
+    if (table && !row.utf8) {
+        out.JsonCp932String(text, Cp932Table::Get());
+    } else {
+        out.JsonString(FieldUtf8(row, text, table), !row.utf8);
+    }
     out.Own(",\n");
 }
 
@@ -128,7 +132,11 @@ void Listing::PrintRow(Printer& out, bool first, int position, const HeaderRow& 
         out.Number(position);
         for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
             out.Own("\t");
-            out.Field(FieldUtf8(row, *field, table_), !row.utf8);
+            if (table_ && !row.utf8) {
+                out.Cp932Field(*field, Cp932Table::Get());
+            } else {
+                out.Field(FieldUtf8(row, *field, table_), !row.utf8);
+            }
         }
         out.Own("\t");
         out.Field(row.address);

@@ -29,6 +29,13 @@ class Cp932Table {
     void Append(std::string_view cp932, std::string& out) const;
     // The UTF-8 form of cp932, written into scratch, which the caller keeps for the next text.
     std::string_view Convert(std::string_view cp932, std::string& scratch) const;
+    // The room WriteUtf8 may use for a text of size bytes.
+    static std::size_t RoomFor(std::size_t size) { return Room(size); }
+    // Writes the UTF-8 form of cp932 at to, which has RoomFor(cp932.size()) bytes, and returns
+    // its end; nullptr when the text needs the converter (Convert then asks it).
+    char* WriteUtf8(std::string_view cp932, char* to) const {
+        return complete_ ? Write(cp932, to) : nullptr;
+    }
 
   private:
     struct Entry {

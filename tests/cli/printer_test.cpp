@@ -9,6 +9,11 @@
 #include <cstdio>
 #include <functional>
 #include <sstream>
+#include <string>
+#include <vector>
+
+#include "decode/cp932.h"
+#include "decode/cp932_table.h"
 
 namespace tarsel::cli {
 namespace {
@@ -84,6 +89,42 @@ TEST(PrinterTest, WellFormedTextIsWrittenAsTheWalkWritesIt) {
                     };
                     EXPECT_EQ(print(true), print(false)) << testing::PrintToString(text) << json;
                 }
+            }
+        }
+    }
+}
+
+// CP932 text converted straight into the output reads as its converted UTF-8 through the
+// general way: with something to escape in it or not, and wherever the buffer's end falls.
+TEST(PrinterTest, Cp932TextIsWrittenAsItsConversion) {
+    const Cp932Table& table = Cp932Table::Get();
+    const std::vector<std::string> texts = {
+        "",
+        "plain ascii text of more than sixteen bytes",
+        "\x8c\x9f\x8d\xf5 \x82\xa0\x82\xa2",  // Japanese pairs
+        "say \"\x82\xa0\" \\ and\ttab\x01",   // to escape
+        "\x80 and \xa0",                      // C1 control and a private use character
+        "ends in a lead \x82",
+        std::string(10000, 'x') + "\x82\xa0",  // needs more room than the buffer has
+    };
+    constexpr std::size_t kBuffer = 64 * 1024;
+    for (const std::string& text : texts) {
+        const std::string utf8 = Cp932ToUtf8(text);
+        for (const std::size_t before : {std::size_t{0}, kBuffer - 200, kBuffer - 1}) {
+            const std::string filler(before, '-');
+            for (const bool json : {false, true}) {
+                const auto print = [&](bool direct) {
+                    return Printed(false, [&](Printer& p) {
+                        p.Own(filler);
+                        if (json) {
+                            direct ? p.JsonCp932String(text, table) : p.JsonString(utf8, true);
+                        } else {
+                            direct ? p.Cp932Field(text, table) : p.Field(utf8, true);
+                        }
+                    });
+                };
+                EXPECT_EQ(print(true), print(false))
+                    << testing::PrintToString(text) << " after " << before << " json " << json;
             }
         }
     }
