@@ -188,10 +188,6 @@ void Printer::Escape(unsigned code) {
     Put(std::string_view(escape.data(), escape.size()));
 }
 
-void Printer::Own(std::string_view text) {
-    Put(text);
-}
-
 void Printer::Number(long long value) {
     char text[24];
     const auto [end, ec] = std::to_chars(text, text + sizeof text, value);

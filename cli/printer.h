@@ -28,7 +28,7 @@ class Printer {
     Printer& operator=(const Printer&) = delete;
 
     // The program's own text, written as it is.
-    void Own(std::string_view text);
+    void Own(std::string_view text) { Put(text); }  // inline: mostly short literals
     void Number(long long value);
 
     // UTF-8 text of a mail in a column of the text output: tabs and line ends become blanks,
