@@ -42,11 +42,18 @@ std::string DecodeBase64(std::string_view text) {
 }
 
 void AppendDecodedBase64(std::string_view text, std::string& out) {
-    // The decoded bytes are only an intermediate: each thread keeps one buffer for them.
-    thread_local std::string bytes;
-    bytes.resize(text.size() / 4 * 3);
+    // The decoded bytes are only an intermediate: those of a header word fit on the stack, and
+    // each thread keeps one buffer for longer texts.
+    constexpr std::size_t kOnStack = 192;
+    char onStack[kOnStack];
+    thread_local std::string longer;
+    const std::size_t room = text.size() / 4 * 3;
+    if (room > kOnStack) {
+        longer.resize(room);
+    }
+    char* const bytes = room > kOnStack ? longer.data() : onStack;
     std::size_t last = std::string::npos;
-    char* to = bytes.data();
+    char* to = bytes;
     for (std::size_t i = 0; i + 3 < text.size(); i += 4) {
         const int x0 = ValueOf(text[i]);
         const int x1 = ValueOf(text[i + 1]);
@@ -57,15 +64,16 @@ void AppendDecodedBase64(std::string_view text, std::string& out) {
         *to++ = static_cast<char>((64 * x2 + x3) & 0xFF);
         last = i;
     }
+    auto size = static_cast<std::size_t>(to - bytes);
     // Padding counts only in the final group; the third character is looked at only when the
     // fourth one was padding.
     if (last != std::string::npos && text[last + 3] == '=') {
-        bytes.pop_back();
+        --size;
         if (text[last + 2] == '=') {
-            bytes.pop_back();
+            --size;
         }
     }
-    AppendJisAsSjis(bytes, out);
+    AppendJisAsSjis(std::string_view(bytes, size), out);
 }
 
 }  // namespace tarsel

@@ -13,10 +13,16 @@ constexpr char kEsc = '\x1B';
 // is not in step stays dropped rather than shifting into a different character.
 template <typename Convert>
 void AppendPairs(std::string_view text, std::string& out, Convert convert) {
-    // A pair never grows: the room of the whole text is enough.
+    // A pair never grows: the room of the whole text is enough. A header word's few pairs are
+    // converted on the stack and appended at once.
+    constexpr std::size_t kOnStack = 256;
+    char onStack[kOnStack];
     const std::size_t start = out.size();
-    out.resize(start + text.size());
-    char* to = out.data() + start;
+    if (text.size() > kOnStack) {
+        out.resize(start + text.size());
+    }
+    char* const begin = text.size() > kOnStack ? out.data() + start : onStack;
+    char* to = begin;
     for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
         const unsigned code =
             (static_cast<unsigned char>(text[i]) << 8) | static_cast<unsigned char>(text[i + 1]);
@@ -26,7 +32,11 @@ void AppendPairs(std::string_view text, std::string& out, Convert convert) {
             *to++ = static_cast<char>(converted & 0xFF);
         }
     }
-    out.resize(static_cast<std::size_t>(to - out.data()));
+    if (begin == onStack) {
+        out.append(onStack, static_cast<std::size_t>(to - onStack));
+    } else {
+        out.resize(start + static_cast<std::size_t>(to - begin));
+    }
 }
 
 template <class Convert>

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "decode/jis.h"
+#include "tests/support/literal_decoders.h"
+
 namespace tarsel {
 namespace {
 
@@ -66,6 +69,30 @@ TEST(DecodeBase64Test, ConvertsDecodedIso2022JpToShiftJis) {
         {"YRskQjghOncbKEJ6", "a\x8C\x9F\x8D\xF5z"},
         {"GyRCN29MPiVGJTklSBsoQg==", "\x8C\x8F\x96\xBC\x83\x65\x83\x58\x83\x67"},
     });
+}
+
+// Texts decoded on the stack and in the thread's buffer, and runs of pairs converted on the
+// stack and in place, on either side of where one gives way to the other.
+TEST(DecodeBase64Test, DecodesLongWordsAsTheRulesSay) {
+    std::mt19937 random(7);
+    const std::string alphabet = "GyRCJCIbKEI=YWJj+/09";
+    for (std::size_t size = 240; size <= 360; ++size) {
+        std::string random64(size, 'A');
+        for (char& c : random64) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        // ESC $ B, the pairs, ESC ( B: 3 + 2n + 3 bytes, in base64 four characters for three.
+        std::string jis = "\x1B$B";
+        for (std::size_t i = 0; jis.size() + 3 < size * 3 / 4; ++i) {
+            jis += static_cast<char>(0x30 + i % 40);
+            jis += static_cast<char>(0x21 + i % 90);
+        }
+        jis += "\x1B(B";
+        EXPECT_EQ(DecodeBase64(random64), literal::DecodeBase64Literally(random64)) << size;
+        std::string sjis = "kept";
+        AppendJisAsSjis(jis, sjis);
+        EXPECT_EQ(sjis, "kept" + literal::ConvertJisToSjisLiterally(jis)) << jis.size();
+    }
 }
 
 TEST(DecodeBase64Test, ReturnsForArbitraryBytes) {
