@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -19,6 +20,13 @@
 
 namespace tarsel {
 namespace {
+
+// The file's size as a unit of the load last measured it (-1 before the first). A unit whose
+// chunk ends within it takes the view without measuring again, but every kMeasureEvery-th
+// chunk measures anyway, so that a file that shrinks while loading is noticed within a few
+// chunks; what vanished in between reads as blanks through the view's guard all the same.
+std::atomic<std::int64_t> g_measuredSize{-1};
+constexpr int kMeasureEvery = 16;
 
 // Files of /proc and the like report size 0 but have content. Such a file is read to its end
 // into an anonymous file, which then loads like any other. Returns that file's descriptor
@@ -117,6 +125,7 @@ bool CSearchController::StartLoading() {
     ForgetLoadView();
     if (m_bLoadFromView) {
         m_loadView = MapLoadFile(loadFd, m_nFileSize);
+        g_measuredSize = -1;
     }
     const int chunks = static_cast<int>((m_nFileSize + kChunkSize - 1) / kChunkSize);
     g_chunkCount = chunks;
@@ -157,9 +166,14 @@ bool ReadChunk(int fd, off_t at, char* buffer, int want) {
 
 // Whether the file still holds its first end bytes, so that a view of them can be read. The
 // descriptor is a regular file (checked when it was opened) read only with pread, so its end
-// is measured by seeking there: half the cost of a stat, once a chunk.
-bool FileReaches(int fd, off_t end) {
-    return ::lseek(fd, 0, SEEK_END) >= end;
+// is measured by seeking there.
+bool FileReaches(int fd, int c, off_t end) {
+    if (c % kMeasureEvery != 0 && end <= g_measuredSize.load(std::memory_order_relaxed)) {
+        return true;
+    }
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    g_measuredSize.store(size, std::memory_order_relaxed);
+    return size >= end;
 }
 
 }  // namespace
@@ -180,7 +194,7 @@ void CSearchController::LoadUnit(void* context, int c) {
     const auto bytes = static_cast<std::size_t>(want);
     FileChunk& chunk = g_fileChunks[c];
     char* buffer = nullptr;
-    if (self->m_loadView != nullptr && FileReaches(self->m_loadFd, at + want)) {
+    if (self->m_loadView != nullptr && FileReaches(self->m_loadFd, c, at + want)) {
         // The chunk is the view's bytes unless they hold a NUL, which needs a blanked copy.
         const char* viewed = self->m_loadView + at;
         chunk.Borrow(viewed, want);
