@@ -121,18 +121,31 @@ char* Cp932Table::Write(std::string_view cp932, char* to) const {
     const char* const end = at + cp932.size();
     while (at < end) {
         const auto byte = static_cast<unsigned char>(*at);
+        if (byte < 0x80 && asciiPlain_) {
 #if defined(__SSE2__)
-        // Sixteen ASCII bytes in a row are copied as they are.
-        if (byte < 0x80 && asciiPlain_ && end - at >= 16) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-            if (_mm_movemask_epi8(block) == 0) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(to), block);
-                to += 16;
-                at += 16;
-                continue;
+            // Sixteen ASCII bytes in a row are copied as they are.
+            if (end - at >= 16) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+                if (_mm_movemask_epi8(block) == 0) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), block);
+                    to += 16;
+                    at += 16;
+                    continue;
+                }
+            }
+#endif
+            // So are eight: the ASCII end of a sender, an address, a date.
+            if (end - at >= 8) {
+                std::uint64_t word;
+                std::memcpy(&word, at, sizeof word);
+                if ((word & 0x8080808080808080) == 0) {
+                    std::memcpy(to, &word, sizeof word);
+                    to += 8;
+                    at += 8;
+                    continue;
+                }
             }
         }
-#endif
         // Both readings are looked up and the right one is picked without a branch: Japanese
         // text mixes pairs and single bytes too irregularly for a branch to be foreseen.
         if (const RowState state = rowState_[byte].load(std::memory_order_acquire);
