@@ -1,8 +1,6 @@
 // The one way tarsel-search writes to standard output: escaping, colour and write errors.
 #include "cli/printer.h"
 
-#include "decode/cp932_table.h"
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +13,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "decode/cp932_table.h"
 #include "decode/utf8.h"
 
 namespace tarsel::cli {
@@ -317,19 +316,27 @@ bool Printer::PutPlainCp932(std::string_view cp932, const Cp932Table& table, boo
     return true;
 }
 
+namespace {
+
+// The UTF-8 form of text to escape, in a buffer each thread keeps.
+std::string_view Converted(std::string_view cp932, const Cp932Table& table) {
+    thread_local std::string converted;
+    return table.Convert(cp932, converted);
+}
+
+}  // namespace
+
 void Printer::JsonCp932String(std::string_view cp932, const Cp932Table& table) {
     Put('"');
     if (!PutPlainCp932(cp932, table, true)) {
-        thread_local std::string converted;
-        JsonPiece(table.Convert(cp932, converted));
+        JsonPiece(Converted(cp932, table));
     }
     Put('"');
 }
 
 void Printer::Cp932Field(std::string_view cp932, const Cp932Table& table) {
     if (!PutPlainCp932(cp932, table, false)) {
-        thread_local std::string converted;
-        Field(table.Convert(cp932, converted), true);
+        Field(Converted(cp932, table), true);
     }
 }
 

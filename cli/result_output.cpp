@@ -57,15 +57,28 @@ std::string_view FieldUtf8(const HeaderRow& row, const std::string& text, bool t
     return row.utf8 ? std::string_view(text) : Utf8Of(text, table);
 }
 
+// A field of a row as a JSON string or a text column. Through the table, its CP932 text is
+// converted straight into the output.
+void PrintField(Printer& out, const HeaderRow& row, const std::string& text, bool table,
+                bool json) {
+    if (table && !row.utf8) {
+        if (json) {
+            out.JsonCp932String(text, Cp932Table::Get());
+        } else {
+            out.Cp932Field(text, Cp932Table::Get());
+        }
+    } else if (json) {
+        out.JsonString(FieldUtf8(row, text, table), !row.utf8);
+    } else {
+        out.Field(FieldUtf8(row, text, table), !row.utf8);
+    }
+}
+
 // One member of a row: start is its indent, quoted name and colon, written as they are.
 void JsonMember(Printer& out, std::string_view start, const HeaderRow& row, const std::string& text,
                 bool table) {
     out.Own(start);
-    if (table && !row.utf8) {
-        out.JsonCp932String(text, Cp932Table::Get());
-    } else {
-        out.JsonString(FieldUtf8(row, text, table), !row.utf8);
-    }
+    PrintField(out, row, text, table, true);
     out.Own(",\n");
 }
 
@@ -132,11 +145,7 @@ void Listing::PrintRow(Printer& out, bool first, int position, const HeaderRow& 
         out.Number(position);
         for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
             out.Own("\t");
-            if (table_ && !row.utf8) {
-                out.Cp932Field(*field, Cp932Table::Get());
-            } else {
-                out.Field(FieldUtf8(row, *field, table_), !row.utf8);
-            }
+            PrintField(out, row, *field, table_, false);
         }
         out.Own("\t");
         out.Field(row.address);

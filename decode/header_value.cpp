@@ -29,12 +29,11 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdint>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "decode/base64.h"
+#include "decode/case_blind_word.h"
 
 namespace tarsel {
 
@@ -59,34 +58,14 @@ constexpr std::size_t kNotFound = std::string_view::npos;
 
 namespace {
 
-// The prefix as two words of eight bytes read in memory order: with the case bit set where the
-// prefix has a letter, a byte matches there exactly when it is that letter in either case; the
-// other bytes must match as they are.
-struct PrefixWords {
-    std::uint64_t lower[2] = {0, 0};
-    std::uint64_t caseBits[2] = {0, 0};
-};
-
-constexpr PrefixWords MakePrefixWords() {
-    PrefixWords words;
-    for (std::size_t i = 0; i < kPrefix.size(); ++i) {
-        const bool letter = kPrefix[i] >= 'A' && kPrefix[i] <= 'Z';
-        const std::uint64_t caseBit = letter ? 0x20 : 0;
-        words.lower[i / 8] |= (static_cast<unsigned char>(kPrefix[i]) | caseBit) << (8 * (i % 8));
-        words.caseBits[i / 8] |= caseBit << (8 * (i % 8));
-    }
-    return words;
-}
-
-constexpr PrefixWords kPrefixWords = MakePrefixWords();
+// The prefix as two words of eight bytes.
+constexpr CaseBlindWord kPrefixHead(kPrefix.substr(0, 8));
+constexpr CaseBlindWord kPrefixTail(kPrefix.substr(8));
 static_assert(kPrefix.size() == 16, "the prefix is compared as two words");
 
 bool PrefixAt(std::string_view value, std::size_t at) {
     if constexpr (std::endian::native == std::endian::little) {
-        std::uint64_t words[2];
-        std::memcpy(words, value.data() + at, sizeof words);
-        return (((words[0] | kPrefixWords.caseBits[0]) ^ kPrefixWords.lower[0]) |
-                ((words[1] | kPrefixWords.caseBits[1]) ^ kPrefixWords.lower[1])) == 0;
+        return kPrefixHead.At(value.data() + at) && kPrefixTail.At(value.data() + at + 8);
     }
     for (std::size_t i = 1; i < kPrefix.size(); ++i) {
         if (Upper(value[at + i]) != kPrefix[i]) {

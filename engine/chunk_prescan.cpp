@@ -147,9 +147,9 @@ __attribute__((target("avx2"))) inline unsigned MaskOf(__m256i lanes) {
 }
 
 // The mark (mark.pattern is kMark), the search string and NUL bytes in one pass of 64
-// positions a round over the chunk, while it is in the cache. Without a search string the mark
-// stands in for it and its second list is not kept. False when the text holds a NUL byte: the lists
-// are then of no use.
+// positions a round over the chunk, while it is in the cache. Without a search string the
+// mark stands in for it and its second list is not kept. False when the text holds a NUL
+// byte: the lists are then of no use.
 __attribute__((target("avx2"))) bool FindFused(std::string_view text, std::int64_t base,
                                                const Needle& mark, const Needle& hit) {
     mark.found->offsets.clear();
@@ -202,6 +202,23 @@ __attribute__((target("avx2"))) bool FindFused(std::string_view text, std::int64
 }
 #endif
 
+// The marks and hits of one chunk into the thread's lists; false when the bytes hold a NUL.
+bool FindLists(std::string_view bytes, std::int64_t base, Found& marks, Found& hits) {
+#if defined(__x86_64__)
+    if (g_hitPattern.size() <= kLongPattern && __builtin_cpu_supports("avx2")) {
+        const Needle mark{kMark, &marks};
+        return FindFused(bytes, base, mark,
+                         g_hitPattern.empty() ? mark : Needle{g_hitPattern, &hits});
+    }
+#endif
+    if (std::memchr(bytes.data(), 0, bytes.size()) != nullptr) {
+        return false;
+    }
+    Find(bytes, kMark, base, marks);
+    Find(bytes, g_hitPattern, base, hits);
+    return true;
+}
+
 }  // namespace
 
 void BeginPrescan(std::string searchPattern) {
@@ -224,20 +241,7 @@ bool PrescanChunk(int c, std::string_view bytes) {
     finds.hits = {};
     Found& marks = ThreadList(0);
     Found& hits = ThreadList(1);
-    bool clean = true;
-#if defined(__x86_64__)
-    if (g_hitPattern.size() <= kLongPattern && __builtin_cpu_supports("avx2")) {
-        const Needle mark{kMark, &marks};
-        clean =
-            FindFused(bytes, base, mark, g_hitPattern.empty() ? mark : Needle{g_hitPattern, &hits});
-    } else
-#endif
-        if (std::memchr(bytes.data(), 0, bytes.size()) != nullptr) {
-        clean = false;
-    } else {
-        Find(bytes, kMark, base, marks);
-        Find(bytes, g_hitPattern, base, hits);
-    }
+    const bool clean = FindLists(bytes, base, marks, hits);
     if (clean) {
         finds.marks = Stored(marks);
         finds.hits = Stored(hits);

@@ -3,6 +3,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <iterator>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -41,25 +42,24 @@ CSearchController* g_mailView = nullptr;
 
 namespace {
 
-std::atomic<int> g_viewedEnd{0};  // one past the highest flag set since the last clearing
+// One past the highest flag set since the last clearing. Marking and clearing are the
+// driver's, on the thread that drives the search.
+int g_viewedEnd = 0;
 
 }  // namespace
 
 void MarkViewed(int position) {
     g_viewedFlags[position] = 1;
-    for (int end = g_viewedEnd.load(); end <= position;) {
-        if (g_viewedEnd.compare_exchange_weak(end, position + 1)) {
-            break;
-        }
-    }
+    g_viewedEnd = std::max(g_viewedEnd, position + 1);
 }
 
 void ClearViewedFlags() {
-    const int end = g_viewedEnd.exchange(0);
-    for (int p = 0; p < end; ++p) {
+    for (int p = 0; p < g_viewedEnd; ++p) {
         g_viewedFlags[p].store(0, std::memory_order_relaxed);
     }
+    g_viewedEnd = 0;
 }
+
 namespace {
 
 // Address space for the largest file, reserved at first use. Pages become memory only when

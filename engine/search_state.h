@@ -78,7 +78,8 @@ extern std::atomic<int> g_hitCount;      // hits, then (after mapping) matching 
 extern int g_hits[kHitCapacity];         // hit offsets, then mail indexes of the matching mails
 // 1 once the mail at result position p has been shown.
 extern std::atomic<int> g_viewedFlags[kViewedCapacity];
-// Sets the flag of position, which must lie below kViewedCapacity.
+// Sets the flag of position, which must lie below kViewedCapacity. Both calls are made on the
+// thread that drives the search.
 void MarkViewed(int position);
 // Clears every flag. Only the span flags were set in since the last clearing is written, so
 // that a new search does not touch all of the array's pages for nothing.

@@ -3,7 +3,7 @@
 
 #include <array>
 #include <bit>
-#include <cstring>
+#include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -12,6 +12,7 @@
 #include <immintrin.h>
 #endif
 
+#include "decode/case_blind_word.h"
 #include "headers/ascii_text.h"
 
 namespace tarsel {
@@ -20,17 +21,10 @@ namespace {
 struct Key {
     std::string_view name;  // upper case, letters only, at most eight of them
     std::size_t LineKeys::*place;
-    std::uint64_t lower = 0;  // the name in lower case as eight bytes read in memory order
-    std::uint64_t used = 0;   // the bytes of those eight that the name fills
+    CaseBlindWord word;
 
     constexpr Key(std::string_view keyName, std::size_t LineKeys::*keyPlace)
-        : name(keyName), place(keyPlace) {
-        for (std::size_t i = 0; i < name.size(); ++i) {
-            lower |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i]) | 0x20)
-                     << (8 * i);
-            used |= std::uint64_t{0xFF} << (8 * i);
-        }
-    }
+        : name(keyName), place(keyPlace), word(keyName) {}
 };
 constexpr std::array<Key, 3> kKeys = {
     {{"SUBJECT", &LineKeys::subject}, {"DATE", &LineKeys::date}, {"FROM", &LineKeys::sender}}};
@@ -53,11 +47,7 @@ bool MayBeginKey(char first, char second) {
 // Whether text holds the key at at, its letters compared in any case.
 bool HoldsKey(std::string_view text, std::size_t at, const Key& key) {
     if (std::endian::native == std::endian::little && text.size() - at >= sizeof(std::uint64_t)) {
-        // Eight bytes at once: with the case bit set, a byte matches a key letter's lower-case
-        // form exactly when it is that letter in either case.
-        std::uint64_t bytes;
-        std::memcpy(&bytes, text.data() + at, sizeof bytes);
-        return ((bytes | 0x2020202020202020) & key.used) == key.lower;
+        return key.word.At(text.data() + at);
     }
     if (text.size() - at < key.name.size()) {
         return false;
