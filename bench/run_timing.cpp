@@ -26,6 +26,11 @@ RunResult Spawn(const std::vector<std::string>& args, const std::string& outPath
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    // Each run writes a new file. Truncating the last run's output inside the timed span would
+    // charge the next command (whichever tool it is) with freeing that output, and the file
+    // system flushes a file rewritten after a truncation when it is closed, which would charge
+    // the writer with starting its write-back: neither is the tool's own time.
+    ::unlink(outPath.c_str());
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
     if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
