@@ -100,8 +100,7 @@ __attribute__((always_inline)) inline void Keep(unsigned mask, std::string_view 
         [[unlikely]] {
             const std::size_t at = pos + static_cast<unsigned>(__builtin_ctz(mask));
             mask &= mask - 1;
-            if (p.size() <= 2 ||
-                std::memcmp(text.data() + at + 1, p.data() + 1, p.size() - 2) == 0) {
+            if (MiddleAgrees(text.data() + at, p)) {
                 out.push_back(static_cast<int>(base + static_cast<std::int64_t>(at)));
             }
         }

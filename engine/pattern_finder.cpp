@@ -104,12 +104,11 @@ bool FindScalar(std::string_view text, std::string_view pattern, std::size_t fro
 inline bool RecordCandidates(unsigned mask, std::string_view text, std::string_view pattern,
                              std::size_t i, std::int64_t base, std::vector<int>& out,
                              std::size_t limit) {
-    const std::size_t m = pattern.size();
     while (mask != 0) {
         const auto bit = static_cast<unsigned>(__builtin_ctz(mask));
         mask &= mask - 1;
         const std::size_t pos = i + bit;
-        if (m <= 2 || std::memcmp(text.data() + pos + 1, pattern.data() + 1, m - 2) == 0) {
+        if (MiddleAgrees(text.data() + pos, pattern)) {
             if (!Record(base + static_cast<std::int64_t>(pos), out, limit)) {
                 return false;
             }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -16,6 +17,24 @@ void FindAllOccurrences(std::string_view text, std::string_view pattern, std::in
 
 // Position of the first occurrence of pattern in text, or std::string_view::npos.
 std::size_t FindFirstOccurrence(std::string_view text, std::string_view pattern);
+
+// Whether the bytes between the first and the last byte of pattern agree with those of the
+// candidate at at (where the first byte stands). A short middle (a search string of a few
+// Japanese characters) is compared in place: a library call would cost more than the
+// comparison, for each of the many candidates a scan meets.
+inline bool MiddleAgrees(const char* at, std::string_view pattern) {
+    constexpr std::size_t kShortMiddle = 16;
+    const std::size_t m = pattern.size();
+    if (m <= kShortMiddle + 2) {
+        for (std::size_t k = 1; k + 1 < m; ++k) {
+            if (at[k] != pattern[k]) {
+                return false;
+            }
+        }
+        return true;
+    }
+    return std::memcmp(at + 1, pattern.data() + 1, m - 2) == 0;
+}
 
 // Patterns longer than this are matched with a prefix table instead of being compared in
 // full at every candidate position.
