@@ -36,6 +36,9 @@ inline bool MiddleAgrees(const char* at, std::string_view pattern) {
     return std::memcmp(at + 1, pattern.data() + 1, m - 2) == 0;
 }
 
+// How far ahead of the place it looks at a scan asks for the bytes it will look at next.
+inline constexpr std::size_t kPrefetchAhead = 2048;
+
 // Patterns longer than this are matched with a prefix table instead of being compared in
 // full at every candidate position.
 inline constexpr std::size_t kLongPattern = 64;
