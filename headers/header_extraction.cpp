@@ -59,7 +59,6 @@ void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, Hea
     const std::size_t size = mailText.size();
     const std::size_t noBlankLineEnd = std::min((size > 3 ? size - 3 : 0) + 2, size);
     std::size_t separator = size > 3 ? size - 3 : 0;
-    std::size_t previousEnd = kNoPlace;
 
     // Only the last subject (with its continuation lines) and the last sender count, so the
     // values are noted as they are met and decoded once at the end: many lines (Received
@@ -77,27 +76,29 @@ void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, Hea
     row.date.clear();
     row.utf8 = false;
     bool inSubject = false;
+    std::size_t previousEnd = kNoPlace;
+    // The next line starts at the LF of this line's break, not after it; the LF then sits
+    // in front of every later line and keeps the fixed cuts measured from the key.
     std::size_t lineStart = 0;
-    LineKeyScanner scanner(mailText);
-    for (;;) {
-        const LineKeys keys = scanner.Next(lineStart);
-        if (keys.end == kNoPlace) {
-            break;
-        }
-        if (previousEnd != kNoPlace && keys.end == previousEnd + 2) {
+    LineKeys keys;  // where the keys first stand in the line being read
+    bool keyed = false;
+
+    // The line from lineStart ends at lineEnd: false once that ends the block.
+    const auto endLine = [&](std::size_t lineEnd) {
+        if (previousEnd != kNoPlace && lineEnd == previousEnd + 2) {
             separator = previousEnd;  // CR LF CR LF: the blank line ends the block
-            break;
+            return false;
         }
-        if (keys.end + 2 > noBlankLineEnd) {
-            break;  // past the block of a mail without a blank line
+        if (lineEnd + 2 > noBlankLineEnd) {
+            return false;  // past the block of a mail without a blank line
         }
-        previousEnd = keys.end;
-        const std::size_t lineEnd = keys.end;
-        // The next line starts at the LF of this line's break, not after it; the LF then sits
-        // in front of every later line and keeps the fixed cuts measured from the key.
-        const std::string_view line = mailText.substr(lineStart, lineEnd - lineStart);
+        previousEnd = lineEnd;
         const std::size_t start = lineStart;
         lineStart = lineEnd + 1;
+        if (!keyed && !inSubject) {
+            return true;  // most lines: nothing to note
+        }
+        const std::string_view line = mailText.substr(start, lineEnd - start);
 
         if (inSubject) {
             const std::size_t word = FindEncodedWord(line);
@@ -123,6 +124,29 @@ void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, Hea
         } else if (keys.sender != kNoPlace) {
             sender = Value{line, keys.sender - start + kSenderCut};
         }
+        keys = LineKeys{};
+        keyed = false;
+        return true;
+    };
+
+    // The marks of each window are taken in order of place: a CR LF ends the line being read,
+    // a key's first letters may begin a key of it. No line needs a look of its own.
+    LineKeyScanner scanner(mailText);
+    for (bool reading = true; reading;) {
+        const std::uint64_t ends = scanner.LineEnds();
+        const std::size_t base = scanner.Base();
+        for (std::uint64_t marks = ends | scanner.KeyStarts(); marks != 0; marks &= marks - 1) {
+            const auto bit = static_cast<unsigned>(__builtin_ctzll(marks));
+            if ((ends >> bit & 1) != 0) {
+                if (!endLine(base + bit)) {
+                    reading = false;
+                    break;
+                }
+            } else {
+                keyed = scanner.NoteKey(base + bit, keys) || keyed;
+            }
+        }
+        reading = reading && scanner.MarkNextWindow();
     }
 
     for (const Value& part : subjectParts) {

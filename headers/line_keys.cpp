@@ -155,17 +155,19 @@ void LineKeyScanner::MarkFrom(std::size_t base) {
     }
 }
 
-void LineKeyScanner::NoteKey(std::size_t at, LineKeys& keys) const {
+bool LineKeyScanner::NoteKey(std::size_t at, LineKeys& keys) const {
     // The first two letters tell which key it can be.
     const char first = UpperAscii(text_[at]);
     for (const Key& key : kKeys) {
         if (first == key.name[0]) {
             if (keys.*key.place == kNoPlace && HoldsKey(text_, at, key)) {
                 keys.*key.place = at;
+                return true;
             }
-            return;
+            return false;
         }
     }
+    return false;
 }
 
 }  // namespace tarsel

@@ -23,9 +23,10 @@ struct LineKeys {
 // Whether this processor has the 32-byte compares (AVX2) that the scanner can use.
 bool CpuHasWideCompares();
 
-// Walks a mail's lines in order. The text is looked at 64 places at a time: one pass marks
-// every CR LF and every place where a key's first two letters stand, and the lines are then
-// read off those marks, so that no byte is looked at twice however short the lines are.
+// Marks a mail's lines and keys. The text is looked at 64 places at a time: one pass marks
+// every CR LF and every place where a key's first two letters stand, and the reader takes the
+// lines off those marks, so that no byte is looked at twice however short the lines are and a
+// line without a key costs no more than its CR LF.
 class LineKeyScanner {
   public:
     // wide: look at 32 places at a time instead of 16, for a processor that can.
@@ -34,13 +35,25 @@ class LineKeyScanner {
         MarkFrom(0);
     }
 
-    // The line from from to its CR LF, with its keys; end stays kNoPlace when no CR LF follows.
-    // Lines are asked for in order: from never lies before the previous line's end.
-    LineKeys Next(std::size_t from);
+    // The marks of the window, to be taken in order of place: bit i of each stands for place
+    // Base() + i.
+    std::size_t Base() const { return base_; }
+    std::uint64_t LineEnds() const { return lineEnds_; }
+    std::uint64_t KeyStarts() const { return keyStarts_; }
+    // Marks the window after this one; false when no place past this one has a byte after it.
+    bool MarkNextWindow() {
+        if (base_ + kMarkWindow + 1 >= text_.size()) {
+            return false;
+        }
+        MarkFrom(base_ + kMarkWindow);
+        return true;
+    }
+    // Notes the key that begins at at (a place of KeyStarts()) in keys, unless keys already
+    // holds one of its kind; true when it noted one.
+    bool NoteKey(std::size_t at, LineKeys& keys) const;
 
   private:
     void MarkFrom(std::size_t base);
-    void NoteKey(std::size_t at, LineKeys& keys) const;
 
     std::string_view text_;
     bool wide_;
@@ -48,32 +61,5 @@ class LineKeyScanner {
     std::uint64_t lineEnds_ = 0;   // a CR LF begins there
     std::uint64_t keyStarts_ = 0;  // a key may begin there (its first two letters match)
 };
-
-// Inline: it runs once a line, and most lines end in the window where they start.
-inline LineKeys LineKeyScanner::Next(std::size_t from) {
-    LineKeys keys;
-    if (from >= base_ + kMarkWindow) {
-        MarkFrom(from);
-    }
-    for (;;) {
-        const std::uint64_t ahead = ~std::uint64_t{0} << (from - base_);
-        const std::uint64_t ends = lineEnds_ & ahead;
-        // A key never holds a CR, so one that starts before the line's end ends in the line.
-        const std::uint64_t before = ends == 0 ? ~std::uint64_t{0} : (ends & (0 - ends)) - 1;
-        for (std::uint64_t starts = keyStarts_ & ahead & before; starts != 0;
-             starts &= starts - 1) {
-            NoteKey(base_ + static_cast<std::size_t>(__builtin_ctzll(starts)), keys);
-        }
-        if (ends != 0) {
-            keys.end = base_ + static_cast<std::size_t>(__builtin_ctzll(ends));
-            return keys;
-        }
-        if (base_ + kMarkWindow + 1 >= text_.size()) {
-            return keys;  // no place past the window has a byte after it
-        }
-        MarkFrom(base_ + kMarkWindow);
-        from = base_;
-    }
-}
 
 }  // namespace tarsel

@@ -31,17 +31,25 @@ std::vector<LineKeys> PlainLines(std::string_view text) {
     }
 }
 
+// The lines as the header row reads them: the marks of each window in order of place.
 std::vector<LineKeys> ScannedLines(std::string_view text, bool wide) {
     LineKeyScanner scanner(text, wide);
     std::vector<LineKeys> lines;
-    for (std::size_t from = 0;;) {
-        const LineKeys keys = scanner.Next(from);
-        if (keys.end == kNoPlace) {
-            return lines;
+    LineKeys keys;
+    do {
+        const std::uint64_t ends = scanner.LineEnds();
+        for (std::uint64_t marks = ends | scanner.KeyStarts(); marks != 0; marks &= marks - 1) {
+            const auto bit = static_cast<unsigned>(__builtin_ctzll(marks));
+            if ((ends >> bit & 1) != 0) {
+                keys.end = scanner.Base() + bit;
+                lines.push_back(keys);
+                keys = LineKeys{};
+            } else {
+                scanner.NoteKey(scanner.Base() + bit, keys);
+            }
         }
-        lines.push_back(keys);
-        from = keys.end + 1;
-    }
+    } while (scanner.MarkNextWindow());
+    return lines;
 }
 
 TEST(LineKeyScannerTest, FindsWhatAPlainReadingFinds) {
