@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,8 +30,12 @@ RunResult Spawn(const std::vector<std::string>& args, const std::string& outPath
     // Each run writes a new file. Truncating the last run's output inside the timed span would
     // charge the next command (whichever tool it is) with freeing that output, and the file
     // system flushes a file rewritten after a truncation when it is closed, which would charge
-    // the writer with starting its write-back: neither is the tool's own time.
-    ::unlink(outPath.c_str());
+    // the writer with starting its write-back: neither is the tool's own time. Only a regular
+    // file is removed: the output may be a device such as /dev/null.
+    struct stat out {};
+    if (::lstat(outPath.c_str(), &out) == 0 && S_ISREG(out.st_mode)) {
+        ::unlink(outPath.c_str());
+    }
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
     if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
