@@ -162,7 +162,6 @@ __attribute__((target("avx2"))) bool FindFused(std::string_view text, std::int64
     __m256i nul = zero;
     std::size_t i = 0;
     for (; i + reach + 64 <= text.size(); i += 64) {
-        // The processor's own prefetch stops at each 4 KB page; this one runs on ahead of it.
         _mm_prefetch(data + i + kPrefetchAhead, _MM_HINT_T0);
         const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
         const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32));

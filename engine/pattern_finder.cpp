@@ -90,7 +90,7 @@ bool FindScalar(std::string_view text, std::string_view pattern, std::size_t fro
     const std::size_t m = pattern.size();
     for (std::size_t i = from; i + m <= text.size(); ++i) {
         if (text[i] == pattern[0] && text[i + m - 1] == pattern[m - 1] &&
-            std::memcmp(text.data() + i, pattern.data(), m) == 0) {
+            MiddleAgrees(text.data() + i, pattern)) {
             if (!Record(base + static_cast<std::int64_t>(i), out, limit)) {
                 return false;
             }
@@ -143,7 +143,6 @@ __attribute__((target("avx2"))) bool FindPairsAvx2(std::string_view text, std::s
     const char* data = text.data();
     // Every load of a round stays inside the text: i + m - 1 + 64 <= size.
     for (; i + m - 1 + 64 <= text.size(); i += 64) {
-        // The processor's own prefetch stops at each 4 KB page; this one runs on ahead of it.
         _mm_prefetch(data + i + kPrefetchAhead, _MM_HINT_T0);
         const __m256i low = PairsAvx2(data + i, m, first, last);
         const __m256i high = PairsAvx2(data + i + 32, m, first, last);

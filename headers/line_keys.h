@@ -11,10 +11,9 @@ inline constexpr std::size_t kNoPlace = std::string_view::npos;
 // How many places one marking covers: a bit each in a 64-bit word.
 inline constexpr std::size_t kMarkWindow = 64;
 
-// One line of a mail: where its CR LF stands and where each key first stands before it
-// (kNoPlace when it does not), letters compared in any case.
+// Where each key first stands in one line of a mail (kNoPlace when it does not), letters
+// compared in any case.
 struct LineKeys {
-    std::size_t end = kNoPlace;
     std::size_t subject = kNoPlace;  // "SUBJECT"
     std::size_t date = kNoPlace;     // "DATE"
     std::size_t sender = kNoPlace;   // "FROM"

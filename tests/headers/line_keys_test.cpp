@@ -10,13 +10,18 @@
 namespace tarsel {
 namespace {
 
+// One line: where its keys stand, and where its CR LF does.
+struct Line : LineKeys {
+    std::size_t end = kNoPlace;
+};
+
 // The lines of text read plainly: each runs to its CR LF and the next starts at that LF.
-std::vector<LineKeys> PlainLines(std::string_view text) {
+std::vector<Line> PlainLines(std::string_view text) {
     std::string upper(text);
     for (char& c : upper) {
         c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     }
-    std::vector<LineKeys> lines;
+    std::vector<Line> lines;
     for (std::size_t from = 0;;) {
         const std::size_t end = upper.find("\r\n", from);
         if (end == std::string::npos) {
@@ -26,23 +31,22 @@ std::vector<LineKeys> PlainLines(std::string_view text) {
             const std::size_t at = upper.find(key, from);
             return at < end ? at : kNoPlace;
         };
-        lines.push_back({end, first("SUBJECT"), first("DATE"), first("FROM")});
+        lines.push_back({{first("SUBJECT"), first("DATE"), first("FROM")}, end});
         from = end + 1;
     }
 }
 
 // The lines as the header row reads them: the marks of each window in order of place.
-std::vector<LineKeys> ScannedLines(std::string_view text, bool wide) {
+std::vector<Line> ScannedLines(std::string_view text, bool wide) {
     LineKeyScanner scanner(text, wide);
-    std::vector<LineKeys> lines;
+    std::vector<Line> lines;
     LineKeys keys;
     do {
         const std::uint64_t ends = scanner.LineEnds();
         for (std::uint64_t marks = ends | scanner.KeyStarts(); marks != 0; marks &= marks - 1) {
             const auto bit = static_cast<unsigned>(__builtin_ctzll(marks));
             if ((ends >> bit & 1) != 0) {
-                keys.end = scanner.Base() + bit;
-                lines.push_back(keys);
+                lines.push_back({keys, scanner.Base() + bit});
                 keys = LineKeys{};
             } else {
                 scanner.NoteKey(scanner.Base() + bit, keys);
@@ -68,9 +72,9 @@ TEST(LineKeyScannerTest, FindsWhatAPlainReadingFinds) {
             const std::string padded = std::string(pad, 'y') + text;
             for (std::size_t cut = pad; cut <= padded.size(); ++cut) {
                 const std::string_view piece = std::string_view(padded).substr(0, cut);
-                const std::vector<LineKeys> expected = PlainLines(piece);
+                const std::vector<Line> expected = PlainLines(piece);
                 for (const bool wide : widths) {
-                    const std::vector<LineKeys> lines = ScannedLines(piece, wide);
+                    const std::vector<Line> lines = ScannedLines(piece, wide);
                     ASSERT_EQ(lines.size(), expected.size()) << pad << " " << cut << " " << wide;
                     for (std::size_t i = 0; i < lines.size(); ++i) {
                         EXPECT_EQ(lines[i].end, expected[i].end);
