@@ -117,7 +117,8 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
         }
     };
     const int from = std::max(first, 1);
-    // The rows are printed on the workers that extracted them; this thread only writes them.
+    // The rows are printed on the workers that extracted them, and written by the worker that
+    // finishes the next page in order.
     if (from <= last) {
         controller.ListRows(
             from, last,

@@ -2,7 +2,7 @@
 // page; each unit writes only its own slot and the driver hands the page to the list in row
 // order once every unit is done. The row listing: the rows of many pages in one go, a page
 // per unit, handed over in page order as they are done, for a front end that lists them all;
-// the front end's own work on a page (its printing) is done by the unit that filled it.
+// the front end's own work on a page (its printing) and the handing over are done by units.
 #include <atomic>
 #include <climits>
 #include <condition_variable>
@@ -17,12 +17,10 @@ namespace tarsel {
 namespace {
 
 constexpr std::size_t kKeptScratch = 1 << 20;
-// How many pages a row listing extracts ahead of the page being taken. Past that, a unit waits
-// for the taker: rows that would only wait to be printed would take memory, page faults and
-// processor time from the taker, which is the slower side of a listing.
+// How many pages a row listing extracts ahead of the pages taken. Past that, a unit waits: a
+// page can stay untaken only behind a slow page or a slow taker, and rows that would only wait
+// to be printed would take memory and page faults.
 constexpr int kPagesAhead = 32;
-// How many pages a taker that has to wait waits for.
-constexpr int kPagesTakenAtOnce = 16;
 
 // Writes over row the row of the matching mail at the given place in g_hits.
 void FillRow(int place, bool decoded, HeaderRow& row) {
@@ -48,33 +46,27 @@ struct ListedPage {
 
 struct RowListing {
     int firstPage = 0;
+    int count = 0;  // pages
     bool decoded = false;
     int hits = 0;
     const CSearchController::PagePreparer* prepare = nullptr;
+    const CSearchController::PreparedPageTaker* take = nullptr;
     std::vector<ListedPage> pages;        // each unit fills only its own page
     std::vector<std::atomic<bool>> done;  // set once the page is filled
     // Pages that have been taken, whose rows a unit fills again: their strings keep their room,
     // so that a listing allocates rows for the first pages only, and frees them at its end.
     std::mutex spentLock;
     std::vector<ListedPage> spent;
-    // The taker and the units wait for each other asleep, not spinning: the three threads of
-    // a listing share two cores. A wake costs a call only when someone sleeps for it.
+    // Set while a unit hands pages over; the pages it hands over are counted in taken.
+    std::atomic<bool> handing{false};
+    std::atomic<int> taken{0};  // pages handed over so far
+    // Units too far ahead wait asleep, not spinning, for the unit that hands pages over.
     std::mutex waitLock;
-    std::condition_variable pageDone;      // the taker waits here for its next pages
-    std::atomic<bool> takerAsleep{false};  // the taker waits, or is about to
-    std::atomic<int> takerNeeds{0};        // the page the taker waits for
-    std::atomic<int> takerWants{0};        // a later page it waits for too, to take a run
-    std::condition_variable pagesTaken;    // units too far ahead of the taker wait here
-    std::atomic<int> taken{0};             // pages handed over so far
-    std::atomic<int> wakeAt{INT_MAX};      // the least taken count a sleeping unit waits for
-
-    bool TakerReady() const {
-        return done[static_cast<std::size_t>(takerNeeds.load())].load() &&
-               done[static_cast<std::size_t>(takerWants.load())].load();
-    }
+    std::condition_variable pagesTaken;
+    std::atomic<int> wakeAt{INT_MAX};  // the least taken count a sleeping unit waits for
 };
 
-// A unit this many pages ahead of the taker waits until the taker is half as far behind, so
+// A unit this many pages ahead of the pages taken waits until they are half as far behind, so
 // that a sleep is paid for with a run of pages rather than one.
 void WaitForRoom(RowListing& listing, int unit) {
     const int needed = unit - kPagesAhead + 1;
@@ -84,7 +76,7 @@ void WaitForRoom(RowListing& listing, int unit) {
     const int resume = needed + kPagesAhead / 2;
     std::unique_lock<std::mutex> held(listing.waitLock);
     for (;;) {
-        // Published before taken is read again, so a taker that misses this unit sees it.
+        // Published before taken is read again, so a unit that hands pages over sees it.
         for (int at = listing.wakeAt.load();
              resume < at && !listing.wakeAt.compare_exchange_weak(at, resume);) {
         }
@@ -95,9 +87,39 @@ void WaitForRoom(RowListing& listing, int unit) {
     }
 }
 
+// Hands over, in order, the run of done pages that follows the pages taken. The unit that
+// finishes the next page hands it over itself, while the page is still in its cache: no
+// thread of its own waits for pages and is woken for them. A unit that finds another one
+// handing over leaves its page to that one, which looks at the next page again after it
+// stops, so that no done page is left behind.
+void HandOver(RowListing& listing) {
+    while (!listing.handing.exchange(true)) {
+        int next = listing.taken.load();
+        for (; next < listing.count && listing.done[static_cast<std::size_t>(next)].load();
+             ++next) {
+            ListedPage& page = listing.pages[static_cast<std::size_t>(next)];
+            (*listing.take)(listing.firstPage + next, page.rows, page.text);
+            {
+                const std::lock_guard<std::mutex> lock(listing.spentLock);
+                listing.spent.push_back(std::move(page));
+            }
+            listing.taken.store(next + 1);
+            if (next + 1 >= listing.wakeAt.load()) {
+                const std::lock_guard<std::mutex> held(listing.waitLock);
+                listing.wakeAt.store(INT_MAX);
+                listing.pagesTaken.notify_all();
+            }
+        }
+        listing.handing.store(false);
+        if (next == listing.count || !listing.done[static_cast<std::size_t>(next)].load()) {
+            return;
+        }
+    }
+}
+
 void RowListingUnit(void* context, int unit) {
     auto* listing = static_cast<RowListing*>(context);
-    // Units start in order, so the page being taken always has a unit at work or done.
+    // Units start in order, so the next page to take always has a unit at work or done.
     WaitForRoom(*listing, unit);
     ListedPage& page = listing->pages[static_cast<std::size_t>(unit)];
     {
@@ -122,10 +144,7 @@ void RowListingUnit(void* context, int unit) {
         (*listing->prepare)(listing->firstPage + unit, rows, page.text);
     }
     listing->done[static_cast<std::size_t>(unit)].store(true);
-    if (listing->takerAsleep.load() && listing->TakerReady()) {
-        const std::lock_guard<std::mutex> held(listing->waitLock);
-        listing->pageDone.notify_one();
-    }
+    HandOver(*listing);
 }
 
 }  // namespace
@@ -174,37 +193,14 @@ bool CSearchController::ListRows(int firstPage, int lastPage, const PagePreparer
     const int count = lastPage - firstPage + 1;
     RowListing listing;
     listing.firstPage = firstPage;
+    listing.count = count;
     listing.decoded = m_bDecoded;
     listing.hits = g_hitCount.load();
     listing.prepare = prepare ? &prepare : nullptr;
+    listing.take = &take;
     listing.pages.resize(static_cast<std::size_t>(count));
     listing.done = std::vector<std::atomic<bool>>(static_cast<std::size_t>(count));
     WorkerPool::Shared().Post(&RowListingUnit, &listing, count);
-    // The pages are taken in order while the later ones are still being extracted.
-    for (int unit = 0; unit < count; ++unit) {
-        const std::atomic<bool>& done = listing.done[static_cast<std::size_t>(unit)];
-        if (!done.load()) {
-            // Woken when a run of pages is done, not for each page.
-            std::unique_lock<std::mutex> held(listing.waitLock);
-            listing.takerNeeds.store(unit);
-            listing.takerWants.store(std::min(unit + kPagesTakenAtOnce, count) - 1);
-            listing.takerAsleep.store(true);  // before done is read again, as above
-            listing.pageDone.wait(held, [&] { return listing.TakerReady(); });
-            listing.takerAsleep.store(false);
-        }
-        ListedPage& page = listing.pages[static_cast<std::size_t>(unit)];
-        take(firstPage + unit, page.rows, page.text);
-        {
-            const std::lock_guard<std::mutex> lock(listing.spentLock);
-            listing.spent.push_back(std::move(page));
-        }
-        listing.taken.store(unit + 1);
-        if (unit + 1 >= listing.wakeAt.load()) {
-            const std::lock_guard<std::mutex> held(listing.waitLock);
-            listing.wakeAt.store(INT_MAX);
-            listing.pagesTaken.notify_all();
-        }
-    }
     // No phase runs, so the pool is idle once these units have returned.
     WorkerPool::Shared().WaitIdle();
     return true;

@@ -74,7 +74,9 @@ class CSearchController {
     bool PageExists(int page) const;
     // The rows of result pages firstPage..lastPage, extracted on the pool in one go without a
     // phase: no pane is told anything and the current page stays. take(page, rows) gets each
-    // page in order, on the calling thread, as soon as it is done (the rows may be moved out).
+    // page in order, one at a time, as soon as it and the pages before it are done (the rows
+    // may be moved out). It runs on the pool's threads, each call after the last one returned,
+    // and everything the last call wrote is visible to the next; ListRows returns after all.
     // Returns false, taking nothing, while a phase runs or when a page does not exist.
     using PageTaker = std::function<void(int page, std::vector<HeaderRow>& rows)>;
     bool ListRows(int firstPage, int lastPage, const PageTaker& take);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -66,7 +67,8 @@ TEST(PageExtractionTest, ListsAskedPagesInOrderAsThePhaseListsThem) {
 }
 
 // More pages than the listing extracts ahead of its taker, and a taker slow at first, so that
-// the units wait for it: every page comes once, in order, with the text made of its own rows.
+// the units wait for it: every page comes once, in order, with the text made of its own rows,
+// and the taker is never called while a call of it runs.
 TEST(PageExtractionTest, HandsEveryPageWithItsPreparedTextInOrder) {
     constexpr int kMails = 2010;
     test::TempDir dir;
@@ -80,11 +82,14 @@ TEST(PageExtractionTest, HandsEveryPageWithItsPreparedTextInOrder) {
         text = std::to_string(page) + ":" + rows.front().subject + "-" + rows.back().subject;
     };
     std::vector<std::string> taken;
+    std::atomic<int> running{0};
     const auto take = [&](int page, std::vector<HeaderRow>&, std::string& text) {
+        EXPECT_EQ(running.fetch_add(1), 0);
         if (page == 1) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         taken.push_back(text);
+        running.fetch_sub(1);
     };
     ASSERT_TRUE(controller.ListRows(1, 100, prepare, take));
     ASSERT_EQ(taken.size(), 100u);
