@@ -28,6 +28,15 @@ namespace {
 std::atomic<std::int64_t> g_measuredSize{-1};
 constexpr int kMeasureEvery = 16;
 
+// The chunk that load unit u reads: the file is cut into one lane per thread of the pool, and
+// consecutive units take their chunks from different lanes. The units at work at one time are
+// consecutive (they start in order), so each faults in its own part of the mapping, under
+// page-table locks of its own: threads on neighbouring chunks wait for each other's faults.
+int ChunkOfUnit(int u, int chunks, int lanes) {
+    const int lane = u % lanes;
+    return lane * (chunks / lanes) + std::min(lane, chunks % lanes) + u / lanes;
+}
+
 // Files of /proc and the like report size 0 but have content. Such a file is read to its end
 // into an anonymous file, which then loads like any other. Returns that file's descriptor
 // (closing fd), or -1 with tooLarge telling a file above the capacity from a failed read.
@@ -178,8 +187,9 @@ bool FileReaches(int fd, int c, off_t end) {
 
 }  // namespace
 
-void CSearchController::LoadUnit(void* context, int c) {
+void CSearchController::LoadUnit(void* context, int unit) {
     auto* self = static_cast<CSearchController*>(context);
+    const int c = ChunkOfUnit(unit, g_chunkCount, WorkerPool::Shared().Threads());
     if (g_cancelUnits.load()) {
         FinishUnit();
         return;

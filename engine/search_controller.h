@@ -127,7 +127,7 @@ class CSearchController {
     void BeginPhase(int code, int units);
     void ShowWarning(const std::string& message);
 
-    static void LoadUnit(void* self, int chunk);
+    static void LoadUnit(void* self, int unit);  // units take chunks in lanes of the file
     static void CountUnit(void* self, int chunk);
     static void SearchUnit(void* self, int chunk);
     static void HeaderUnit(void* self, int row);

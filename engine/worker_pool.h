@@ -26,6 +26,8 @@ class WorkerPool {
     void Post(UnitFn fn, void* context, int count);
     // Returns when no unit is queued or running.
     void WaitIdle();
+    // How many threads run units.
+    int Threads() const { return static_cast<int>(threads_.size()); }
 
     // The pool the phases run on, sized to the machine (at least two threads).
     static WorkerPool& Shared();
