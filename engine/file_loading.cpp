@@ -27,14 +27,26 @@ namespace {
 // chunks; what vanished in between reads as blanks through the view's guard all the same.
 std::atomic<std::int64_t> g_measuredSize{-1};
 constexpr int kMeasureEvery = 16;
+int g_loadLanes = 1;  // see ChunkOfUnit; set before the load's units are posted
 
-// The chunk that load unit u reads: the file is cut into one lane per thread of the pool, and
-// consecutive units take their chunks from different lanes. The units at work at one time are
-// consecutive (they start in order), so each faults in its own part of the mapping, under
-// page-table locks of its own: threads on neighbouring chunks wait for each other's faults.
+// The chunk that load unit u reads. The units at work at one time are consecutive (they start
+// in order). On neighbouring chunks of a view, their threads would fault in its pages under the
+// lock of one page-table page (2 MB of the mapping) and wait for each other. So a view of a
+// cached file is read in blocks of lanes * kLaneChunks chunks, one lane of each block per
+// thread, and consecutive units take their chunks from different lanes, more than 2 MB apart.
+// One lane reads the file in order, as a file read from the disk reads best.
+constexpr int kLaneChunks = 23;  // 2.1 MB lie between chunks 22 apart
 int ChunkOfUnit(int u, int chunks, int lanes) {
-    const int lane = u % lanes;
-    return lane * (chunks / lanes) + std::min(lane, chunks % lanes) + u / lanes;
+    const int block = u / (lanes * kLaneChunks);
+    const int first = block * lanes * kLaneChunks;
+    if (first + lanes * kLaneChunks > chunks) {
+        return u;  // the last, partial block is read in order
+    }
+    const int at = u - first;
+    // The lanes turn by one from block to block, so that the last unit of a block and the first
+    // of the next are far apart too.
+    const int lane = (at + block) % lanes;
+    return first + lane * kLaneChunks + at / lanes;
 }
 
 // Files of /proc and the like report size 0 but have content. Such a file is read to its end
@@ -136,6 +148,8 @@ bool CSearchController::StartLoading() {
         m_loadView = MapLoadFile(loadFd, m_nFileSize);
         g_measuredSize = -1;
     }
+    g_loadLanes =
+        m_loadView != nullptr && LoadFileViewCached() ? WorkerPool::Shared().Threads() : 1;
     const int chunks = static_cast<int>((m_nFileSize + kChunkSize - 1) / kChunkSize);
     g_chunkCount = chunks;
     g_lastChunkSize =
@@ -189,7 +203,7 @@ bool FileReaches(int fd, int c, off_t end) {
 
 void CSearchController::LoadUnit(void* context, int unit) {
     auto* self = static_cast<CSearchController*>(context);
-    const int c = ChunkOfUnit(unit, g_chunkCount, WorkerPool::Shared().Threads());
+    const int c = ChunkOfUnit(unit, g_chunkCount, g_loadLanes);
     if (g_cancelUnits.load()) {
         FinishUnit();
         return;

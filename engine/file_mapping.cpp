@@ -116,4 +116,21 @@ bool LoadFileViewFailed() {
     return g_viewFailed.load();
 }
 
+bool LoadFileViewCached() {
+    constexpr std::size_t kSamples = 16;
+    char* const view = g_view.load();
+    const std::size_t pages = (g_viewLength.load() + g_pageSize - 1) / g_pageSize;
+    if (view == nullptr) {
+        return false;
+    }
+    for (std::size_t sample = 0; sample < kSamples; ++sample) {
+        unsigned char resident = 0;
+        const std::size_t page = pages * sample / kSamples;
+        if (::mincore(view + page * g_pageSize, 1, &resident) != 0 || (resident & 1) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace tarsel

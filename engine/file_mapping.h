@@ -21,5 +21,8 @@ void UnmapLoadFile();
 bool InLoadFileView(const char* p);
 // True once a page of the current view failed to read although the file still reaches it.
 bool LoadFileViewFailed();
+// Whether the current view's file seems to be in the system's cache, from a few pages spread
+// over it: a file that is not is better read in order, as one stream from the disk.
+bool LoadFileViewCached();
 
 }  // namespace tarsel

@@ -584,5 +584,21 @@ TEST_F(HostileFilesTest, LoadsFromAViewOfTheFileAsFromACopy) {
     }
 }
 
+// A view of a cached file is read in lanes, out of order. The counts and every matching mail
+// must still be those of a reading in order: over chunk edges, a chunk blanked for its NUL,
+// and the last, partial block of lanes.
+TEST_F(HostileFilesTest, LoadsACachedViewInLanesAsInOrder) {
+    std::string archive;
+    for (int i = 0; archive.size() < 90 * std::size_t(kChunkSize) + 12345; ++i) {
+        TARSEL_GCC12_RESTRICT_FALSE_POSITIVE_BEGIN;  // GCC bug 105329, see the header
+        archive += Mail("m" + std::to_string(i),
+                        std::string(700 + i % 500, 'x') + (i % 97 == 0 ? " needle\r\n" : "\r\n"));
+        TARSEL_GCC12_RESTRICT_FALSE_POSITIVE_END;
+    }
+    archive[std::size_t(kChunkSize) * 50 + 3] = '\0';
+    controller.LoadFromView(true);
+    ExpectNaiveResult(archive, "needle");
+}
+
 }  // namespace
 }  // namespace tarsel
