@@ -48,7 +48,7 @@ std::string g_hitPattern;  // written before the load units start, read-only whi
 // every list of a load whose chunks are all found twice (after blanking NULs), so that no list
 // goes unkept; its memory is only touched as far as it is used.
 constexpr std::size_t kStoreCapacity = std::size_t{kChunkCapacity} * 2 * 2 * kKeptPerChunk;
-std::unique_ptr<int[]> g_store;
+int* g_store = nullptr;
 std::atomic<std::size_t> g_storeUsed{0};
 
 Kept Stored(const Found& found) {
@@ -60,8 +60,8 @@ Kept Stored(const Found& found) {
     if (at + size > kStoreCapacity) {
         return {};
     }
-    std::copy(found.offsets.begin(), found.offsets.end(), g_store.get() + at);
-    return Kept{g_store.get() + at, static_cast<int>(size), true};
+    std::copy(found.offsets.begin(), found.offsets.end(), g_store + at);
+    return Kept{g_store + at, static_cast<int>(size), true};
 }
 
 Found& ThreadList(int which) {
@@ -224,7 +224,12 @@ bool FindLists(std::string_view bytes, std::int64_t base, Found& marks, Found& h
 void BeginPrescan(std::string searchPattern) {
     g_hitPattern = std::move(searchPattern);
     if (g_store == nullptr) {
-        g_store = std::make_unique_for_overwrite<int[]>(kStoreCapacity);
+        g_store = static_cast<int*>(ReserveTableSpace(kStoreCapacity * sizeof(int)));
+    }
+    if (g_store == nullptr) {
+        static const std::unique_ptr<int[]> fallback =
+            std::make_unique_for_overwrite<int[]>(kStoreCapacity);
+        g_store = fallback.get();
     }
     g_storeUsed = 0;
     for (ChunkFinds& finds : g_finds) {

@@ -69,7 +69,14 @@ void SortScanTable(int* entries, int count, const ScanRun* runs, int chunks) {
     if (std::is_sorted(entries, entries + count)) {
         return;
     }
-    thread_local std::vector<int> sorted;
+    // The tables are sorted one at a time, on the thread that drives the search, in the room
+    // beside them; only a larger table (a test's) gets a buffer of its own.
+    thread_local std::vector<int> larger;
+    int* room = g_sortRoom;
+    if (count > kSortRoom) {
+        larger.resize(static_cast<std::size_t>(count));
+        room = larger.data();
+    }
     if (runs != nullptr) {
         // The runs of units that did not run are empty, and those that did never overlap: when
         // they add up to the table, they are all of it.
@@ -78,12 +85,11 @@ void SortScanTable(int* entries, int count, const ScanRun* runs, int chunks) {
             covered += runs[c].length;
         }
         if (covered == count) {
-            sorted.resize(static_cast<std::size_t>(count));
-            int* to = sorted.data();
+            int* to = room;
             for (int c = 0; c < chunks; ++c) {
                 to = std::copy_n(entries + runs[c].first, runs[c].length, to);
             }
-            std::copy(sorted.begin(), sorted.end(), entries);
+            std::copy(room, room + count, entries);
             return;
         }
     }
@@ -97,7 +103,6 @@ void SortScanTable(int* entries, int count, const ScanRun* runs, int chunks) {
     // still be out of order, and only there is a general sort needed.
     thread_local std::vector<int> starts;
     starts.assign(kChunkCapacity + 1, 0);
-    sorted.resize(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         ++starts[static_cast<std::size_t>(ChunkOf(entries[i])) + 1];
     }
@@ -106,17 +111,16 @@ void SortScanTable(int* entries, int count, const ScanRun* runs, int chunks) {
     }
     std::vector<int> next(starts.begin(), starts.end() - 1);
     for (int i = 0; i < count; ++i) {
-        sorted[static_cast<std::size_t>(next[static_cast<std::size_t>(ChunkOf(entries[i]))]++)] =
-            entries[i];
+        room[next[static_cast<std::size_t>(ChunkOf(entries[i]))]++] = entries[i];
     }
     for (int c = 0; c < kChunkCapacity; ++c) {
-        int* const from = sorted.data() + starts[c];
-        int* const to = sorted.data() + starts[c + 1];
+        int* const from = room + starts[c];
+        int* const to = room + starts[c + 1];
         if (!std::is_sorted(from, to)) {
             std::sort(from, to);
         }
     }
-    std::copy(sorted.begin(), sorted.end(), entries);
+    std::copy(room, room + count, entries);
 }
 
 }  // namespace tarsel

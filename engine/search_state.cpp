@@ -33,9 +33,51 @@ std::atomic<int> g_workersRunning{1};
 std::atomic<int> g_unitsDone{0};
 std::string g_pattern;
 std::atomic<int> g_mailCount{0};
-int g_mailStarts[kMailCapacity];
 std::atomic<int> g_hitCount{0};
-int g_hits[kHitCapacity];
+
+void* ReserveTableSpace(std::size_t bytes) {
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    // Whole huge pages from a boundary on: the slack before the boundary stays unused.
+    const std::size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void* p = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p == MAP_FAILED) {
+        return nullptr;
+    }
+    const auto at = (reinterpret_cast<std::uintptr_t>(p) + kHugePage - 1) & ~(kHugePage - 1);
+    ::madvise(reinterpret_cast<void*>(at), length, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(at);
+}
+
+namespace {
+
+// The mail table, the hit table and the sorting room, one after another with a page between
+// them that sanitizer builds keep off limits, as they do the ends of a global array.
+constexpr std::size_t kGuard = 4096;
+constexpr std::size_t kMailBytes = std::size_t{kMailCapacity} * sizeof(int);
+constexpr std::size_t kHitBytes = std::size_t{kHitCapacity} * sizeof(int);
+constexpr std::size_t kSortBytes = std::size_t{kSortRoom} * sizeof(int);
+constexpr std::size_t kTableBytes = kMailBytes + kHitBytes + kSortBytes + 3 * kGuard;
+
+char* Tables() {
+    static char* const tables = [] {
+        auto* space = static_cast<char*>(ReserveTableSpace(kTableBytes));
+        if (space == nullptr) {
+            space = new char[kTableBytes];
+        }
+        TARSEL_POISON(space + kMailBytes, kGuard);
+        TARSEL_POISON(space + kMailBytes + kGuard + kHitBytes, kGuard);
+        TARSEL_POISON(space + kTableBytes - kGuard, kGuard);
+        return space;
+    }();
+    return tables;
+}
+
+}  // namespace
+
+int* const g_mailStarts = reinterpret_cast<int*>(Tables());
+int* const g_hits = reinterpret_cast<int*>(Tables() + kMailBytes + kGuard);
+int* const g_sortRoom = reinterpret_cast<int*>(Tables() + kMailBytes + kGuard + kHitBytes + kGuard);
 std::atomic<int> g_viewedFlags[kViewedCapacity];
 std::atomic<bool> g_loadFailed{false};
 CSearchController* g_mailView = nullptr;
