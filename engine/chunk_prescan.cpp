@@ -224,7 +224,7 @@ bool FindLists(std::string_view bytes, std::int64_t base, Found& marks, Found& h
 void BeginPrescan(std::string searchPattern) {
     g_hitPattern = std::move(searchPattern);
     if (g_store == nullptr) {
-        g_store = static_cast<int*>(ReserveTableSpace(kStoreCapacity * sizeof(int)));
+        g_store = static_cast<int*>(ReserveHugePageSpace(kStoreCapacity * sizeof(int)));
     }
     if (g_store == nullptr) {
         static const std::unique_ptr<int[]> fallback =

@@ -35,7 +35,7 @@ std::string g_pattern;
 std::atomic<int> g_mailCount{0};
 std::atomic<int> g_hitCount{0};
 
-void* ReserveTableSpace(std::size_t bytes) {
+void* ReserveHugePageSpace(std::size_t bytes) {
     constexpr std::size_t kHugePage = std::size_t{2} << 20;
     // Whole huge pages from a boundary on: the slack before the boundary stays unused.
     const std::size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
@@ -61,9 +61,9 @@ constexpr std::size_t kTableBytes = kMailBytes + kHitBytes + kSortBytes + 3 * kG
 
 char* Tables() {
     static char* const tables = [] {
-        auto* space = static_cast<char*>(ReserveTableSpace(kTableBytes));
+        auto* space = static_cast<char*>(ReserveHugePageSpace(kTableBytes));
         if (space == nullptr) {
-            space = new char[kTableBytes];
+            space = new char[kTableBytes]();
         }
         TARSEL_POISON(space + kMailBytes, kGuard);
         TARSEL_POISON(space + kMailBytes + kGuard + kHitBytes, kGuard);
@@ -109,12 +109,10 @@ namespace {
 // process spends most of its load time on page faults otherwise.
 char* ChunkArena() {
     static char* const arena = [] {
-        void* p = ::mmap(nullptr, kMaxFileSize, PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        if (p == MAP_FAILED) {
+        void* p = ReserveHugePageSpace(kMaxFileSize);
+        if (p == nullptr) {
             return static_cast<char*>(nullptr);
         }
-        ::madvise(p, kMaxFileSize, MADV_HUGEPAGE);
         // In sanitizer builds the arena is off limits except for the loaded bytes of each
         // chunk, so a read past a chunk's end is reported as it would be for a heap buffer.
         TARSEL_POISON(p, kMaxFileSize);

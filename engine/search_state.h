@@ -73,7 +73,7 @@ extern std::atomic<int> g_unitsDone;
 extern std::string g_pattern;  // what the scan units look for; read-only while they run
 
 // The tables lie together in memory taken in 2 MB pages where the system allows (see
-// ReserveTableSpace), as do the sorting room's kSortRoom entries.
+// ReserveHugePageSpace), as do the sorting room's kSortRoom entries.
 extern std::atomic<int> g_mailCount;  // entries of g_mailStarts in use
 extern int* const g_mailStarts;       // kMailCapacity: absolute offsets of the mail marks
 extern std::atomic<int> g_hitCount;   // hits, then (after mapping) matching mails
@@ -81,12 +81,12 @@ extern int* const g_hits;  // kHitCapacity: hit offsets, then mail indexes of th
 inline constexpr int kSortRoom = kMailCapacity > kHitCapacity ? kMailCapacity : kHitCapacity;
 // Room for sorting one of the tables, used on the thread that drives the search.
 extern int* const g_sortRoom;
-// Address space of bytes for tables that are filled from their front, or nullptr when the
-// system refuses it. Its pages become memory as they are first written, 2 MB at a time where
-// the system allows: a search writes hundreds of 4 KB pages of its tables for the first time,
-// and in a virtual machine each of those faults costs microseconds, several times what
-// clearing the page does.
-void* ReserveTableSpace(std::size_t bytes);
+// Address space of bytes from a 2 MB boundary on, or nullptr when the system refuses it. Its
+// pages become memory as they are first written, 2 MB at a time where the system allows: a
+// search writes hundreds of 4 KB pages of its tables and chunks for the first time, and in a
+// virtual machine each of those faults costs microseconds, several times what clearing the
+// page does.
+void* ReserveHugePageSpace(std::size_t bytes);
 // 1 once the mail at result position p has been shown.
 extern std::atomic<int> g_viewedFlags[kViewedCapacity];
 // Sets the flag of position, which must lie below kViewedCapacity. Both calls are made on the

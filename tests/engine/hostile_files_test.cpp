@@ -584,9 +584,9 @@ TEST_F(HostileFilesTest, LoadsFromAViewOfTheFileAsFromACopy) {
     }
 }
 
-// A view of a cached file is read in lanes, out of order. The counts and every matching mail
-// must still be those of a reading in order: over chunk edges, a chunk blanked for its NUL,
-// and the last, partial block of lanes.
+// A view of a cached file (as one just written is) is read in lanes, out of order. The counts and
+// every matching mail must still be those of a reading in order: over chunk edges, a chunk blanked
+// for its NUL, and the last, partial block of lanes.
 TEST_F(HostileFilesTest, LoadsACachedViewInLanesAsInOrder) {
     std::string archive;
     for (int i = 0; archive.size() < 90 * std::size_t(kChunkSize) + 12345; ++i) {
