@@ -138,9 +138,10 @@ void Listing::PrintRow(Printer& out, bool first, int position, const HeaderRow& 
         JsonMember(out, "      \"sender\": ", row, row.sender, table_);
         JsonMember(out, "      \"subject\": ", row, row.subject, table_);
         JsonMember(out, "      \"date\": ", row, row.date, table_);
-        out.Own("      \"address\": ");
-        out.JsonString(row.address);
-        out.Own("\n    }");
+        // The address is the program's own text ("0x" and hex digits), written as it is.
+        out.Own("      \"address\": \"");
+        out.Own(row.address);
+        out.Own("\"\n    }");
     } else {
         out.Number(position);
         for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
@@ -148,7 +149,7 @@ void Listing::PrintRow(Printer& out, bool first, int position, const HeaderRow& 
             PrintField(out, row, *field, table_, false);
         }
         out.Own("\t");
-        out.Field(row.address);
+        out.Own(row.address);
         out.Own("\n");
     }
 }
