@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "engine/messages.h"
 #include "ui/child_frame.h"
 #include "ui/main_frame.h"
 #include "ui/tarsel_view.h"
@@ -20,13 +21,18 @@ constexpr int kStartTicks = 100;
 }
 
 void SaveScreenshotWhenShown(CMainFrame* frame, CChildFrame* child, const QString& path) {
-    SetWarningPresenter([](QWidget*, const QString& text) {
+    // A search of a small archive can start and end between two polls: its end box tells
+    // that it ran.
+    auto started = std::make_shared<bool>(false);
+    SetWarningPresenter([started](QWidget*, const QString& text) {
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        if (text == QString::fromUtf8(msg::kSearchDone)) {
+            *started = true;
+        }
     });
     auto* poll = new QTimer(frame);
     poll->setInterval(100);
     QPointer<CChildFrame> watched(child);
-    auto started = std::make_shared<bool>(false);
     auto waited = std::make_shared<int>(0);
     QObject::connect(poll, &QTimer::timeout, frame, [=] {
         if (watched.isNull()) {

@@ -1,6 +1,7 @@
 // The application and its frames: the Help menu, the titles, the version dialog with its
 // animation, and the command line.
 #include <QFileDialog>
+#include <QImage>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +39,7 @@ class TestFrames : public QObject {
     void CtrlOChoosesTheFileToSearch();
     void HelpAndVersionNeedNoDisplay_data();
     void HelpAndVersionNeedNoDisplay();
+    void ScreenshotModeSavesTheWindowOfAQuickSearch();
 };
 
 void TestFrames::MainWindowHasOnlyTheHelpMenu() {
@@ -245,6 +247,24 @@ void TestFrames::HelpAndVersionNeedNoDisplay() {
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     QVERIFY(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(printed));
+}
+
+// The documentation's picture: the program saves its window once the search has ended, even
+// one that starts and ends between two of its looks at the search (as a small archive's does).
+void TestFrames::ScreenshotModeSavesTheWindowOfAQuickSearch() {
+    TempDir dir;
+    const auto archive = dir.Write("shot.mbox", NeedleMails(3));
+    const QString picture = QString::fromStdString((dir.path() / "shot.png").string());
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.path().string()));
+    program.setProcessEnvironment(environment);
+    program.start(TARSEL_BINARY, {"--mail", QString::fromStdString(archive.string()), "--search",
+                                  "needle", "--screenshot", picture});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(!QImage(picture).isNull());
 }
 
 TARSEL_UI_TEST_MAIN(TestFrames)
