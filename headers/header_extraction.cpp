@@ -129,25 +129,9 @@ void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, Hea
         return true;
     };
 
-    // The marks of each window are taken in order of place: a CR LF ends the line being read,
-    // a key's first letters may begin a key of it. No line needs a look of its own.
+    // A CR LF ends the line being read; a key's first letters may begin a key of it.
     LineKeyScanner scanner(mailText);
-    for (bool reading = true; reading;) {
-        const std::uint64_t ends = scanner.LineEnds();
-        const std::size_t base = scanner.Base();
-        for (std::uint64_t marks = ends | scanner.KeyStarts(); marks != 0; marks &= marks - 1) {
-            const auto bit = static_cast<unsigned>(__builtin_ctzll(marks));
-            if ((ends >> bit & 1) != 0) {
-                if (!endLine(base + bit)) {
-                    reading = false;
-                    break;
-                }
-            } else {
-                keyed = scanner.NoteKey(base + bit, keys) || keyed;
-            }
-        }
-        reading = reading && scanner.MarkNextWindow();
-    }
+    scanner.ReadMarks(endLine, [&](std::size_t at) { keyed = scanner.NoteKey(at, keys) || keyed; });
 
     for (const Value& part : subjectParts) {
         AppendDecodedFrom(part.line, part.from, row.subject);

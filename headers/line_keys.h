@@ -34,20 +34,28 @@ class LineKeyScanner {
         MarkFrom(0);
     }
 
-    // The marks of the window, to be taken in order of place: bit i of each stands for place
-    // Base() + i.
-    std::size_t Base() const { return base_; }
-    std::uint64_t LineEnds() const { return lineEnds_; }
-    std::uint64_t KeyStarts() const { return keyStarts_; }
-    // Marks the window after this one; false when no place past this one has a byte after it.
-    bool MarkNextWindow() {
-        if (base_ + kMarkWindow + 1 >= text_.size()) {
-            return false;
+    // Takes the marks in order of place, window after window: lineEnd(place) for each CR LF,
+    // until it returns false; keyStart(place) for each place where a key may begin (its line
+    // is the one the next CR LF ends). No line needs a look of its own.
+    template <class LineEnd, class KeyStart>
+    void ReadMarks(LineEnd&& lineEnd, KeyStart&& keyStart) {
+        for (;;) {
+            const std::uint64_t ends = lineEnds_;
+            for (std::uint64_t marks = ends | keyStarts_; marks != 0; marks &= marks - 1) {
+                const auto bit = static_cast<unsigned>(__builtin_ctzll(marks));
+                if ((ends >> bit & 1) == 0) {
+                    keyStart(base_ + bit);
+                } else if (!lineEnd(base_ + bit)) {
+                    return;
+                }
+            }
+            if (base_ + kMarkWindow + 1 >= text_.size()) {
+                return;  // no place past this window has a byte after it
+            }
+            MarkFrom(base_ + kMarkWindow);
         }
-        MarkFrom(base_ + kMarkWindow);
-        return true;
     }
-    // Notes the key that begins at at (a place of KeyStarts()) in keys, unless keys already
+    // Notes the key that begins at at (a place keyStart was given) in keys, unless keys already
     // holds one of its kind; true when it noted one.
     bool NoteKey(std::size_t at, LineKeys& keys) const;
 

@@ -36,23 +36,18 @@ std::vector<Line> PlainLines(std::string_view text) {
     }
 }
 
-// The lines as the header row reads them: the marks of each window in order of place.
+// The lines as the header row reads them, off the scanner's marks.
 std::vector<Line> ScannedLines(std::string_view text, bool wide) {
     LineKeyScanner scanner(text, wide);
     std::vector<Line> lines;
     LineKeys keys;
-    do {
-        const std::uint64_t ends = scanner.LineEnds();
-        for (std::uint64_t marks = ends | scanner.KeyStarts(); marks != 0; marks &= marks - 1) {
-            const auto bit = static_cast<unsigned>(__builtin_ctzll(marks));
-            if ((ends >> bit & 1) != 0) {
-                lines.push_back({keys, scanner.Base() + bit});
-                keys = LineKeys{};
-            } else {
-                scanner.NoteKey(scanner.Base() + bit, keys);
-            }
-        }
-    } while (scanner.MarkNextWindow());
+    scanner.ReadMarks(
+        [&](std::size_t end) {
+            lines.push_back({keys, end});
+            keys = LineKeys{};
+            return true;
+        },
+        [&](std::size_t at) { scanner.NoteKey(at, keys); });
     return lines;
 }
 
