@@ -146,8 +146,27 @@ int main(int argc, char** argv) {
         floor * 1e3, floor / rg);
     std::printf("peak memory             %7.1f MB                    limit %.1f MB (file + 64)\n",
                 peakMb, fileMb + 64);
-    std::printf("targets: --page 1 <= 1.00 rg, --json <= 1.50 rg, second search <= 0.20 rg\n");
-    const bool ok = page <= rg && json <= 1.5 * rg && phase <= 0.2 * rg && peakMb <= fileMb + 64;
+    struct Target {
+        const char* name;
+        bool met;
+    };
+    const Target targets[] = {
+        {"--page 1 <= 1.00 rg", page <= rg},
+        {"--json <= 1.50 rg", json <= 1.5 * rg},
+        {"second search <= 0.20 rg", phase <= 0.2 * rg},
+        {"peak memory <= file + 64 MB", peakMb <= fileMb + 64},
+    };
+    bool ok = true;
+    for (const Target& target : targets) {
+        std::printf("target %-28s %s\n", target.name, target.met ? "met" : "MISSED");
+        ok = ok && target.met;
+    }
+    // A search has to look at every loaded byte at least once, so a bound below one plain read
+    // of them cannot be met on this machine by any scan, however it is made.
+    if (0.2 * rg < floor) {
+        std::printf("  0.20 rg is %.1f ms, below the memory read floor of %.1f ms\n",
+                    0.2 * rg * 1e3, floor * 1e3);
+    }
     std::printf("%s\n", ok ? "all targets met" : "TARGET MISSED");
     return ok ? 0 : 1;
 }
