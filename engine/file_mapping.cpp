@@ -119,10 +119,10 @@ bool LoadFileViewFailed() {
 bool LoadFileViewCached() {
     constexpr std::size_t kSamples = 16;
     char* const view = g_view.load();
-    const std::size_t pages = (g_viewLength.load() + g_pageSize - 1) / g_pageSize;
     if (view == nullptr) {
         return false;
     }
+    const std::size_t pages = (g_viewLength.load() + g_pageSize - 1) / g_pageSize;
     for (std::size_t sample = 0; sample < kSamples; ++sample) {
         unsigned char resident = 0;
         const std::size_t page = pages * sample / kSamples;
