@@ -11,16 +11,16 @@ namespace {
 // Mails average about 1.3 KB; the estimate only spreads the dates.
 constexpr std::uint64_t kTypicalMailBytes = 1300;
 
-// The longest prefix of whole CR LF lines that fits in `room` bytes.
-std::string_view WholeLines(std::string_view body, std::size_t room) {
+// The longest prefix of whole lines, each ending in `end`, that fits in `room` bytes.
+std::string_view WholeLines(std::string_view body, std::size_t room, std::string_view end) {
     if (body.size() <= room) {
         return body;
     }
-    if (room < 2) {
+    if (room < end.size()) {
         return {};
     }
-    const std::size_t end = body.rfind("\r\n", room - 2);
-    return end == std::string_view::npos ? std::string_view() : body.substr(0, end + 2);
+    const std::size_t last = body.rfind(end, room - end.size());
+    return last == std::string_view::npos ? std::string_view() : body.substr(0, last + end.size());
 }
 
 }  // namespace
@@ -51,7 +51,8 @@ std::string GenerateArchive(const ArchiveOptions& options) {
         }
         if (mail.head.size() <= room) {
             out += mail.head;
-            out += WholeLines(mail.body, static_cast<std::size_t>(room - mail.head.size()));
+            out += WholeLines(mail.body, static_cast<std::size_t>(room - mail.head.size()),
+                              mail.lineEnd);
         }
         return out;
     }

@@ -1,5 +1,5 @@
 // The ASCII words of the archive generator: domains, host parts, mailer names, list names,
-// English subjects and sentences. All domains and addresses are reserved example names.
+// English subjects, notes and sentences. All domains and addresses are reserved example names.
 #pragma once
 
 #include <array>
@@ -67,6 +67,28 @@ inline constexpr auto kAsciiSubjects = std::to_array<std::string_view>({
     "Welcome party",
     "Backup failed last night",
     "Thanks",
+});
+
+// Subjects that hold words a careless header reader takes for a field name.
+inline constexpr auto kFieldWordSubjects = std::to_array<std::string_view>({
+    "Notes from the meeting",
+    "schedule update",
+    "update",
+    "Greetings from Osaka",
+    "date of the next review",
+    "Update on the delivery date",
+    "Mail from the new office",
+    "Date: moved to Friday",
+    "From the sales team",
+    "Subject of the next talk",
+});
+
+// Whole header lines whose name or text holds from, date or subject, though they are none of
+// those fields.
+inline constexpr auto kFieldWordNotes = std::to_array<std::string_view>({
+    "X-Note: sent from home",
+    "Comments: update of the subject",
+    "X-Note: date and subject kept from the old list",
 });
 
 inline constexpr auto kEnglishSentences = std::to_array<std::string_view>({

@@ -104,6 +104,25 @@ std::string DateHeaderValue(const CivilTime& t, SplitMix64& rng) {
     }
 }
 
+std::string RareDateHeaderValue(const CivilTime& t, SplitMix64& rng) {
+    const char* weekday = kWeekdayNames[t.weekday];
+    const char* month = kMonthNames[t.month - 1];
+    switch (rng.Below(4)) {
+        case 0:  // Tue, 7 Dec 1999 12:34 +0900
+            return Format("%s, %d %s %d %02d:%02d +0900", weekday, t.day, month, t.year, t.hour,
+                          t.minute);
+        case 1:  // Tue,  7  Dec  1999  12:34:56  +0900
+            return Format("%s,  %d  %s  %d  %02d:%02d:%02d  +0900", weekday, t.day, month, t.year,
+                          t.hour, t.minute, t.second);
+        case 2:  // 7 Dec 99 12:34:56 +0900
+            return Format("%d %s %02d %02d:%02d:%02d +0900", t.day, month, t.year % 100, t.hour,
+                          t.minute, t.second);
+        default:  // 7 Dec 1999 12:34:56 +0900 (JST)
+            return Format("%d %s %d %02d:%02d:%02d +0900 (JST)", t.day, month, t.year, t.hour,
+                          t.minute, t.second);
+    }
+}
+
 std::string SeparatorDate(const CivilTime& t) {
     return Format("%s %s %2d %02d:%02d:%02d %d", kWeekdayNames[t.weekday], kMonthNames[t.month - 1],
                   t.day, t.hour, t.minute, t.second, t.year);

@@ -30,6 +30,11 @@ std::string StampDate(const CivilTime& t);
 // month in any case, with or without weekday, zone or zone comment, two-digit year.
 std::string DateHeaderValue(const CivilTime& t, SplitMix64& rng);
 
+// A Date value in a rarer shape, typed by hand or written by a careless mailer: no seconds,
+// double blanks between the pieces, a two-digit year without weekday, or a zone comment
+// after no weekday.
+std::string RareDateHeaderValue(const CivilTime& t, SplitMix64& rng);
+
 // "Tue Dec  7 12:34:56 1999", the time of a "From " separator line.
 std::string SeparatorDate(const CivilTime& t);
 

@@ -218,7 +218,9 @@ void Printer::BodyPiece(std::string_view utf8, bool hit) {
         Printer& p;
         void Settle(bool lineFeedFollows) {
             if (p.pendingCr_ && !lineFeedFollows) {
-                p.Escape('\r');  // a lone CR would let a line overwrite itself
+                // A bare CR ends a line as old mailers wrote it; written as it is, it would let
+                // the next line overwrite this one.
+                p.Put('\n');
             }
             p.pendingCr_ = false;
         }
@@ -250,7 +252,7 @@ void Printer::BodyPiece(std::string_view utf8, bool hit) {
 
 void Printer::EndBody() {
     if (pendingCr_) {
-        Escape('\r');
+        Put('\n');
         pendingCr_ = false;
     }
 }

@@ -88,6 +88,39 @@ std::size_t FindEncodedWord(std::string_view value, std::size_t from) {
     return kNotFound;
 }
 
+std::string_view WithoutBlanksBetweenWords(std::string_view value, std::string& scratch) {
+    std::size_t copied = 0;  // the value before this is in scratch
+    for (std::size_t word = FindEncodedWord(value); word != kNotFound;) {
+        const std::size_t end = value.find(kTerminator, word + kPrefix.size());
+        if (end == std::string_view::npos) {
+            break;
+        }
+        const std::size_t after = end + kTerminator.size();
+        std::size_t next = after;
+        while (next < value.size() && (value[next] == ' ' || value[next] == '\t')) {
+            ++next;
+        }
+        // Only a whole word after the blanks joins: a prefix without its "?=" is plain text.
+        if (next > after && next < value.size() && value[next] == kPrefix[0] &&
+            value.size() - next >= kPrefix.size() && PrefixAt(value, next) &&
+            value.find(kTerminator, next + kPrefix.size()) != std::string_view::npos) {
+            if (copied == 0) {
+                scratch.clear();
+            }
+            scratch.append(value.substr(copied, after - copied));
+            copied = next;
+            word = next;
+        } else {
+            word = FindEncodedWord(value, after);
+        }
+    }
+    if (copied == 0) {
+        return value;
+    }
+    scratch.append(value.substr(copied));
+    return scratch;
+}
+
 namespace {
 
 // The value as buf[0, left) followed by buf[right, end).

@@ -1,5 +1,6 @@
-// Body text to Shift-JIS one CR LF line at a time, so that a line which never switches back to
-// single-byte text cannot swallow the lines after it.
+// Body text to Shift-JIS one line at a time, so that a line which never switches back to
+// single-byte text cannot swallow the lines after it. Lines end at CR LF, at a bare LF or at a
+// bare CR, and keep their line end's bytes.
 #include "decode/mail_lines.h"
 
 #include <cstring>
@@ -9,35 +10,50 @@
 #include "decode/jis.h"
 
 namespace tarsel {
+namespace {
+
+bool IsLineBreak(char c) {
+    return c == '\r' || c == '\n';
+}
+
+}  // namespace
 
 std::string DecodeMailLines(std::string body) {
-    // A converted line is never longer than the line (escapes go, pairs stay pairs), so the
-    // result is written over the body as it is read and a huge mail is held only once.
+    // Only a line that holds a segment start changes; the others are copied as they are. A
+    // converted line is never longer than the line (escapes go, pairs stay pairs), so the result
+    // is written over the body as it is read and a huge mail is held only once.
     static constexpr std::string_view kSegmentStart = "\x1B$B";
+    const std::string_view view(body);
+    std::size_t segment = view.find(kSegmentStart);
+    if (segment == std::string_view::npos) {
+        return body;
+    }
     char* const data = body.data();
     std::size_t written = 0;
-    std::size_t rest = 0;
-    const auto convert = [&](std::size_t end) {
-        const std::string_view line(data + rest, end - rest);
-        if (line.find(kSegmentStart) == std::string_view::npos) {
-            std::memmove(data + written, line.data(), line.size());  // nothing to convert
-            written += line.size();
-        } else {
-            const std::string converted = ConvertJisToSjis(std::string(line));
-            std::memcpy(data + written, converted.data(), converted.size());
-            written += converted.size();
+    std::size_t read = 0;  // the body before this is in the result
+    while (segment != std::string_view::npos) {
+        std::size_t start = segment;
+        while (start > read && !IsLineBreak(view[start - 1])) {
+            --start;
         }
-        rest = end;
-    };
-    const std::string_view view(body);
-    if (view.find("\r\n") == std::string_view::npos) {
-        return ConvertJisToSjis(std::move(body));  // one line: no copy of it besides the result
+        std::size_t end = segment + kSegmentStart.size();
+        while (end < view.size() && !IsLineBreak(view[end])) {
+            ++end;
+        }
+        if (end < view.size()) {
+            end += view.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+        }
+        std::memmove(data + written, data + read, start - read);
+        written += start - read;
+        const std::string converted =
+            ConvertJisToSjis(std::string(view.substr(start, end - start)));
+        std::memcpy(data + written, converted.data(), converted.size());
+        written += converted.size();
+        read = end;
+        segment = view.find(kSegmentStart, end);
     }
-    for (std::size_t end = view.find("\r\n", rest); end != std::string_view::npos;
-         end = view.find("\r\n", rest)) {
-        convert(end + 2);
-    }
-    convert(view.size());
+    std::memmove(data + written, data + read, view.size() - read);
+    written += view.size() - read;
     body.resize(written);
     return body;
 }

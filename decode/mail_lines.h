@@ -5,8 +5,9 @@
 
 namespace tarsel {
 
-// Converts each CR LF terminated line (and the final piece) on its own, so a two-byte
-// segment never runs past its line; a line that ends inside a segment loses its CR LF.
+// Converts each line (ended by CR LF, a bare LF or a bare CR; the final piece too) on its own,
+// so a two-byte segment never runs past its line; a line that ends inside a segment loses its
+// line end.
 std::string DecodeMailLines(std::string body);
 
 }  // namespace tarsel

@@ -9,25 +9,12 @@
 #include "mime/shown_texts.h"
 
 namespace tarsel {
-namespace {
-
-constexpr std::string_view kMailMark = "\x7f\x20\x7f";
-
-std::string_view WithoutMark(std::string_view mailText) {
-    if (mailText.substr(0, kMailMark.size()) == kMailMark) {
-        mailText.remove_prefix(kMailMark.size());
-    }
-    return mailText;
-}
-
-}  // namespace
-
 MailBody CSearchController::DecodedMailBodyOf(std::string_view mailText,
                                               std::string_view utf8Search) {
     MailBody body;
     body.utf8 = true;
     body.hitLength = utf8Search.size();
-    const mime::MailTexts texts = mime::ShownTextsOfMail(WithoutMark(mailText));
+    const mime::MailTexts texts = mime::ShownTextsOfMail(MailAfterMark(mailText));
     for (const std::string& part : texts.parts) {
         if (!body.text.empty()) {
             body.text += "\r\n";  // parts are shown one below the other
@@ -53,7 +40,9 @@ HeaderRow CSearchController::DecodedHeaderRow(std::string_view mailText, std::in
     HeaderRow row = ExtractHeaderRow(mailText, mailStart);
     // Our own encoded-word decoding, not GMime's: GMime joins the base64 texts of adjacent
     // words before decoding them, so a word padded with "=" ends a long folded subject early.
-    const std::string_view headers = mime::SplitEntity(WithoutMark(mailText)).headers;
+    std::string withLineFeeds;
+    const std::string_view mail = mime::WithLineFeeds(MailAfterMark(mailText), withLineFeeds);
+    const std::string_view headers = mime::SplitEntity(mail).headers;
     std::string_view value;
     row.sender = mime::FindField(headers, "From", value) ? mime::HeaderText(value) : "";
     row.subject = mime::FindField(headers, "Subject", value) ? mime::HeaderText(value) : "";

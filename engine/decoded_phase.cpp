@@ -12,15 +12,10 @@
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
 #include "engine/worker_pool.h"
+#include "headers/header_row.h"
 #include "mime/decoded_search.h"
 
 namespace tarsel {
-
-namespace {
-
-constexpr std::string_view kMailMark = "\x7f\x20\x7f";
-
-}  // namespace
 
 bool CSearchController::StartDecodedSearch(const std::string& fileNameField,
                                            const std::string& utf8Search) {
@@ -67,10 +62,8 @@ void CSearchController::DecodedSearchUnit(void* context, int c) {
     bool stored = true;
     for (const int* mark = first; mark != last && stored && !g_cancelUnits.load(); ++mark) {
         thread_local std::string scratch;
-        std::string_view mail = MailView(static_cast<int>(mark - all), scratch);
-        if (mail.substr(0, kMailMark.size()) == kMailMark) {
-            mail.remove_prefix(kMailMark.size());
-        }
+        const std::string_view mail =
+            MailAfterMark(MailView(static_cast<int>(mark - all), scratch));
         const int want = static_cast<int>(
             std::min<std::size_t>(mime::CountInMail(mail, *self->m_needle), kHitCapacity + 1));
         int old = g_hitCount.load();

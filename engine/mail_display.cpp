@@ -1,4 +1,4 @@
-// Showing the selected mail: its body after the first blank line, converted line by line,
+// Showing the selected mail: its body after the first empty line, converted line by line,
 // with the typed search string found left to right without overlap.
 #include "decode/mail_lines.h"
 #include "engine/mail_text.h"
@@ -11,12 +11,12 @@ namespace tarsel {
 
 MailBody CSearchController::MailBodyOf(std::string mailText, std::string_view search) {
     MailBody body;
-    const std::int64_t headerEnd = FindHeaderEnd(mailText);
-    if (headerEnd < 0) {
-        return body;  // no blank line: nothing of the mail is shown
+    const std::int64_t bodyStart = FindBodyStart(mailText);
+    if (bodyStart < 0) {
+        return body;  // no empty line: the mail is all header
     }
     // The header is cut off in place, so a huge mail is not copied once more.
-    mailText.erase(0, static_cast<std::size_t>(headerEnd) + 4);
+    mailText.erase(0, static_cast<std::size_t>(bodyStart));
     body.text = DecodeMailLines(std::move(mailText));
     if (search.empty()) {
         return body;

@@ -1,4 +1,4 @@
-// Rewriting of a Date header line as year/month/day time.
+// Rewriting of a Date field's value as year/month/day time.
 #include "headers/date_normalizer.h"
 
 #include <algorithm>
@@ -11,96 +11,171 @@
 namespace tarsel {
 namespace {
 
-constexpr std::array<std::string_view, 12> kMonthNames = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                                          "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 constexpr std::array<std::string_view, 12> kMonthNumbers = {"01", "02", "03", "04", "05", "06",
                                                             "07", "08", "09", "10", "11", "12"};
-constexpr std::string_view kUnknownMonth = "00";
 
-// Cuts the next piece off rest at its first blank, so two blanks in a row give an empty
-// piece. Without a blank the piece is all that is left and nothing follows it.
-std::string_view TakePiece(std::string_view& rest) {
-    // Pieces are a few bytes long: a plain walk finds the blank sooner than a library call.
-    std::size_t blank = 0;
-    while (blank < rest.size() && rest[blank] != ' ') {
-        ++blank;
-    }
-    if (blank == rest.size()) {
-        const std::string_view piece = rest;
-        rest = {};
-        return TrimAsciiWhiteSpace(piece);
-    }
-    const std::string_view piece = rest.substr(0, blank);
-    rest.remove_prefix(blank + 1);
-    return TrimAsciiWhiteSpace(piece);
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
-// Three letters as one number, to compare a month with all twelve names at little cost.
-constexpr std::uint32_t Packed(char a, char b, char c) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 16;
+bool IsLetter(char c) {
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
 }
 
-constexpr std::array<std::uint32_t, 12> kPackedMonthNames = [] {
-    std::array<std::uint32_t, 12> packed{};
-    for (std::size_t i = 0; i < kMonthNames.size(); ++i) {
-        packed[i] = Packed(kMonthNames[i][0], kMonthNames[i][1], kMonthNames[i][2]);
-    }
-    return packed;
-}();
+// Reads the value left to right, the way mailers' dates are read: pieces with gaps of blanks,
+// line breaks and comments between them.
+class DateReader {
+  public:
+    explicit DateReader(std::string_view value) : value_(value) {}
 
-std::string_view MonthNumber(std::string_view monthText) {
-    if (monthText.size() != 3) {
-        return kUnknownMonth;
+    // Skips blanks and comments; true when there were any (or the value ends there).
+    bool SkipGap() {
+        const std::size_t from = at_;
+        while (at_ < value_.size()) {
+            const char c = value_[at_];
+            if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+                ++at_;
+            } else if (c == '(') {
+                SkipComment();
+            } else {
+                break;
+            }
+        }
+        return at_ > from || at_ == value_.size();
     }
-    const std::uint32_t month =
-        Packed(UpperAscii(monthText[0]), UpperAscii(monthText[1]), UpperAscii(monthText[2]));
-    for (std::size_t i = 0; i < kPackedMonthNames.size(); ++i) {
-        if (month == kPackedMonthNames[i]) {
-            return kMonthNumbers[i];
+
+    // A run of one to most digits; empty when there is none or it is longer.
+    std::string_view Digits(std::size_t most) {
+        const std::size_t from = at_;
+        while (at_ < value_.size() && IsDigit(value_[at_])) {
+            ++at_;
+        }
+        if (at_ - from > most) {
+            return {};
+        }
+        return value_.substr(from, at_ - from);
+    }
+
+    std::string_view Letters() {
+        const std::size_t from = at_;
+        while (at_ < value_.size() && IsLetter(value_[at_])) {
+            ++at_;
+        }
+        return value_.substr(from, at_ - from);
+    }
+
+    bool Take(char c) {
+        if (at_ < value_.size() && value_[at_] == c) {
+            ++at_;
+            return true;
+        }
+        return false;
+    }
+
+    char Peek() const { return at_ < value_.size() ? value_[at_] : '\0'; }
+    std::size_t Place() const { return at_; }
+    std::string_view From(std::size_t from) const { return value_.substr(from, at_ - from); }
+
+  private:
+    // A comment may hold comments and backslash pairs; one left open runs to the end.
+    void SkipComment() {
+        int depth = 0;
+        while (at_ < value_.size()) {
+            const char c = value_[at_++];
+            if (c == '\\') {
+                at_ += at_ < value_.size() ? 1 : 0;
+            } else if (c == '(') {
+                ++depth;
+            } else if (c == ')' && --depth == 0) {
+                return;
+            }
         }
     }
-    return kUnknownMonth;
+
+    std::string_view value_;
+    std::size_t at_ = 0;
+};
+
+// The month's number for its three-letter name in any case; empty for any other text.
+std::string_view MonthNumber(std::string_view name) {
+    static constexpr std::string_view kNames = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
+    if (name.size() != 3) {
+        return {};
+    }
+    const char upper[3] = {UpperAscii(name[0]), UpperAscii(name[1]), UpperAscii(name[2])};
+    for (std::size_t month = 0; month < kMonthNumbers.size(); ++month) {
+        if (std::equal(upper, upper + 3, kNames.begin() + static_cast<std::ptrdiff_t>(3 * month))) {
+            return kMonthNumbers[month];
+        }
+    }
+    return {};
+}
+
+// h:mm or h:mm:ss, the hour in one or two digits; empty when the time is not of that form.
+std::string_view ReadTime(DateReader& reader) {
+    const std::size_t from = reader.Place();
+    if (reader.Digits(2).empty() || !reader.Take(':') || reader.Digits(2).size() != 2) {
+        return {};
+    }
+    if (reader.Take(':') && reader.Digits(2).size() != 2) {
+        return {};
+    }
+    if (reader.Peek() == ':' || IsDigit(reader.Peek())) {
+        return {};
+    }
+    return reader.From(from);
 }
 
 }  // namespace
 
-std::string_view NormalizeDateInto(std::string_view line, std::string& text) {
-    // The pieces start two bytes after the comma (past its blank); a line without a comma
-    // loses only its first byte, which for every line but a mail's first is the LF in front.
-    const std::size_t comma = line.find(',');
-    const std::size_t from = comma == std::string_view::npos ? 1 : comma + 2;
-    std::string_view rest = from < line.size() ? line.substr(from) : std::string_view{};
-
-    const std::string_view day = TakePiece(rest);
-    const std::string_view month = MonthNumber(TakePiece(rest));
-    std::string_view year = TakePiece(rest);
-    if (year.size() > 2) {
-        year.remove_prefix(year.size() - 2);
+bool NormalizeDateInto(std::string_view value, std::string& text) {
+    text.clear();
+    DateReader reader(value);
+    reader.SkipGap();
+    if (IsLetter(reader.Peek())) {
+        reader.Letters();  // the day's name, which the column does not show
+        reader.SkipGap();
+        if (reader.Take(',')) {
+            reader.SkipGap();
+        }
     }
-    const std::string_view time = TakePiece(rest);
-
+    const std::string_view day = reader.Digits(2);
+    if (day.empty() || !reader.SkipGap()) {
+        return false;
+    }
+    const std::string_view month = MonthNumber(reader.Letters());
+    if (month.empty() || !reader.SkipGap()) {
+        return false;
+    }
+    std::string_view year = reader.Digits(4);
+    if (year.size() < 2 || !reader.SkipGap()) {
+        return false;
+    }
+    year.remove_prefix(year.size() - 2);
+    const std::string_view time = ReadTime(reader);
+    if (time.empty()) {
+        return false;
+    }
     const std::string_view pad = day.size() == 1 ? "0" : "";
     // Sized once and filled piece by piece: a row's date is rewritten into the same string
     // mail after mail.
     text.resize(year.size() + month.size() + pad.size() + day.size() + time.size() + 3);
     char* to = text.data();
-    to = std::copy(year.begin(), year.end(), to);  // at most two bytes
+    to = std::copy(year.begin(), year.end(), to);
     *to++ = '/';
-    to = std::copy(month.begin(), month.end(), to);  // two digits
+    to = std::copy(month.begin(), month.end(), to);
     *to++ = '/';
     to = std::copy(pad.begin(), pad.end(), to);
     to = std::copy(day.begin(), day.end(), to);
     *to++ = ' ';
     std::copy(time.begin(), time.end(), to);
-    return day;
+    return true;
 }
 
-NormalizedDate NormalizeDate(std::string_view line) {
-    NormalizedDate result;
-    result.day = NormalizeDateInto(line, result.text);
-    return result;
+std::string NormalizeDate(std::string_view value) {
+    std::string text;
+    NormalizeDateInto(value, text);
+    return text;
 }
 
 }  // namespace tarsel

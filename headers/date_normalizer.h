@@ -1,4 +1,4 @@
-// Rewriting of a Date header line as year/month/day time.
+// Rewriting of a Date field's value as year/month/day time.
 #pragma once
 
 #include <string>
@@ -6,17 +6,14 @@
 
 namespace tarsel {
 
-struct NormalizedDate {
-    std::string text;      // "yy/mm/dd time"
-    std::string_view day;  // the trimmed day piece of the line, before it is padded
-};
-
-// Cuts the line after its first comma at single blanks into day, month, year and time.
-// A piece with no blank after it is the rest of the text; a month that is none of the
-// twelve names gives "00"; a year shorter than two bytes stays as it is. The day is a piece
-// of line, which must outlive it.
-NormalizedDate NormalizeDate(std::string_view line);
-// The same, the text written over text (which keeps its room); returns the day piece.
-std::string_view NormalizeDateInto(std::string_view line, std::string& text);
+// Reads the value as a date and time of mail: an optional day name (with or without its comma),
+// the day (1 or 2 digits), the month's name in any case, the year (2 to 4 digits) and the time
+// (h:mm or h:mm:ss), any run of blanks or comments between them, the zone and anything after the
+// time ignored. Writes "yy/mm/dd time" over text: the year's last two digits, the month's
+// number, the day in two digits, the time as written. A value that is no such date leaves text
+// empty and gives false.
+bool NormalizeDateInto(std::string_view value, std::string& text);
+// The same as a new string; empty when the value is no date.
+std::string NormalizeDate(std::string_view value);
 
 }  // namespace tarsel

@@ -1,33 +1,28 @@
-// Sender, subject, date and address of one mail, taken from the lines of its header block.
+// Sender, subject, date and address of one mail, taken from the fields of its header block.
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstddef>
-#include <optional>
 #include <utility>
-#include <vector>
 
 #include "decode/header_value.h"
-#include "headers/ascii_text.h"
 #include "headers/date_normalizer.h"
 #include "headers/header_row.h"
-#include "headers/line_keys.h"
+#include "headers/line_breaks.h"
 
 namespace tarsel {
 namespace {
 
-constexpr std::string_view kHeaderEnd = "\r\n\r\n";
-constexpr std::string_view kSenderKey = "FROM";
-// The values are cut at fixed distances from their keys, which assume "Subject: " and
-// "From: "; a header written without the blank after its colon loses a byte of its value.
-constexpr std::size_t kSubjectCut = 9;
-constexpr std::size_t kSenderCut = 6;
+constexpr std::string_view kMailMark = "\x7f\x20\x7f";
 
-// Appends the decoded line from the given position; a line that ends before it adds nothing.
-void AppendDecodedFrom(std::string_view line, std::size_t from, std::string& out) {
-    if (from <= line.size()) {
-        AppendDecodedHeaderValue(line.substr(from), out);
-    }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Appends the decoded value; a field that is not there adds nothing.
+void AppendDecodedValue(std::string_view value, std::string& out) {
+    thread_local std::string joined;
+    AppendDecodedHeaderValue(WithoutBlanksBetweenWords(value, joined), out);
 }
 
 void WriteHexAddress(std::int64_t offset, std::string& address) {
@@ -38,11 +33,106 @@ void WriteHexAddress(std::int64_t offset, std::string& address) {
     address.assign(buffer.data(), end);
 }
 
+// Where a field's value stands: from after its colon to the end of its last continuation line.
+struct FieldPlace {
+    std::size_t from = kNoPlace;
+    std::size_t to = 0;
+    bool folded = false;  // continuation lines follow the first: line ends lie inside
+};
+
+// The field of the row that a header line opens, or null; value is where its value starts.
+// Only the name before the colon counts, in any case and with blanks before the colon.
+FieldPlace* RowFieldOf(std::string_view line, FieldPlace& subject, FieldPlace& sender,
+                       FieldPlace& date, std::size_t& value) {
+    FieldPlace* field = nullptr;
+    std::string_view name;
+    switch (line[0] | 0x20) {
+        case 's':
+            field = &subject;
+            name = "subject";
+            break;
+        case 'f':
+            field = &sender;
+            name = "from";
+            break;
+        case 'd':
+            field = &date;
+            name = "date";
+            break;
+        default:
+            return nullptr;
+    }
+    if (line.size() <= name.size()) {
+        return nullptr;
+    }
+    for (std::size_t i = 1; i < name.size(); ++i) {
+        if ((line[i] | 0x20) != name[i]) {
+            return nullptr;
+        }
+    }
+    std::size_t at = name.size();
+    while (at < line.size() && IsBlank(line[at])) {
+        ++at;
+    }
+    if (at == line.size() || line[at] != ':') {
+        return nullptr;
+    }
+    value = at + 1;
+    return field;
+}
+
+// The field's value as one line: the line breaks of its folds gone (the text around them
+// stays), the blanks after the colon dropped. A value on one line is a view into the mail.
+std::string_view UnfoldedValue(std::string_view mailText, const FieldPlace& place,
+                               std::string& scratch) {
+    if (place.from == kNoPlace) {
+        return {};
+    }
+    std::string_view value = mailText.substr(place.from, place.to - place.from);
+    if (place.folded) {
+        scratch.clear();
+        for (const char c : value) {
+            if (c != '\r' && c != '\n') {
+                scratch += c;
+            }
+        }
+        value = scratch;
+    }
+    while (!value.empty() && IsBlank(value.front())) {
+        value.remove_prefix(1);
+    }
+    return value;
+}
+
 }  // namespace
 
-std::int64_t FindHeaderEnd(std::string_view mailText) {
-    const std::size_t end = mailText.find(kHeaderEnd);
-    return end == std::string_view::npos ? -1 : static_cast<std::int64_t>(end);
+std::string_view MailAfterMark(std::string_view mailText) {
+    if (mailText.size() >= kMailMark.size() && mailText[0] == kMailMark[0] &&
+        (mailText[1] == kMailMark[1] || mailText[1] == '\0') && mailText[2] == kMailMark[2]) {
+        mailText.remove_prefix(kMailMark.size());
+        // A mark on a line of its own: its line end is not the empty line that ends the header.
+        if (mailText.starts_with("\r\n")) {
+            mailText.remove_prefix(2);
+        } else if (!mailText.empty() && (mailText[0] == '\r' || mailText[0] == '\n')) {
+            mailText.remove_prefix(1);
+        }
+    }
+    return mailText;
+}
+
+std::int64_t FindBodyStart(std::string_view mailText) {
+    const std::string_view mail = MailAfterMark(mailText);
+    const std::size_t first = mailText.size() - mail.size();
+    std::int64_t body = -1;
+    ForEachLine(mailText, first, [&](std::size_t start, std::size_t end, std::size_t next) {
+        (void)next;
+        if (start == end) {
+            body = static_cast<std::int64_t>(next);
+            return false;
+        }
+        return true;
+    });
+    return body;
 }
 
 HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
@@ -52,95 +142,40 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart) {
 }
 
 void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, HeaderRow& row) {
-    // The header block runs to its first blank line and keeps the CR LF of its last line, so
-    // that line is examined too; without a blank line it runs to one byte before the end (the
-    // body offset then lands one byte past the mail). The lines are walked from CR LF to CR LF,
-    // which meets the blank line first of all, so the block's end is found on the way.
-    const std::size_t size = mailText.size();
-    const std::size_t noBlankLineEnd = std::min((size > 3 ? size - 3 : 0) + 2, size);
-    std::size_t separator = size > 3 ? size - 3 : 0;
-
-    // Only the last subject (with its continuation lines) and the last sender count, so the
-    // values are noted as they are met and decoded once at the end: many lines (Received
-    // among them) hold the sender key and would each be decoded for nothing.
-    struct Value {
-        std::string_view line;
-        std::size_t from;
-    };
-    thread_local std::vector<Value> subjectParts;
-    subjectParts.clear();
-    std::optional<Value> sender;
+    // Only the last field of each name counts, so the places are noted as the lines are met
+    // and the values read once at the end: a header may repeat a field many times.
+    FieldPlace subject, sender, date;
+    FieldPlace* open = nullptr;          // the row's field that a continuation line would extend
+    std::size_t body = mailText.size();  // without an empty line the whole mail is header
+    const std::size_t first = mailText.size() - MailAfterMark(mailText).size();
+    ForEachLine(mailText, first, [&](std::size_t start, std::size_t end, std::size_t next) {
+        if (start == end) {
+            body = next;  // the empty line ends the header
+            return false;
+        }
+        if (IsBlank(mailText[start])) {
+            if (open != nullptr) {
+                open->to = end;
+                open->folded = true;
+            }
+            return true;
+        }
+        std::size_t value = 0;
+        open = RowFieldOf(mailText.substr(start, end - start), subject, sender, date, value);
+        if (open != nullptr) {
+            *open = FieldPlace{start + value, end, false};
+        }
+        return true;
+    });
 
     row.sender.clear();
     row.subject.clear();
-    row.date.clear();
     row.utf8 = false;
-    bool inSubject = false;
-    std::size_t previousEnd = kNoPlace;
-    // The next line starts at the LF of this line's break, not after it; the LF then sits
-    // in front of every later line and keeps the fixed cuts measured from the key.
-    std::size_t lineStart = 0;
-    LineKeys keys;  // where the keys first stand in the line being read
-    bool keyed = false;
-
-    // The line from lineStart ends at lineEnd: false once that ends the block.
-    const auto endLine = [&](std::size_t lineEnd) {
-        if (previousEnd != kNoPlace && lineEnd == previousEnd + 2) {
-            separator = previousEnd;  // CR LF CR LF: the blank line ends the block
-            return false;
-        }
-        if (lineEnd + 2 > noBlankLineEnd) {
-            return false;  // past the block of a mail without a blank line
-        }
-        previousEnd = lineEnd;
-        const std::size_t start = lineStart;
-        lineStart = lineEnd + 1;
-        if (!keyed && !inSubject) {
-            return true;  // most lines: nothing to note
-        }
-        const std::string_view line = mailText.substr(start, lineEnd - start);
-
-        if (inSubject) {
-            const std::size_t word = FindEncodedWord(line);
-            if (word != std::string_view::npos) {
-                subjectParts.push_back({line, word});
-            } else {
-                inSubject = false;
-            }
-        }
-
-        if (keys.subject != kNoPlace) {
-            subjectParts.assign(1, Value{line, keys.subject - start + kSubjectCut});
-            inSubject = true;
-        }
-
-        // After a date line the sender key is looked for in the date's day piece only, as it
-        // stands in the mail, yet its position still cuts the whole line.
-        if (keys.date != kNoPlace) {
-            const std::string_view day = NormalizeDateInto(line, row.date);
-            if (const std::size_t key = day.find(kSenderKey); key != std::string_view::npos) {
-                sender = Value{line, key + kSenderCut};
-            }
-        } else if (keys.sender != kNoPlace) {
-            sender = Value{line, keys.sender - start + kSenderCut};
-        }
-        keys = LineKeys{};
-        keyed = false;
-        return true;
-    };
-
-    // A CR LF ends the line being read; a key's first letters may begin a key of it.
-    LineKeyScanner scanner(mailText);
-    scanner.ReadMarks(endLine, [&](std::size_t at) { keyed = scanner.NoteKey(at, keys) || keyed; });
-
-    for (const Value& part : subjectParts) {
-        AppendDecodedFrom(part.line, part.from, row.subject);
-    }
-    if (sender) {
-        AppendDecodedFrom(sender->line, sender->from, row.sender);
-    }
-
-    WriteHexAddress(mailStart + static_cast<std::int64_t>(separator) + 4, row.address);
+    thread_local std::string unfolded;
+    AppendDecodedValue(UnfoldedValue(mailText, subject, unfolded), row.subject);
+    AppendDecodedValue(UnfoldedValue(mailText, sender, unfolded), row.sender);
+    NormalizeDateInto(UnfoldedValue(mailText, date, unfolded), row.date);
+    WriteHexAddress(mailStart + static_cast<std::int64_t>(body), row.address);
 }
 
 }  // namespace tarsel

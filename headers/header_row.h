@@ -10,9 +10,9 @@ namespace tarsel {
 // Texts are Shift-JIS byte strings (UTF-8 when utf8 is set); a field the header does not have
 // stays empty.
 struct HeaderRow {
-    std::string sender;   // decoded value of the last line holding "FROM"
-    std::string subject;  // decoded value of the last "SUBJECT" line plus its continuations
-    std::string date;     // year/month/day time of the last line holding "DATE"
+    std::string sender;   // decoded value of the last From field
+    std::string subject;  // decoded value of the last Subject field, unfolded
+    std::string date;     // year/month/day time of the last Date field; empty for no date
     std::string address;  // "0x" and the body's absolute file offset in lower-case hex
     bool utf8 = false;    // the decoded search's rows hold UTF-8 texts instead
 };
@@ -24,7 +24,13 @@ HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart);
 // again allocates nothing for them.
 void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, HeaderRow& row);
 
-// Position of the first CR LF CR LF in a mail text, or -1 when there is none.
-std::int64_t FindHeaderEnd(std::string_view mailText);
+// Where the body of a mail text begins: right after the first empty line (lines end at CR LF,
+// a bare LF or a bare CR; the line of the mark itself never counts as empty), or -1 when
+// there is none and the whole mail is header.
+std::int64_t FindBodyStart(std::string_view mailText);
+
+// The mail text after its mark, and after the line end when the mark stands on a line of its
+// own: where the first header line begins.
+std::string_view MailAfterMark(std::string_view mailText);
 
 }  // namespace tarsel

@@ -352,6 +352,8 @@ const DecodedNeedle::Filter& DecodedNeedle::FilterFor(Charset charset,
 }
 
 std::size_t CountInMail(std::string_view mail, const DecodedNeedle& needle) {
+    thread_local std::string withLineFeeds;
+    mail = WithLineFeeds(mail, withLineFeeds);
     const std::string_view headers = SplitEntity(mail).headers;
     thread_local std::string text;
     std::size_t count = 0;
@@ -369,6 +371,8 @@ std::size_t CountInMail(std::string_view mail, const DecodedNeedle& needle) {
 }
 
 MailTexts TextsOfMail(std::string_view mail) {
+    std::string withLineFeeds;
+    mail = WithLineFeeds(mail, withLineFeeds);
     MailTexts texts;
     const std::string_view headers = SplitEntity(mail).headers;
     std::string_view value;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "mime/charset.h"
+#include "mime/header_fields.h"
 #include "mime/html_text.h"
 
 namespace tarsel::mime {
@@ -141,6 +142,8 @@ void CollectParts(GMimeObject* object, int depth, std::vector<std::string>& part
 }  // namespace
 
 MailTexts ReadMailWithGMime(std::string_view mail) {
+    std::string withLineFeeds;  // GMime reads bare CRs as bytes of a line
+    mail = WithLineFeeds(mail, withLineFeeds);
     MailTexts texts;
     GMimeParserOptions* options = Options();
     GMimeStream* stream = g_mime_stream_mem_new_with_buffer(mail.data(), mail.size());

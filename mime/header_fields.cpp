@@ -1,6 +1,8 @@
 // Header block parsing of MIME entities for the decoded search.
 #include "mime/header_fields.h"
 
+#include <algorithm>
+
 #include "mime/text_util.h"
 
 namespace tarsel::mime {
@@ -24,14 +26,28 @@ Entity SplitEntity(std::string_view text) {
     return Entity{text, {}};
 }
 
+std::string_view WithLineFeeds(std::string_view mail, std::string& scratch) {
+    if (mail.find('\n') != std::string_view::npos || mail.find('\r') == std::string_view::npos) {
+        return mail;
+    }
+    scratch.assign(mail);
+    std::replace(scratch.begin(), scratch.end(), '\r', '\n');
+    return scratch;
+}
+
 bool FindField(std::string_view headers, std::string_view name, std::string_view& value) {
     std::size_t at = 0;
     while (at < headers.size()) {
         std::size_t eol = headers.find('\n', at);
-        const bool match = headers.size() - at > name.size() && headers[at + name.size()] == ':' &&
+        // The name, blanks allowed before its colon.
+        std::size_t colon = at + name.size();
+        const bool named = headers.size() - at > name.size() &&
                            EqualsNoCase(headers.substr(at, name.size()), name);
-        if (match) {
-            const std::size_t start = at + name.size() + 1;
+        while (named && colon < headers.size() && IsBlank(headers[colon]) && colon < eol) {
+            ++colon;
+        }
+        if (named && colon < headers.size() && headers[colon] == ':') {
+            const std::size_t start = colon + 1;
             // Continuation lines begin with a blank.
             while (eol != std::string_view::npos && eol + 1 < headers.size() &&
                    (headers[eol + 1] == ' ' || headers[eol + 1] == '\t')) {

@@ -2,6 +2,7 @@
 // Content-Type. Everything is a view into the mail; nothing is copied.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace tarsel::mime {
@@ -13,6 +14,10 @@ struct Entity {
 
 // Splits at the first empty line (CR LF or LF line ends); without one, all is header.
 Entity SplitEntity(std::string_view text);
+
+// A mail whose lines all end at a bare CR (it holds no LF), as the same bytes with an LF for
+// each CR, so that its lines are read as lines; any other mail as it is.
+std::string_view WithLineFeeds(std::string_view mail, std::string& scratch);
 
 // The raw value of the first field of that name (after its colon, continuation lines
 // included, line breaks still in it); empty and false when there is none.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mime/gmime_module.h"
+#include "mime/header_fields.h"
 #include "mime/text_util.h"
 
 namespace tarsel::mime {
@@ -94,6 +95,8 @@ bool IsTooBigForGMime(std::string_view mail) {
 
 MailTexts ShownTextsOfMail(std::string_view mail) {
     static const TarselReadMailFn read = LoadReader();
+    std::string withLineFeeds;
+    mail = WithLineFeeds(mail, withLineFeeds);
     if (read == nullptr || IsTooBigForGMime(mail)) {
         return TextsOfMail(mail);
     }

@@ -1,6 +1,6 @@
 // tarsel-make-archive: writes a generated mail archive to a file, for benchmarks and trials.
 //
-//   tarsel-make-archive [--seed N] [--mails N | --size BYTES] OUTFILE
+//   tarsel-make-archive [--seed N] [--mails N | --size BYTES] [--line-ends STYLE] OUTFILE
 //
 // Exit status 0 on success, 2 for a usage error or a file that cannot be written.
 #include <cerrno>
@@ -17,15 +17,33 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tarsel-make-archive [--seed N] [--mails N | --size BYTES] OUTFILE\n"
-    "  --seed N      seed of the random stream (default 1); the same seed gives the same file\n"
-    "  --mails N     number of mails (default 300)\n"
-    "  --size BYTES  fill the file up to this size instead, never beyond it\n";
+    "usage: tarsel-make-archive [--seed N] [--mails N | --size BYTES] [--line-ends STYLE] "
+    "OUTFILE\n"
+    "  --seed N           seed of the random stream (default 1): the same seed, the same file\n"
+    "  --mails N          number of mails (default 300)\n"
+    "  --size BYTES       fill the file up to this size instead, never beyond it\n"
+    "  --line-ends STYLE  crlf, lf or cr for every line of every mail; mixed (the default)\n"
+    "                     gives most mails CR LF, some LF and a few CR\n";
 
 bool ParseNumber(std::string_view text, std::uint64_t& value) {
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     return ec == std::errc() && ptr == end && !text.empty();
+}
+
+bool ParseLineEnds(std::string_view text, tarsel::LineEnds& style) {
+    if (text == "mixed") {
+        style = tarsel::LineEnds::kMixed;
+    } else if (text == "crlf") {
+        style = tarsel::LineEnds::kCrLf;
+    } else if (text == "lf") {
+        style = tarsel::LineEnds::kLf;
+    } else if (text == "cr") {
+        style = tarsel::LineEnds::kCr;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 int UsageError(const std::string& message) {
@@ -46,7 +64,12 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if (arg == "--seed" || arg == "--mails" || arg == "--size") {
+        if (arg == "--line-ends") {
+            if (i + 1 >= argc || !ParseLineEnds(argv[i + 1], options.lineEnds)) {
+                return UsageError("--line-ends needs crlf, lf, cr or mixed");
+            }
+            ++i;
+        } else if (arg == "--seed" || arg == "--mails" || arg == "--size") {
             std::uint64_t value = 0;
             if (i + 1 >= argc || !ParseNumber(argv[i + 1], value)) {
                 return UsageError(std::string(arg) + " needs a non-negative whole number");

@@ -49,7 +49,8 @@ TEST(PrinterTest, ControlCharactersOfMailsAreWrittenVisibly) {
          "1m\\x85",
          "\\u007f\\u009b"
          "1m\\u0085"},
-        {"t\tl\r\nx\ry\n", "t l  x y ", "t\tl\nx\\x0dy\n", "t\\tl\\r\\nx\\ry\\n"},
+        // A bare CR in a body ends its line, as a CR LF does.
+        {"t\tl\r\nx\ry\n", "t l  x y ", "t\tl\nx\ny\n", "t\\tl\\r\\nx\\ry\\n"},
         {"\x9b\xff\xe3\x81\x82\"\\", "\\x9b\\xff\xe3\x81\x82\"\\", "\\x9b\\xff\xe3\x81\x82\"\\",
          "\xef\xbf\xbd\xef\xbf\xbd\xe3\x81\x82\\\"\\\\"},
     };

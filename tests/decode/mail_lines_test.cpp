@@ -52,10 +52,17 @@ TEST(DecodeMailLinesTest, EndsASegmentAtItsLine) {
          "\x82\xA0"
          "abc\r\n"},
         {"odd segment loses CR and LF", kStart + "\x24\r\nabc", "abc"},
-        // A lone LF or CR does not end a line: it falls inside the segment.
-        {"lone LF", kStart + "\x24\x22\n" + kAscii + "x\n", "\x82\xA0x\n"},
-        {"lone CR", kStart + "\x24\x22\r" + kAscii + "x", "\x82\xA0x"},
+        // A bare LF or CR ends a line too: the segment stops there instead of running on.
+        // The return on the next line is outside any segment there, and stays as it is.
+        {"bare LF ends segment", kStart + "\x24\x22\n" + kAscii + "x\n",
+         "\x82\xA0" + kAscii + "x\n"},
+        {"bare CR ends segment", kStart + "\x24\x22\r" + kAscii + "x", "\x82\xA0" + kAscii + "x"},
+        {"pairs after bare LF are ASCII", kStart + "\x24\x22\n\x24\x22\n", "\x82\xA0$\"\n"},
+        {"pairs after bare CR are ASCII", kStart + "\x24\x22\r\x24\x22\r\n", "\x82\xA0$\"\r\n"},
         {"CR then CR LF", kStart + "\x24\x22" + kAscii + "\r\r\n", "\x82\xA0\r\r\n"},
+        {"LF lines convert alike",
+         kStart + "\x38\x21" + kAscii + "\n" + kStart + "\x3A\x77" + kAscii + "\n",
+         "\x8C\x9F\n\x8D\xF5\n"},
     });
 }
 

@@ -447,9 +447,9 @@ TEST_F(HostileFilesTest, KeepsHeaderLinesOfAMegabyte) {
     ASSERT_EQ(panes.rows.size(), 2u);
     EXPECT_TRUE(panes.rows[0].sender == huge);
     EXPECT_TRUE(panes.rows[0].subject == huge);
-    EXPECT_EQ(panes.rows[0].date.substr(0, 12), "99/12/07 hhh");
+    EXPECT_EQ(panes.rows[0].date, "");  // a megabyte where the time should be is no date
     EXPECT_EQ(BodyText(), "body needle\r\n");
-    EXPECT_TRUE(panes.rows[1].subject.empty());
+    EXPECT_TRUE(panes.rows[1].subject == huge);  // a mail without an empty line is all header
 }
 
 TEST_F(HostileFilesTest, DecodesSubjectsOfThousandsOfEncodedWords) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "engine/messages.h"
 #include "tests/support/archive_builder.h"
@@ -280,6 +282,45 @@ TEST_F(SearchDriverTest, ShowsNothingOfAMailWithoutABlankLine) {
     Search(dir.Write("nb.mbox", archive), "hit");
     ASSERT_EQ(panes.matches, 1);
     EXPECT_TRUE(panes.body.empty());
+}
+
+// The same mail with CR LF, bare LF and bare CR line ends, one after another in one archive:
+// equal rows, each address at its own body, and the same lines shown.
+TEST_F(SearchDriverTest, ReadsMailsOfEveryLineEndAlike) {
+    const std::string crlf =
+        Mail("=?ISO-2022-JP?B?GyRCOCE6dxsoQg==?=\r\n =?ISO-2022-JP?B?GyRCOCE6dxsoQg==?=",
+             "first " + kJisKensaku + "\r\n\x1b$B8!:w\r\nnext line\r\n\r\nlast\r\n");
+    std::string archive = crlf;
+    for (const char* lineEnd : {"\n", "\r"}) {
+        for (std::size_t at = 0; at < crlf.size(); ++at) {
+            const bool pair = crlf.compare(at, 2, "\r\n") == 0;
+            archive += pair ? lineEnd : crlf.substr(at, 1);
+            at += pair ? 1 : 0;
+        }
+    }
+    Search(dir.Write("ends.mbox", archive), kSjisKensaku);
+    ASSERT_EQ(panes.matches, 3);
+    ASSERT_EQ(panes.rows.size(), 3u);
+    std::vector<std::string> shown;
+    std::size_t body = std::string::npos;
+    for (int row = 0; row < 3; ++row) {
+        controller.SelectRow(row);
+        const HeaderRow& r = panes.rows[std::size_t(row)];
+        EXPECT_EQ(r.subject, kSjisKensaku + kSjisKensaku) << row;
+        EXPECT_EQ(r.sender, panes.rows[0].sender);
+        EXPECT_EQ(r.date, "99/12/07 12:34:56") << row;
+        body = archive.find("first", body + 1);
+        EXPECT_EQ(std::stoul(r.address.substr(2), nullptr, 16), body) << row;
+        std::string lines = BodyText();
+        for (std::size_t at; (at = lines.find_first_of("\r\n")) != std::string::npos;) {
+            lines.replace(at, lines.compare(at, 2, "\r\n") == 0 ? 2 : 1, "|");
+        }
+        shown.push_back(lines);
+    }
+    // The second line ends inside its segment, which takes its line end with it.
+    EXPECT_EQ(shown[0], "first [" + kSjisKensaku + "]|[" + kSjisKensaku + "]next line||last|");
+    EXPECT_EQ(shown[1], shown[0]);
+    EXPECT_EQ(shown[2], shown[0]);
 }
 
 TEST_F(SearchDriverTest, ForgetsTheLoadedFileWhenANewOneIsDropped) {

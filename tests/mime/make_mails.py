@@ -126,7 +126,10 @@ def mails():
         raw.append(b"From: raw@example.jp\r\nSubject: no charset\r\nMIME-Version: 1.0\r\n"
                    b"Content-Type: text/plain\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" +
                    body.encode(charset).replace(b"\n", b"\r\n"))
-    return [m.as_bytes(policy=SMTP) for m in out] + raw
+    crlf = [m.as_bytes(policy=SMTP) for m in out] + raw
+    # Some of them again as mailers write them with bare LF or bare CR line ends.
+    other = [crlf[i].replace(b"\r\n", end) for i in (0, 3, 7, 11) for end in (b"\n", b"\r")]
+    return crlf + other
 
 
 class TextOf(HTMLParser):

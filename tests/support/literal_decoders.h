@@ -111,11 +111,13 @@ inline std::string DecodeHeaderValueLiterally(std::string value) {
     }
 }
 
+// Each line with its line end (CR LF, a bare LF or a bare CR) converted on its own.
 inline std::string DecodeMailLinesLiterally(std::string rest) {
     std::string out;
-    for (std::size_t end; (end = rest.find("\r\n")) != std::string::npos;) {
-        out += ConvertJisToSjisLiterally(rest.substr(0, end + 2));
-        rest = rest.substr(end + 2);
+    for (std::size_t end; (end = rest.find_first_of("\r\n")) != std::string::npos;) {
+        const std::size_t next = rest.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
+        out += ConvertJisToSjisLiterally(rest.substr(0, next));
+        rest = rest.substr(next);
     }
     return out + ConvertJisToSjisLiterally(rest);
 }

@@ -1,103 +1,201 @@
-// The header row of one mail read literally, step by step: the block cut at its first blank
-// line, each line upper-cased afresh and searched for its keys, the date cut at blanks. The
-// fuzz target compares the extraction against it.
+// The header row of one mail read literally, step by step and without regard for speed: the
+// lines split at every line end, the fields named before their colons, folds joined, the date
+// read piece by piece. The fuzz target compares the extraction against it.
 #pragma once
 
 #include <cstdint>
+#include <regex>
 #include <string>
-#include <utility>
+#include <vector>
 
 #include "headers/header_row.h"
 #include "tests/support/literal_decoders.h"
 
 namespace tarsel::literal {
 
-inline std::string TrimLiterally(std::string text) {
-    const std::string blanks = " \t\n\v\f\r";
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) {
-        return {};
+inline bool IsBlankLiterally(char c) {
+    return c == ' ' || c == '\t';
+}
+
+inline bool IsLetterLiterally(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+inline bool AllDigits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The value with its comments (which may nest and hold backslash pairs) turned into blanks.
+inline std::string WithoutCommentsLiterally(const std::string& value) {
+    std::string out;
+    int depth = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (depth > 0 && c == '\\') {
+            ++i;
+        } else if (c == '(') {
+            ++depth;
+        } else if (depth > 0 && c == ')') {
+            --depth;
+        } else if (depth == 0) {
+            out += c;
+            continue;
+        }
+        out += ' ';
     }
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    return out;
 }
 
-// The next piece of r up to its first blank (all of r when there is none), trimmed.
-inline std::string TakePieceLiterally(std::string& r) {
-    const std::size_t s = r.find(' ');
-    const std::string piece = TrimLiterally(r.substr(0, s));
-    r = s == std::string::npos ? std::string() : r.substr(s + 1);
-    return piece;
-}
-
-// The date text of a line and its day piece.
-inline std::pair<std::string, std::string> NormalizeDateLiterally(const std::string& line) {
-    const std::size_t c = line.find(',');
-    const std::size_t from = c == std::string::npos ? 1 : c + 2;
-    std::string r = from < line.size() ? line.substr(from) : std::string();
-    const std::string day = TakePieceLiterally(r);
-    const std::string monthText = UpperAscii(TakePieceLiterally(r));
-    std::string year = TakePieceLiterally(r);
-    const std::string time = TakePieceLiterally(r);
-    static const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                          "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-    std::string month = "00";
-    for (int i = 0; i < 12; ++i) {
-        if (monthText == kMonths[i]) {
-            month = (i < 9 ? "0" : "") + std::to_string(i + 1);
+inline std::string NormalizeDateLiterally(const std::string& value) {
+    std::string rest = WithoutCommentsLiterally(value);
+    for (char& c : rest) {
+        c = c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+    }
+    std::size_t at = rest.find_first_not_of(' ');
+    if (at != std::string::npos && IsLetterLiterally(rest[at])) {
+        while (at < rest.size() && IsLetterLiterally(rest[at])) {
+            ++at;
+        }
+        at = rest.find_first_not_of(' ', at);
+        if (at != std::string::npos && rest[at] == ',') {
+            ++at;
         }
     }
-    if (year.size() > 2) {
-        year = year.substr(year.size() - 2);
+    rest = at == std::string::npos ? std::string() : rest.substr(at);
+    std::string pieces[3];  // day, month and year, each ended by a blank
+    std::size_t from = 0;
+    for (std::string& piece : pieces) {
+        from = rest.find_first_not_of(' ', from);
+        const std::size_t to = from == std::string::npos ? from : rest.find(' ', from);
+        if (to == std::string::npos) {
+            return {};
+        }
+        piece = rest.substr(from, to - from);
+        from = to;
     }
-    return {year + "/" + month + "/" + (day.size() == 1 ? "0" + day : day) + " " + time, day};
+    from = rest.find_first_not_of(' ', from);
+    rest = from == std::string::npos ? std::string() : rest.substr(from);
+    const std::string& day = pieces[0];
+    const std::string month = UpperAscii(pieces[1]);
+    const std::string& year = pieces[2];
+    static const std::string kMonths = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
+    const std::size_t place = month.size() == 3 ? kMonths.find(month) : std::string::npos;
+    if (!AllDigits(day) || day.size() > 2 || place == std::string::npos || place % 3 != 0 ||
+        !AllDigits(year) || year.size() < 2 || year.size() > 4) {
+        return {};
+    }
+    std::smatch time;
+    static const std::regex kTime("^[0-9]{1,2}:[0-9]{2}(:[0-9]{2})?(?![0-9:])");
+    if (!std::regex_search(rest, time, kTime)) {
+        return {};
+    }
+    const int number = static_cast<int>(place / 3) + 1;
+    return year.substr(year.size() - 2) + "/" + (number < 10 ? "0" : "") + std::to_string(number) +
+           "/" + (day.size() == 1 ? "0" : "") + day + " " + time.str();
+}
+
+// The blanks between an encoded word's "?=" and the next word's prefix taken out.
+inline std::string JoinAdjacentWordsLiterally(std::string value) {
+    const std::string prefix = "=?ISO-2022-JP?B?";
+    for (std::size_t from = 0;;) {
+        const std::size_t word = UpperAscii(value).find(prefix, from);
+        if (word == std::string::npos) {
+            return value;
+        }
+        const std::size_t end = value.find("?=", word + prefix.size());
+        if (end == std::string::npos) {
+            return value;
+        }
+        std::size_t next = end + 2;
+        while (next < value.size() && IsBlankLiterally(value[next])) {
+            ++next;
+        }
+        if (next > end + 2 && UpperAscii(value.substr(next, prefix.size())) == prefix &&
+            value.find("?=", next + prefix.size()) != std::string::npos) {
+            value.erase(end + 2, next - (end + 2));
+        }
+        from = end + 2;
+    }
 }
 
 inline HeaderRow ExtractHeaderRowLiterally(const std::string& t, std::int64_t start) {
-    std::size_t k = std::string::npos;
-    for (std::size_t p = 0; p + 4 <= t.size() && k == std::string::npos; ++p) {
-        if (t.compare(p, 4, "\r\n\r\n") == 0) {
-            k = p;
+    std::size_t at = 0;
+    if (t.size() >= 3 && t[0] == '\x7f' && (t[1] == ' ' || t[1] == '\0') && t[2] == '\x7f') {
+        at = 3;
+        if (t.compare(at, 2, "\r\n") == 0) {
+            at += 2;
+        } else if (at < t.size() && (t[at] == '\r' || t[at] == '\n')) {
+            at += 1;
         }
     }
-    if (k == std::string::npos) {
-        k = t.size() > 3 ? t.size() - 3 : 0;
+    std::vector<std::string> lines;
+    std::size_t body = t.size();
+    while (at < t.size()) {
+        const std::size_t end = t.find_first_of("\r\n", at);
+        if (end == std::string::npos) {
+            lines.push_back(t.substr(at));
+            break;
+        }
+        const std::size_t next = t.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
+        if (end == at) {
+            body = next;
+            break;
+        }
+        lines.push_back(t.substr(at, end - at));
+        at = next;
     }
-    std::string h = t.substr(0, k + 2);
-    // Decoded only where the value is cut, never on a line that ends before the cut.
-    const auto from = [](const std::string& line, std::size_t at) {
-        return at > line.size() ? std::string() : DecodeHeaderValueLiterally(line.substr(at));
+
+    std::string subject, sender, date;
+    bool haveSubject = false, haveSender = false, haveDate = false;
+    std::string* open = nullptr;
+    for (const std::string& line : lines) {
+        if (IsBlankLiterally(line[0])) {
+            if (open != nullptr) {
+                *open += line;
+            }
+            continue;
+        }
+        open = nullptr;
+        const std::size_t colon = line.find(':');
+        if (colon == std::string::npos) {
+            continue;
+        }
+        std::string name = line.substr(0, colon);
+        while (!name.empty() && IsBlankLiterally(name.back())) {
+            name.pop_back();
+        }
+        name = UpperAscii(name);
+        if (name == "SUBJECT") {
+            open = &subject;
+            haveSubject = true;
+        } else if (name == "FROM") {
+            open = &sender;
+            haveSender = true;
+        } else if (name == "DATE") {
+            open = &date;
+            haveDate = true;
+        }
+        if (open != nullptr) {
+            *open = line.substr(colon + 1);
+        }
+    }
+    const auto value = [](std::string text) {
+        const std::size_t first = text.find_first_not_of(" \t");
+        return first == std::string::npos ? std::string() : text.substr(first);
     };
     HeaderRow row;
-    bool inSubject = false;
-    for (std::size_t e; (e = h.find("\r\n")) != std::string::npos;) {
-        const std::string line = h.substr(0, e);
-        std::string upper = UpperAscii(line);
-        h = h.substr(e + 1);
-        if (inSubject) {
-            const std::size_t q = upper.find("=?ISO-2022-JP?B?");
-            if (q != std::string::npos) {
-                row.subject += DecodeHeaderValueLiterally(line.substr(q));
-            } else {
-                inSubject = false;
-            }
-        }
-        if (const std::size_t q = upper.find("SUBJECT"); q != std::string::npos) {
-            row.subject = from(line, q + 9);
-            inSubject = true;
-        }
-        if (upper.find("DATE") != std::string::npos) {
-            auto [text, day] = NormalizeDateLiterally(line);
-            row.date = text;
-            upper = day;  // the day piece as it stands in the line
-        }
-        if (const std::size_t q = upper.find("FROM"); q != std::string::npos) {
-            row.sender = from(line, q + 6);
-        }
+    if (haveSubject) {
+        row.subject = DecodeHeaderValueLiterally(JoinAdjacentWordsLiterally(value(subject)));
     }
-    const std::int64_t body = start + static_cast<std::int64_t>(k) + 4;
+    if (haveSender) {
+        row.sender = DecodeHeaderValueLiterally(JoinAdjacentWordsLiterally(value(sender)));
+    }
+    if (haveDate) {
+        row.date = NormalizeDateLiterally(value(date));
+    }
     static const char* const kHex = "0123456789abcdef";
     std::string digits;
-    for (std::int64_t v = body; v > 0; v /= 16) {
+    for (std::int64_t v = start + static_cast<std::int64_t>(body); v > 0; v /= 16) {
         digits.insert(digits.begin(), kHex[v % 16]);
     }
     row.address = "0x" + (digits.empty() ? "0" : digits);
