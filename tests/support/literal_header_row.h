@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -84,14 +83,32 @@ inline std::string NormalizeDateLiterally(const std::string& value) {
         !AllDigits(year) || year.size() < 2 || year.size() > 4) {
         return {};
     }
-    std::smatch time;
-    static const std::regex kTime("^[0-9]{1,2}:[0-9]{2}(:[0-9]{2})?(?![0-9:])");
-    if (!std::regex_search(rest, time, kTime)) {
+    // h:mm or h:mm:ss, not followed by another digit or colon.
+    const auto digits = [&](std::size_t from) {
+        std::size_t to = from;
+        while (to < rest.size() && rest[to] >= '0' && rest[to] <= '9') {
+            ++to;
+        }
+        return to - from;
+    };
+    const std::size_t hour = digits(0);
+    std::size_t end = hour + 3;
+    if (hour < 1 || hour > 2 || rest.compare(hour, 1, ":") != 0 || digits(hour + 1) != 2) {
         return {};
     }
+    if (rest.compare(end, 1, ":") == 0) {
+        if (digits(end + 1) != 2) {
+            return {};
+        }
+        end += 3;
+    }
+    if (end < rest.size() && (rest[end] == ':' || (rest[end] >= '0' && rest[end] <= '9'))) {
+        return {};
+    }
+    const std::string time = rest.substr(0, end);
     const int number = static_cast<int>(place / 3) + 1;
     return year.substr(year.size() - 2) + "/" + (number < 10 ? "0" : "") + std::to_string(number) +
-           "/" + (day.size() == 1 ? "0" : "") + day + " " + time.str();
+           "/" + (day.size() == 1 ? "0" : "") + day + " " + time;
 }
 
 // The blanks between an encoded word's "?=" and the next word's prefix taken out.
