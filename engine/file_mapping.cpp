@@ -24,6 +24,20 @@ std::atomic<bool> g_viewFailed{false};
 int g_blankFd = -1;  // one page of blanks that the guard maps over a page that vanished
 std::size_t g_pageSize = 4096;
 struct sigaction g_previous {};
+std::atomic<void (*)()> g_faultHook{nullptr};
+
+// Whether the file's bytes of a page that failed can still be read. The file may have been cut
+// short and grown back since the fault, so its size says nothing about why the page failed; a
+// read of the page's first byte does: it finds the end of the file, or bytes that are there now,
+// unless the disk itself fails. pread is safe in a signal handler.
+bool PageStillReadable(std::uint64_t offset) {
+    char byte;
+    ssize_t got;
+    do {
+        got = ::pread(g_viewFd.load(), &byte, 1, static_cast<off_t>(offset));
+    } while (got < 0 && errno == EINTR);
+    return got >= 0;
+}
 
 // A page of the view could not be read. When it is ours, the page is replaced by blanks and
 // the access repeats; otherwise the previous disposition is restored and the access repeats
@@ -37,10 +51,11 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
     const std::size_t length = g_viewLength.load();
     if (view != 0 && at >= view && at - view < length) {
         const std::uintptr_t page = at & ~std::uintptr_t{g_pageSize - 1};
-        struct stat st {};
-        if (::fstat(g_viewFd.load(), &st) != 0 ||
-            page - view < static_cast<std::uint64_t>(st.st_size)) {
-            g_viewFailed = true;  // the file still reaches the page: the disk failed
+        if (void (*hook)() = g_faultHook.load()) {
+            hook();
+        }
+        if (!PageStillReadable(page - view)) {
+            g_viewFailed = true;  // the bytes are there but cannot be read: the disk failed
         }
         if (::mmap(reinterpret_cast<void*>(page), g_pageSize, PROT_READ, MAP_PRIVATE | MAP_FIXED,
                    g_blankFd, 0) != MAP_FAILED) {
@@ -110,6 +125,10 @@ void UnmapLoadFile() {
 bool InLoadFileView(const char* p) {
     const char* view = g_view.load();
     return view != nullptr && p >= view && p < view + g_viewLength.load();
+}
+
+void SetViewFaultHookForTesting(void (*hook)()) {
+    g_faultHook = hook;
 }
 
 bool LoadFileViewFailed() {

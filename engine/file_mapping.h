@@ -4,8 +4,9 @@
 //
 // Another process may cut the file short, or the disk may fail, while the view is in use. A
 // page of the view that can no longer be read then reads as blanks instead of ending the
-// process, as bytes that vanish during an ordinary load do, and a page that failed although
-// the file still reaches it counts as a failed read.
+// process, as bytes that vanish during an ordinary load do (also when the file has grown back
+// by the time the fault is handled), and only a page whose bytes exist yet cannot be read
+// counts as a failed read.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +20,11 @@ const char* MapLoadFile(int fd, std::uint64_t size);
 void UnmapLoadFile();
 // Whether p lies inside the current view.
 bool InLoadFileView(const char* p);
-// True once a page of the current view failed to read although the file still reaches it.
+// True once a page of the current view failed to read although its bytes exist in the file.
 bool LoadFileViewFailed();
+// Fault injection: hook runs in the fault handler before the failed page is examined, so that a
+// test can change the file at the worst moment (null: none).
+void SetViewFaultHookForTesting(void (*hook)());
 // Whether the current view's file seems to be in the system's cache, from a few pages spread
 // over it: a file that is not is better read in order, as one stream from the disk.
 bool LoadFileViewCached();

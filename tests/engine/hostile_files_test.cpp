@@ -276,6 +276,55 @@ int DescriptorOf(const fs::path& file) {
     return -1;
 }
 
+// What the fault hook does to the file between the fault and its handling.
+fs::path g_faultedFile;
+std::string g_faultedBytes;
+int g_viewDescriptor = -1;
+
+void GrowBack() {
+    std::ofstream(g_faultedFile, std::ios::binary) << g_faultedBytes;
+}
+void FailReads() {
+    const int directory = ::open(g_faultedFile.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+    ::dup2(directory, g_viewDescriptor);
+    ::close(directory);
+}
+
+// A page of the view faults after the file was cut: it reads as blanks whatever the file has
+// become by the time the fault is handled (grown back in a writer's rewrite), and only bytes
+// that are there but cannot be read count as a failed read.
+TEST_F(HostileFilesTest, APageThatVanishedReadsAsBlanksWhateverTheFileHasBecome) {
+    struct Case {
+        const char* name;
+        void (*hook)();
+        bool failed;
+    };
+    const Case cases[] = {
+        {"cut short", nullptr, false},
+        {"cut short and grown back", &GrowBack, false},
+        {"reads failing", &FailReads, true},
+    };
+    g_faultedBytes = std::string(3 * 4096 + 100, 'x');
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_faultedFile = dir.Write("vanish.mbox", g_faultedBytes);
+        const int fd = ::open(g_faultedFile.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        const char* view = MapLoadFile(fd, g_faultedBytes.size());
+        ::close(fd);
+        ASSERT_NE(view, nullptr);
+        g_viewDescriptor = DescriptorOf(g_faultedFile);
+        ASSERT_GE(g_viewDescriptor, 0);
+        fs::resize_file(g_faultedFile, 0);
+        SetViewFaultHookForTesting(c.hook);
+        const char last = *static_cast<const volatile char*>(view + g_faultedBytes.size() - 1);
+        SetViewFaultHookForTesting(nullptr);
+        EXPECT_EQ(last, ' ');
+        EXPECT_EQ(LoadFileViewFailed(), c.failed);
+        UnmapLoadFile();
+    }
+}
+
 TEST_F(HostileFilesTest, EndsWithTheReadMessageWhenReadingFailsWhileLoading) {
     const std::string bytes = ThreeChunksOfMails();
     const fs::path file = dir.Write("failing.mbox", bytes);
