@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "ui/child_frame.h"
+#include "ui/close_request.h"
 #include "ui/input_view.h"
 #include "ui/launch_options.h"
 #include "ui/main_frame.h"
@@ -76,6 +77,7 @@ bool CTarselApp::InitInstance(const QStringList& arguments) {
     connect(m_pMainFrame.get(), &CMainFrame::aboutRequested, this, &CTarselApp::OnAppAbout);
     connect(m_pMainFrame.get(), &CMainFrame::openRequested, this, &CTarselApp::OnFileOpen);
     m_pMainFrame->RestoreGeometry();
+    CloseRequestFilter::InstallForDisplay();
     CChildFrame* child = m_pMainFrame->NewDocumentWindow();
 
     if (!options.document.isEmpty() && !OpenDocumentFile(options.document)) {

@@ -1,5 +1,6 @@
 // The application and its frames: the Help menu, the titles, the version dialog with its
 // animation, and the command line.
+#include <xcb/xcb.h>
 #include <QFileDialog>
 #include <QImage>
 #include <QImageReader>
@@ -8,6 +9,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMovie>
 #include <QProcess>
 #include <QPushButton>
@@ -16,6 +18,7 @@
 #include "tests/support/temp_files.h"
 #include "tests/ui/window_test_support.h"
 #include "ui/child_frame.h"
+#include "ui/close_request.h"
 #include "ui/input_view.h"
 #include "ui/launch_options.h"
 #include "ui/main_frame.h"
@@ -36,6 +39,7 @@ class TestFrames : public QObject {
     void CommandLineIsUnderstood_data();
     void CommandLineIsUnderstood();
     void CommandLineDropsTheFileAndStartsTheSearch();
+    void CloseRequestUnderTheEndBoxClosesTheWindow();
     void CtrlOChoosesTheFileToSearch();
     void HelpAndVersionNeedNoDisplay_data();
     void HelpAndVersionNeedNoDisplay();
@@ -197,6 +201,51 @@ void TestFrames::CommandLineDropsTheFileAndStartsTheSearch() {
     QVERIFY(WaitForSearchEnd(child, log));
     QCOMPARE(child->m_pInputView->m_editMailCount->text(), QString("4"));
     QCOMPARE(child->m_pInputView->m_editMatchCount->text(), QString("3"));
+}
+
+// The window system asks to close the window while the end box is up (Qt itself drops that
+// request): the box goes and the window closes; a message of another kind changes nothing.
+void TestFrames::CloseRequestUnderTheEndBoxClosesTheWindow() {
+    TempDir dir;
+    const auto file = dir.Write("close.mbox", NeedleMails(3));
+    const WarningPresenter previous = SetWarningPresenter({});  // the real box
+    constexpr std::uint32_t kProtocols = 301, kDelete = 302, kPing = 303;
+    CloseRequestFilter filter(kProtocols, kDelete);
+    CMainFrame* frame = App()->MainFrame();
+    const auto send = [&](std::uint32_t what) {
+        xcb_client_message_event_t request{};
+        request.response_type = XCB_CLIENT_MESSAGE;
+        request.format = 32;
+        request.window = static_cast<xcb_window_t>(App()->MainFrame()->internalWinId());
+        request.type = kProtocols;
+        request.data.data32[0] = what;
+        filter.nativeEventFilter("xcb_generic_event_t", &request, nullptr);
+    };
+    QMessageBox* box = nullptr;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        if (box == nullptr &&
+            (box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))) {
+            send(kPing);
+            QTimer::singleShot(50, this, [&] {
+                QVERIFY(QApplication::activeModalWidget() == box && frame->isVisible());
+                send(kDelete);
+                // Should the request be lost, the box is answered late so that the test fails
+                // instead of waiting under it for ever.
+                QTimer::singleShot(5000, box, [&] { box->done(QMessageBox::Ok); });
+            });
+        }
+    });
+    watcher.start(5);
+    QPointer<CChildFrame> child =
+        OpenWindow({"--mail", QString::fromStdString(file.string()), "--search", "needle"});
+    frame = App()->MainFrame();
+    QVERIFY(child);
+    QTRY_VERIFY_WITH_TIMEOUT(child.isNull(), 10000);
+    QVERIFY(box != nullptr);
+    QTRY_VERIFY(!App()->MainFrame()->isVisible());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    SetWarningPresenter(previous);
 }
 
 void TestFrames::CtrlOChoosesTheFileToSearch() {
