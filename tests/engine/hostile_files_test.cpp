@@ -281,8 +281,11 @@ fs::path g_faultedFile;
 std::string g_faultedBytes;
 int g_viewDescriptor = -1;
 
+// Both run inside the fault handler: system calls only, nothing that allocates.
 void GrowBack() {
-    std::ofstream(g_faultedFile, std::ios::binary) << g_faultedBytes;
+    const int fd = ::open(g_faultedFile.c_str(), O_WRONLY);
+    (void)!::pwrite(fd, g_faultedBytes.data(), g_faultedBytes.size(), 0);
+    ::close(fd);
 }
 void FailReads() {
     const int directory = ::open(g_faultedFile.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
