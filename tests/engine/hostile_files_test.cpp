@@ -278,6 +278,7 @@ int DescriptorOf(const fs::path& file) {
 
 // What the fault hook does to the file between the fault and its handling.
 fs::path g_faultedFile;
+std::string g_faultedDirectory;
 std::string g_faultedBytes;
 int g_viewDescriptor = -1;
 
@@ -288,7 +289,7 @@ void GrowBack() {
     ::close(fd);
 }
 void FailReads() {
-    const int directory = ::open(g_faultedFile.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+    const int directory = ::open(g_faultedDirectory.c_str(), O_RDONLY | O_DIRECTORY);
     ::dup2(directory, g_viewDescriptor);
     ::close(directory);
 }
@@ -311,6 +312,7 @@ TEST_F(HostileFilesTest, APageThatVanishedReadsAsBlanksWhateverTheFileHasBecome)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         g_faultedFile = dir.Write("vanish.mbox", g_faultedBytes);
+        g_faultedDirectory = dir.path().string();
         const int fd = ::open(g_faultedFile.c_str(), O_RDONLY | O_CLOEXEC);
         ASSERT_GE(fd, 0);
         const char* view = MapLoadFile(fd, g_faultedBytes.size());
