@@ -6,6 +6,7 @@ Usage: make_mails.py ARCHIVE EXPECTED_JSON
 """
 import base64
 import quopri
+import re
 import json
 import sys
 from email import policy
@@ -20,7 +21,7 @@ from email.parser import BytesParser
 from html.parser import HTMLParser
 
 MARK = b"\x7f \x7f"
-WORDS = ["検索", "メール", "Tarsel", "café", "😀絵"]
+WORDS = ["検索", "メール", "Tarsel", "café", "😀絵", "ShouldFind AcrossLines", "über", "soft\xadhyphen"]
 SMTP = policy.SMTP
 
 CODECS = {"shift_jis": "cp932", "iso-2022-jp": "iso-2022-jp", "euc-jp": "euc_jp"}
@@ -120,6 +121,15 @@ def mails():
     m["From"] = "l@example.jp"
     out.append(m)
 
+    # HTML as a browser shows it: hidden elements, references of every kind, collapsed blanks.
+    page = ("<html><head><title>検索</title><style>p {}</style></head><body>\n"
+            "<p>ShouldFind\n   AcrossLines &uuml;ber caf&eacute; &#x1F600;&#x7D75; soft&shy;hyphen"
+            " &#0; &#xD800; &#x110000;</p><pre>keep   Tarsel\n  lines</pre>"
+            "<script>検索 Tarsel</script></body></html>")
+    alt = MIMEMultipart("alternative")
+    alt.attach(MIMEText(page, "html", "utf-8"))
+    out.append(headers(alt, "html page", "m@example.jp"))
+
     raw = []
     for charset, body in (("utf-8", "生の UTF-8 検索\n"), ("cp932", "生の CP932 検索 メール\n"),
                           ("iso-2022-jp", "生の JIS 検索\n")):
@@ -132,13 +142,49 @@ def mails():
     return crlf + other
 
 
-class TextOf(HTMLParser):
+BLOCKS = {"br","p","div","li","tr","h1","h2","h3","h4","h5","h6","table","blockquote","ul","ol","dd","dt","hr","pre","section","article","header","footer","dl","address","nav"}
+HIDDEN = {"script","style","head","title"}
+SPACE = " \t\r\n\f"
+class BrowserText(HTMLParser):
+    """The text a browser lays out: hidden elements dropped, blanks collapsed outside pre,
+    blocks on lines of their own, no blank lines."""
     def __init__(self):
         super().__init__(convert_charrefs=True)
-        self.text = []
-
+        self.out = []; self.hidden = 0; self.pre = 0; self.space = False; self.line = False
+    def end_line(self):
+        self.space = False
+        if self.line:
+            self.out.append("\n"); self.line = False
+    def handle_starttag(self, tag, attrs):
+        if tag in HIDDEN: self.hidden += 1; return
+        if tag == "pre": self.end_line(); self.pre += 1
+        elif tag in BLOCKS: self.end_line()
+    def handle_startendtag(self, tag, attrs):
+        if tag in HIDDEN: return
+        if tag in BLOCKS: self.end_line()
+    def handle_endtag(self, tag):
+        if tag in HIDDEN: self.hidden = max(self.hidden - 1, 0); return
+        if tag == "pre": self.end_line(); self.pre = max(self.pre - 1, 0)
+        elif tag in BLOCKS: self.end_line()
     def handle_data(self, data):
-        self.text.append(data)
+        if self.hidden: return
+        for c in data:
+            if self.pre:
+                self.out.append(c); self.line = c not in "\r\n"
+            elif c in SPACE:
+                self.space = self.line
+            else:
+                if self.space: self.out.append(" "); self.space = False
+                self.out.append(c); self.line = True
+    def text(self):
+        self.close()
+        return "".join(self.out).rstrip("\r\n")
+def browser_text(html):
+    # A page that ends inside a tag shows nothing of it, as in a browser.
+    m = re.search(r"<[/!?a-zA-Z][^>]*$", html)
+    if m:
+        html = html[:m.start()]
+    p = BrowserText(); p.feed(html); return p.text()
 
 
 def decode_text(payload, charset):
@@ -167,10 +213,7 @@ def shown_parts(part):
         return []
     text = decode_text(part.get_payload(decode=True), part.get_content_charset())
     if part.get_content_subtype() == "html":
-        parser = TextOf()
-        parser.feed(text)
-        parser.close()
-        text = "".join(parser.text)
+        text = browser_text(text)
     return [text]
 
 
