@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/printer.h"
+#include "decode/safe_text.h"
 
 namespace tarsel::cli {
 

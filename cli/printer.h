@@ -1,6 +1,6 @@
-// The one way tarsel-search writes to standard output. It owns the escaping of text that comes
-// from mails, the colour of hits and the handling of write errors, so no output path can let a
-// mail's control bytes reach the terminal or lose a failed write.
+// The one way tarsel-search writes to standard output. It applies the escaping of text that
+// comes from mails (decode/safe_text.h), the colour of hits and the handling of write errors, so
+// no output path can let a mail's control bytes reach the terminal or lose a failed write.
 #pragma once
 
 #include <cstddef>
@@ -32,18 +32,20 @@ class Printer {
     void Number(long long value);
 
     // UTF-8 text of a mail in a column of the text output: tabs and line ends become blanks,
-    // every other control character (and any byte that is not UTF-8) is written as \xHH.
+    // every other control character (and any byte that is not UTF-8) is written as \xHH,
+    // every hidden format control (decode/safe_text.h) as \u{hhhh}.
     // wellFormed: the text is known to be well-formed UTF-8 (a converter's output), so that
     // text without a byte to escape is written as it is, without being walked.
     void Field(std::string_view utf8, bool wellFormed = false);
     // A piece of a mail's body: tabs and line ends stay (CR LF becomes LF), every other
-    // control character is written as \xHH; a hit is wrapped in the colour codes. A CR at
-    // the end of a piece waits for the next piece; EndBody settles it.
+    // control character is written as \xHH, a hidden format control as \u{hhhh}; a hit is wrapped
+    // in the colour codes. A CR at the end of a piece waits for the next piece; EndBody settles it.
     void BodyPiece(std::string_view utf8, bool hit);
     void EndBody();
 
-    // A piece of the inside of a JSON string: quotes, backslashes and every control character
-    // (C0, DEL, C1) escaped; a byte that is not UTF-8 becomes U+FFFD.
+    // A piece of the inside of a JSON string: quotes, backslashes, every control character
+    // (C0, DEL, C1) and every hidden format control escaped; a byte that is not UTF-8
+    // becomes U+FFFD.
     void JsonPiece(std::string_view utf8);
     // A whole JSON string with its quotes; wellFormed as for Field.
     void JsonString(std::string_view utf8, bool wellFormed = false);
@@ -91,10 +93,5 @@ class Printer {
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
 };
-
-// Text from outside the program (a file name, an argument) for a message on standard error:
-// every control character, tabs and line ends too, and every byte that is not UTF-8 is
-// written as \xHH, so that such text can neither move a terminal's cursor nor break a line.
-std::string EscapedForMessage(std::string_view text);
 
 }  // namespace tarsel::cli

@@ -4,11 +4,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#include "cli/printer.h"
+#include "decode/safe_text.h"
 #include "engine/messages.h"
 #include "engine/search_state.h"
 
@@ -44,22 +43,7 @@ void TerminalPanes::ShowWarning(const std::string& message) {
         return;  // the end of a search is no news on a terminal
     }
     failed_ = true;
-    // The file's name ends the messages about it; what a name may hold is escaped here.
-    std::string escaped = message;
-    if (const std::string path = path_.string();
-        !path.empty() && std::string_view(message).ends_with(path)) {
-        escaped.replace(message.size() - path.size(), path.size(), EscapedForMessage(path));
-    }
-    // The messages are written for a box; on a terminal the blank line becomes one line break.
-    std::string text;
-    std::string_view rest = escaped;
-    for (std::size_t at; (at = rest.find("\r\n\r\n")) != std::string_view::npos;) {
-        text.append(rest.substr(0, at)).append("\n");
-        rest.remove_prefix(at + 4);
-    }
-    text.append(rest);
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    err_ << "tarsel-search: " << text << "\n";
+    err_ << "tarsel-search: " << TerminalMessage(message) << "\n";
     if (message == msg::CannotOpen(path_.string())) {
         if (const std::string reason = OpenFailureReason(path_); !reason.empty()) {
             err_ << reason << "\n";

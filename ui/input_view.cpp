@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "decode/cp932.h"
+#include "decode/safe_text.h"
 #include "ui/decoded_mode_check.h"
 #include "ui/dialog_units.h"
 #include "ui/file_drop.h"
@@ -135,8 +136,10 @@ void CInputView::UpdateData(bool saveAndValidate) {
         m_strMatchCount = m_editMatchCount->text().toStdString();
         return;
     }
-    const QString name =
-        QFile::decodeName(QByteArray(m_strFileName.data(), qsizetype(m_strFileName.size())));
+    // A name's hidden format controls are made visible: they would reorder it ("txt.exe").
+    const QString name = QString::fromStdString(ShownOnOneLine(
+        QFile::decodeName(QByteArray(m_strFileName.data(), qsizetype(m_strFileName.size())))
+            .toStdString()));
     if (m_editFileName->text() != name) {
         m_editFileName->setText(name);
         m_editFileName->setCursorPosition(0);  // a long name shows its beginning
@@ -182,7 +185,8 @@ void CInputView::OnDropFiles(const std::filesystem::path& path) {
     UpdateData(true);
     m_strFileName = FileNameOf(path);
     // The field shows the name; the whole path is a hover away.
-    m_editFileName->setToolTip(QFile::decodeName(QByteArray::fromStdString(path.native())));
+    m_editFileName->setToolTip(QString::fromStdString(
+        ShownOnOneLine(QFile::decodeName(QByteArray::fromStdString(path.native())).toStdString())));
     ResetForNewFile();
     m_pTarselView->SetFilePath(path);
     m_pTarselView->RefreshControlStates();

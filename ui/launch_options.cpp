@@ -3,8 +3,12 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
+#include "decode/safe_text.h"
 #include "tarsel_version.h"
 
 namespace tarsel {
@@ -78,11 +82,40 @@ QString LaunchVersion() {
     return QStringLiteral("tarsel %1\n").arg(QString::fromUtf8(kTarselVersion));
 }
 
+QString EscapedForTerminal(const QString& text) {
+    // In the bytes the name had on the command line, as far as they can be had back.
+    return QString::fromStdString(EscapedForMessage(QFile::encodeName(text).toStdString()));
+}
+
+namespace {
+
+void WriteQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const std::string text = qFormatLogMessage(type, context, message).toStdString();
+    std::string escaped;
+    std::string_view rest = text;
+    for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;) {
+        escaped += EscapedForMessage(rest.substr(0, end));
+        escaped += '\n';
+        rest.remove_prefix(end + 1);
+    }
+    escaped += EscapedForMessage(rest);
+    escaped += '\n';
+    std::fputs(escaped.c_str(), stderr);
+}
+
+}  // namespace
+
+void EscapeQtMessages() {
+    qInstallMessageHandler(WriteQtMessage);
+}
+
 int AnswerWithoutWindow(int argc, char** argv) {
     const QCoreApplication core(argc, argv);
     const LaunchOptions options = ParseLaunchOptions(QCoreApplication::arguments());
     if (!options.error.isEmpty()) {
-        std::fputs(qPrintable(options.error + QLatin1Char('\n') + LaunchUsage()), stderr);
+        std::fputs(
+            qPrintable(EscapedForTerminal(options.error) + QLatin1Char('\n') + LaunchUsage()),
+            stderr);
         return 2;
     }
     if (options.showHelp || options.showVersion) {

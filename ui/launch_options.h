@@ -23,6 +23,14 @@ QString LaunchUsage();
 // "tarsel <version>" and a line feed.
 QString LaunchVersion();
 
+// Text of the command line (an argument, a file name, the parser's message that quotes one)
+// for a message on standard error, escaped as every terminal message of the programs is.
+QString EscapedForTerminal(const QString& text);
+
+// Has what Qt itself writes to standard error (its messages may quote a file's name) escaped
+// line by line the same way.
+void EscapeQtMessages();
+
 // Answers what needs no window (help, version, a line not understood) before the window's
 // application exists, so that it works without a display. Returns the exit status, or -1
 // when the window is to be built.

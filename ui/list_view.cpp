@@ -12,9 +12,14 @@
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTextDocument>
 #include <QTreeWidget>
+#include <algorithm>
+#include <string_view>
 
 #include "decode/cp932.h"
+#include "decode/jis.h"
+#include "decode/safe_text.h"
 #include "ui/dialog_units.h"
 #include "ui/file_drop.h"
 #include "ui/input_view.h"
@@ -31,8 +36,41 @@ constexpr int kMargin = 4;
 constexpr const char* kWidestDate = "0000/00/00 00:00:00";
 constexpr const char* kWidestAddress = "0x5f5e0ff";
 
-QString Shown(const HeaderRow& row, const std::string& text) {
-    return QString::fromStdString(RowTextUtf8(row, text));
+// A mail's header line may be megabytes long: laying out such a text costs seconds and
+// hundreds of megabytes for a cell that shows a few hundred characters. A cell holds this
+// many characters, "…" marking the cut, and the tooltip of a cut cell this many.
+constexpr std::size_t kCellCharacters = 2000;
+constexpr std::size_t kToolTipCharacters = 10000;
+
+// Where text (Shift-JIS, or UTF-8 when utf8) has more than count characters: the offset of
+// the first character past them; npos when it has no more. A byte that starts no character
+// counts as one.
+std::size_t CutAfter(std::string_view text, bool utf8, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t characters = 0; at < text.size(); ++characters) {
+        if (characters == count) {
+            return at;
+        }
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if (utf8) {
+            at += byte < 0x80 ? 1 : std::max<std::size_t>(Utf8Length(text.substr(at)), 1);
+        } else {
+            at += IsSjisLeadByte(byte) && at + 1 < text.size() ? 2 : 1;
+        }
+    }
+    return std::string::npos;
+}
+
+// The text of a row for the list, at most count characters of it, on one line and with its
+// hidden format controls visible.
+QString Shown(const HeaderRow& row, const std::string& text, std::size_t count) {
+    const std::size_t cut = CutAfter(text, row.utf8, count);
+    QString shown = QString::fromStdString(
+        ShownOnOneLine(RowTextUtf8(row, cut == std::string::npos ? text : text.substr(0, cut))));
+    if (cut != std::string::npos) {
+        shown += QChar(0x2026);  // …
+    }
+    return shown;
 }
 
 QPushButton* AddPageButton(QWidget* pane, const char* text, QRect place) {
@@ -195,9 +233,20 @@ void CListView1::ShowRows(const std::vector<HeaderRow>& rows, const std::vector<
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(rows.size()));
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        auto* item = new QTreeWidgetItem(
-            QStringList{Shown(rows[r], rows[r].sender), Shown(rows[r], rows[r].subject),
-                        Shown(rows[r], rows[r].date), Shown(rows[r], rows[r].address)});
+        const HeaderRow& row = rows[r];
+        auto* item = new QTreeWidgetItem;
+        int column = 0;
+        for (const std::string* text : {&row.sender, &row.subject, &row.date, &row.address}) {
+            item->setText(column, Shown(row, *text, kCellCharacters));
+            if (text->size() > kCellCharacters &&
+                CutAfter(*text, row.utf8, kCellCharacters) != std::string::npos) {
+                // Given as rich text: a tooltip would take a subject that looks like markup
+                // for rich text and render it.
+                item->setToolTip(column,
+                                 Qt::convertFromPlainText(Shown(row, *text, kToolTipCharacters)));
+            }
+            ++column;
+        }
         const bool seen = r < viewed.size() && viewed[r];
         item->setIcon(0, m_imageList[seen ? 1 : 0]);
         items.append(item);

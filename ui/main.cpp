@@ -4,6 +4,7 @@
 #include "ui/tarsel_app.h"
 
 int main(int argc, char** argv) {
+    tarsel::EscapeQtMessages();
     if (const int status = tarsel::AnswerWithoutWindow(argc, argv); status >= 0) {
         return status;
     }

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "decode/safe_text.h"
 #include "engine/messages.h"
 #include "ui/child_frame.h"
+#include "ui/launch_options.h"
 #include "ui/main_frame.h"
 #include "ui/tarsel_view.h"
 #include "ui/warning_box.h"
@@ -25,7 +27,7 @@ void SaveScreenshotWhenShown(CMainFrame* frame, CChildFrame* child, const QStrin
     // that it ran.
     auto started = std::make_shared<bool>(false);
     SetWarningPresenter([started](QWidget*, const QString& text) {
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n", TerminalMessage(text.toStdString()).c_str());
         if (text == QString::fromUtf8(msg::kSearchDone)) {
             *started = true;
         }
@@ -54,7 +56,8 @@ void SaveScreenshotWhenShown(CMainFrame* frame, CChildFrame* child, const QStrin
         poll->stop();
         const bool saved = frame->grab().save(path, "PNG");
         if (!saved) {
-            std::fprintf(stderr, "tarsel: cannot write %s\n", path.toLocal8Bit().constData());
+            std::fprintf(stderr, "tarsel: cannot write %s\n",
+                         EscapedForTerminal(path).toUtf8().constData());
         }
         QCoreApplication::exit(saved ? 0 : 2);
     });

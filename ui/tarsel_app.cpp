@@ -58,7 +58,7 @@ CTarselApp::~CTarselApp() {
 bool CTarselApp::InitInstance(const QStringList& arguments) {
     const LaunchOptions options = ParseLaunchOptions(arguments);
     if (!options.error.isEmpty()) {
-        Print(stderr, options.error + QLatin1Char('\n') + LaunchUsage());
+        Print(stderr, EscapedForTerminal(options.error) + QLatin1Char('\n') + LaunchUsage());
         m_nExitCode = 2;
         return false;
     }
@@ -81,7 +81,8 @@ bool CTarselApp::InitInstance(const QStringList& arguments) {
     CChildFrame* child = m_pMainFrame->NewDocumentWindow();
 
     if (!options.document.isEmpty() && !OpenDocumentFile(options.document)) {
-        Print(stderr, QStringLiteral("tarsel: cannot read %1\n").arg(options.document));
+        Print(stderr,
+              QStringLiteral("tarsel: cannot read %1\n").arg(EscapedForTerminal(options.document)));
         m_nExitCode = 2;
         return false;
     }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "decode/safe_text.h"
 #include "ui/quit_signals.h"
 #include "ui/window_texts.h"
 
@@ -97,7 +98,8 @@ bool CTarselDoc::OnOpenDocument(const QString& path) {
     ShowMailBody(std::move(body), format, [] { return TerminationRequested(); });
     setUndoRedoEnabled(undo);
     setModified(false);
-    m_title = QFileInfo(path).fileName();
+    // The title reads as the file-name field does: hidden format controls made visible.
+    m_title = QString::fromStdString(ShownOnOneLine(QFileInfo(path).fileName().toStdString()));
     return true;
 }
 

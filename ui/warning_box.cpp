@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <utility>
 
+#include "decode/safe_text.h"
 #include "engine/messages.h"
 
 namespace tarsel {
@@ -19,10 +20,15 @@ WarningPresenter& Presenter() {
 
 void ExecWarningMessageBox(QWidget* owner, const QString& text) {
     // The messages carry CR LF line breaks; a label breaks lines at LF alone.
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(msg::kTitle), shown, QMessageBox::Ok,
-                    owner);
+    // A file's name in one has its hidden format controls made visible, as in the file-name
+    // field, and markup in it is shown as it is written.
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    for (QString& line : lines) {
+        line = QString::fromStdString(ShownOnOneLine(line.toStdString()));
+    }
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(msg::kTitle),
+                    lines.join(QLatin1Char('\n')), QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -14,6 +14,7 @@
 
 #include "decode/cp932.h"
 #include "decode/cp932_table.h"
+#include "decode/utf8.h"
 
 namespace tarsel::cli {
 namespace {
@@ -66,14 +67,62 @@ TEST(PrinterTest, ControlCharactersOfMailsAreWrittenVisibly) {
     }
 }
 
+// The characters that hide or reorder the text around them are written as their codes; those
+// beside them in the same blocks of Unicode are not.
+TEST(PrinterTest, HiddenFormatControlsAreWrittenAsCodes) {
+    struct Case {
+        std::string in;
+        std::string text, json;  // text: a field and a body alike
+    };
+    const Case cases[] = {
+        {"txt\xe2\x80\xae.exe", "txt\\u{202e}.exe", "txt\\u202e.exe"},
+        {"\xe2\x80\x8b\xe2\x80\x8f\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9\xef\xbb\xbf",
+         "\\u{200b}\\u{200f}\\u{202a}\\u{2066}\\u{2069}\\u{feff}",
+         "\\u200b\\u200f\\u202a\\u2066\\u2069\\ufeff"},
+        // U+200A, U+2010, U+2014, U+2065, U+206A, U+FEFE, U+FF01
+        {"\xe2\x80\x8a\xe2\x80\x90\xe2\x80\x94\xe2\x81\xa5\xe2\x81\xaa\xef\xbb\xbe\xef\xbc\x81",
+         "\xe2\x80\x8a\xe2\x80\x90\xe2\x80\x94\xe2\x81\xa5\xe2\x81\xaa\xef\xbb\xbe\xef\xbc\x81",
+         "\xe2\x80\x8a\xe2\x80\x90\xe2\x80\x94\xe2\x81\xa5\xe2\x81\xaa\xef\xbb\xbe\xef\xbc\x81"},
+        {"\xe2\x80", "\\xe2\\x80", "\xef\xbf\xbd\xef\xbf\xbd"},  // cut short: bytes
+    };
+    for (const Case& c : cases) {
+        for (const bool wellFormed : {false, IsValidUtf8(c.in)}) {
+            EXPECT_EQ(Printed(false, [&](Printer& p) { p.Field(c.in, wellFormed); }), c.text)
+                << testing::PrintToString(c.in);
+            EXPECT_EQ(Printed(false, [&](Printer& p) { p.JsonString(c.in, wellFormed); }),
+                      '"' + c.json + '"')
+                << testing::PrintToString(c.in);
+        }
+        EXPECT_EQ(Printed(false,
+                          [&](Printer& p) {
+                              p.BodyPiece(c.in, false);
+                              p.EndBody();
+                          }),
+                  c.text);
+    }
+}
+
 // Text known to be well-formed skips the walk when nothing in it needs escaping: the output
 // must not show it, whatever byte stands wherever in a 16-byte block.
 TEST(PrinterTest, WellFormedTextIsWrittenAsTheWalkWritesIt) {
     const std::vector<std::string> characters = {
         "\xe3\x81\x82", "\xe6\xa4\x9c",    "\xe7\xb4\xa2", " ", "a", "b",
         "\xef\xbd\xb1", "\xf0\x9f\x98\x80"};
-    const std::string specials[] = {"",     "\x01", "\t",       "\"",       "\\",
-                                    "\x7f", "\x1f", "\xc2\x85", "\xc2\xa0", "\xc2\x9f"};
+    const std::string specials[] = {"",
+                                    "\x01",
+                                    "\t",
+                                    "\"",
+                                    "\\",
+                                    "\x7f",
+                                    "\x1f",
+                                    "\xc2\x85",
+                                    "\xc2\xa0",
+                                    "\xc2\x9f",
+                                    "\xe2\x80\xae",
+                                    "\xef\xbb\xbf",
+                                    "\xe2\x81\xa9",
+                                    "\xe2\x80\x94",
+                                    "\xef\xbb\xbe"};
     for (const std::string& special : specials) {
         for (std::size_t count = 0; count <= 3 * characters.size(); ++count) {
             for (std::size_t at = 0; at <= count; ++at) {

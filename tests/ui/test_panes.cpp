@@ -16,6 +16,7 @@
 #include "ui/main_frame.h"
 #include "ui/prog_view.h"
 #include "ui/tarsel_app.h"
+#include "ui/tarsel_doc.h"
 #include "ui/tarsel_view.h"
 
 using namespace tarsel;
@@ -58,6 +59,7 @@ class TestPanes : public QObject {
     void DropTakesTheFirstFileAndItsWholePath();
     void DropClearsThePreviousResult();
     void DropIsRefusedWhileAPhaseRuns();
+    void FileNamesShowTheCharactersThatWouldReorderThem();
 };
 
 void TestPanes::StartsWithEmptyResultAndZeroCounters() {
@@ -249,6 +251,21 @@ void TestPanes::DropIsRefusedWhileAPhaseRuns() {
     QCOMPARE(child->m_pInputView->m_editFileName->text(), QString("big.mbox"));
     QVERIFY(WaitForSearchEnd(child, log));
     QCOMPARE(child->m_pInputView->m_editMailCount->text(), QString("20000"));
+}
+
+// "txt\u202e.exe" would read as "exe.txt": the field and the title show a mark in its place.
+void TestPanes::FileNamesShowTheCharactersThatWouldReorderThem() {
+    TempDir dir;
+    const QString shown = QString::fromUtf8("txt\ufffd.exe");
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    const auto archive = dir.Write("txt\u202e.exe", NeedleMails(1));
+    QVERIFY(DropFile(child->m_pInputView, archive));
+    QCOMPARE(child->m_pTarselView->m_strFilePath, archive);  // the file itself is searched
+    QCOMPARE(child->m_pInputView->m_editFileName->text(), shown);
+    QVERIFY(child->m_pInputView->m_editFileName->toolTip().endsWith("/" + shown));
+    QVERIFY(App()->OpenDocumentFile(QString::fromStdString(archive.string())));  // as text
+    QCOMPARE(child->m_pTarselView->GetDocument()->Title(), shown);
 }
 
 TARSEL_UI_TEST_MAIN(TestPanes)

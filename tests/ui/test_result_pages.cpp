@@ -1,7 +1,10 @@
 // The result list: pages of 20 rows with their buttons and keys, selecting rows, the check
 // marks of mails already shown, and the rows' texts.
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTextDocumentFragment>
 #include <QTreeWidget>
 
 #include "engine/messages.h"
@@ -59,6 +62,8 @@ class TestResultPages : public QObject {
     void PagesStepWithButtonsAndKeys();
     void SelectingRowsShowsAndMarksThem();
     void RowsShowTheHeadersInJapanese();
+    void RowsShowEachFieldOnOneBoundedLine_data();
+    void RowsShowEachFieldOnOneBoundedLine();
 
   private:
     TempDir* m_dir = nullptr;
@@ -169,6 +174,50 @@ void TestResultPages::RowsShowTheHeadersInJapanese() {
     QCOMPARE(row0->text(3), "0x" + QString::number(bodyOf(0), 16));
     QCOMPARE(rows->topLevelItem(1)->text(3), "0x" + QString::number(bodyOf(first.size()), 16));
     QCOMPARE(m_child->m_pTarselView->toPlainText(), QString("検索 of the week\n"));
+}
+
+void TestResultPages::RowsShowEachFieldOnOneBoundedLine_data() {
+    QTest::addColumn<QByteArray>("subject");  // as the header holds it
+    QTest::addColumn<bool>("decoded");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("toolTip");  // as plain text; empty for none
+    const QString more = QString::fromUtf8("…");
+    QTest::newRow("megabytes") << QByteArray(3'000'000, 'x') << false << QString(2000, 'x') + more
+                               << QString(10000, 'x') + more;
+    // Shift-JIS pairs behind one single byte: a cut by bytes would split a pair.
+    QTest::newRow("pairs") << "a" + QByteArray("\x8c\x9f\x8d\xf5").repeated(500'000) << false
+                           << "a" + QString::fromUtf8("検索").repeated(999) +
+                                  QString::fromUtf8("検") + more
+                           << "a" + QString::fromUtf8("検索").repeated(4999) +
+                                  QString::fromUtf8("検") + more;
+    QTest::newRow("line breaks") << "=?ISO-2022-JP?B?" + QByteArray("a\tb\r\nc").toBase64() + "?="
+                                 << false << "a b  c"
+                                 << "";
+    QTest::newRow("reordering") << "=?UTF-8?B?" + QByteArray("txt\u202e.exe").toBase64() + "?="
+                                << true << QString::fromUtf8("txt\ufffd.exe") << "";
+}
+
+// A header line of megabytes is cut (whole characters, then "…"), with more of it in the
+// tooltip; line breaks inside it and the characters that would reorder it are not shown as
+// they are. The row keeps the height of every other row.
+void TestResultPages::RowsShowEachFieldOnOneBoundedLine() {
+    QFETCH(QByteArray, subject);
+    QFETCH(bool, decoded);
+    QFETCH(QString, shown);
+    QFETCH(QString, toolTip);
+    QTreeWidget* rows = m_child->m_pListView->m_listMails;
+    const int normalHeight = rows->visualItemRect(rows->topLevelItem(0)).height();
+    QCheckBox* mode = m_child->m_pInputView->m_checkDecoded;
+    const auto rawAgain = qScopeGuard([mode] { mode->setChecked(false); });  // it is remembered
+    mode->setChecked(decoded);
+    const std::string mail = Mail(subject.toStdString(), "needle\r\n");
+    QVERIFY(DropFile(m_child->m_pInputView, m_dir->Write("long.mbox", mail)));
+    QVERIFY(Search(m_child, "needle", *m_log, 2));
+    const QTreeWidgetItem* row = rows->topLevelItem(0);
+    QVERIFY(row != nullptr);
+    QCOMPARE(row->text(1), shown);
+    QCOMPARE(QTextDocumentFragment::fromHtml(row->toolTip(1)).toPlainText(), toolTip);
+    QCOMPARE(rows->visualItemRect(row).height(), normalHeight);
 }
 
 TARSEL_UI_TEST_MAIN(TestResultPages)
