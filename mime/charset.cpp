@@ -4,72 +4,261 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <memory>
+#include <initializer_list>
 #include <string>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "decode/cp932.h"
 #include "decode/jis.h"
 #include "decode/utf8.h"
+#include "mime/lru_map.h"
 #include "mime/text_util.h"
 
 namespace tarsel::mime {
+
+std::atomic<std::uint64_t> g_iconvOpens{0};
+
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
 
-bool InList(std::string_view name, std::initializer_list<std::string_view> names) {
-    for (const std::string_view n : names) {
-        if (EqualsNoCase(name, n)) {
+bool IsAsciiAlnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The key of a name (see CharsetOf), or false for a name that is no charset. written tells
+// whether the name as written is worth a try of its own: it has punctuation, and only what
+// iconv reads as it stands (any other punctuation iconv drops, so that endless spellings
+// would open one charset).
+bool KeyOf(std::string_view name, std::string& key, bool* written = nullptr) {
+    name = Trim(name);
+    key.clear();
+    if (name.empty() || name.size() > kMaxCharsetNameBytes) {
+        return false;
+    }
+    bool punctuated = false, plain = true;
+    for (const char c : name) {
+        if (IsAsciiAlnum(c)) {
+            key += LowerAscii(c);
+        } else if (c == '-' || c == '_' || c == '.' || c == ':') {
+            punctuated = true;
+        } else if (c > ' ' && c < '\x7f') {
+            plain = false;
+        } else {
+            return false;  // a control, blank or 8-bit byte
+        }
+    }
+    if (written != nullptr) {
+        *written = punctuated && plain;
+    }
+    return !key.empty();
+}
+
+bool KeyIn(std::string_view key, std::initializer_list<std::string_view> keys) {
+    for (const std::string_view k : keys) {
+        if (key == k) {
             return true;
         }
     }
     return false;
 }
 
-// Each thread keeps the descriptors it has opened, by charset name: a scan meets a handful.
-// An archive that names another charset in every part must not make each look-up slower than
-// the last, so the names are hashed and the cache starts afresh once it holds kMaxNames; a
-// descriptor is used before the next look-up, never kept past it.
-class IconvCache {
-  public:
-    ~IconvCache() { Clear(); }
-    iconv_t Get(std::string_view to, std::string_view from) {
-        key_.assign(to);
-        key_ += '<';
-        for (const char c : from) {
-            key_ += LowerAscii(c);
+// Names that mailers write for charsets iconv has under another name, by key.
+struct Alias {
+    std::string_view key;
+    const char* iconvName;
+};
+constexpr Alias kAliases[] = {
+    {"ksc56011987", "CP949"},
+    {"ksc5601", "CP949"},
+    {"iso88596i", "ISO-8859-6"},
+    {"iso88596e", "ISO-8859-6"},
+    {"iso88598i", "ISO-8859-8"},
+    {"iso88598e", "ISO-8859-8"},
+    {"maccentraleurope", "MAC-CENTRALEUROPE"},
+    {"xmacce", "MAC-CENTRALEUROPE"},
+};
+
+// The spellings of a key that iconv may know, in the order they are tried: the alias, the
+// Windows code pages as iconv names them, ISO-8859 with the year of its standard, the key in
+// capitals, with a hyphen where letters and digits meet first or last ("UCS-2BE",
+// "KOI8-RU"), and without the "x-" of private names ("x-mac-cyrillic"; not before a number,
+// which iconv reads as a code page).
+void SpellingsOf(std::string_view key, std::vector<std::string>& out) {
+    out.clear();
+    auto add = [&out](std::string spelling) {
+        if (std::find(out.begin(), out.end(), spelling) == out.end()) {
+            out.push_back(std::move(spelling));
         }
-        if (const auto found = opened_.find(key_); found != opened_.end()) {
-            return found->second;
+    };
+    for (const Alias& alias : kAliases) {
+        if (alias.key == key) {
+            add(alias.iconvName);
         }
-        if (opened_.size() >= kMaxNames) {
-            Clear();
-        }
-        const iconv_t handle = iconv_open(std::string(to).c_str(), std::string(from).c_str());
-        opened_.emplace(key_, handle);
-        return handle;
     }
+    std::string upper;
+    for (const char c : key) {
+        upper += UpperAscii(c);
+    }
+    const std::string_view u = upper;
+    auto digitsAfter = [&u](std::size_t at) {
+        return u.size() > at && std::all_of(u.begin() + at, u.end(), IsDigit);
+    };
+    if (u.starts_with("WINDOWS") && digitsAfter(7)) {
+        add("CP" + upper.substr(7));
+    }
+    if (u.starts_with("ISO8859") && digitsAfter(7) && u.size() > 11 &&
+        (u.substr(u.size() - 4, 2) == "19" || u.substr(u.size() - 4, 2) == "20")) {
+        add("ISO-8859-" + upper.substr(7, u.size() - 11));
+    }
+    add(upper);
+    std::size_t first = 0, last = 0;
+    for (std::size_t i = 1; i < u.size(); ++i) {
+        if (IsDigit(u[i]) != IsDigit(u[i - 1])) {
+            first = first == 0 ? i : first;
+            last = i;
+        }
+    }
+    if (first != 0) {
+        add(upper.substr(0, first) + "-" + upper.substr(first));
+        add(upper.substr(0, last) + "-" + upper.substr(last));
+    }
+    if (u.size() > 1 && u[0] == 'X' && !IsDigit(u[1])) {
+        add(upper.substr(1));
+    }
+}
 
-  private:
-    static constexpr std::size_t kMaxNames = 64;
+iconv_t OpenIconv(const char* to, const char* from) {
+    g_iconvOpens.fetch_add(1, std::memory_order_relaxed);
+    return iconv_open(to, from);
+}
 
-    void Clear() {
-        for (const auto& [name, handle] : opened_) {
+// The two directions of one charset, each opened when first needed, and whether the charset
+// writes ASCII as ASCII, once asked.
+struct Converter {
+    std::string spelling;  // the name iconv opens it by
+    iconv_t toUtf8 = kNoIconv;
+    iconv_t fromUtf8 = kNoIconv;
+    bool toTried = false;
+    bool fromTried = false;
+    signed char ascii = -1;
+
+    iconv_t ToUtf8() {
+        if (!toTried) {
+            toTried = true;
+            toUtf8 = OpenIconv("UTF-8", spelling.c_str());
+        }
+        return toUtf8;
+    }
+    iconv_t FromUtf8() {
+        if (!fromTried) {
+            fromTried = true;
+            fromUtf8 = OpenIconv(spelling.c_str(), "UTF-8");
+        }
+        return fromUtf8;
+    }
+    void Close() {
+        for (const iconv_t handle : {toUtf8, fromUtf8}) {
             if (handle != kNoIconv) {
                 iconv_close(handle);
             }
         }
-        opened_.clear();
     }
-
-    std::unordered_map<std::string, iconv_t> opened_;
-    std::string key_;  // the look-up's key, built without allocating once it has grown
 };
 
-thread_local IconvCache t_iconv;
+class ConverterCache {
+  public:
+    ~ConverterCache() {
+        converters_.ForEach([](Converter& c) { c.Close(); });
+    }
+
+    // The converter of a charset name as mail writes it; nullptr when iconv knows none.
+    Converter* ForName(std::string_view name) {
+        bool written = false;
+        if (!KeyOf(name, key_, &written)) {
+            return nullptr;
+        }
+        const std::string* spelling = names_.Find(key_);
+        if (spelling == nullptr) {
+            spelling = &AddName(key_, ResolveKey());
+        }
+        if (!spelling->empty()) {
+            return Known(*spelling);
+        }
+        if (!written) {
+            return nullptr;
+        }
+        // Keys hold no capitals, so that names as written never meet them in the one map.
+        key_.clear();
+        for (const char c : Trim(name)) {
+            key_ += UpperAscii(c);
+        }
+        spelling = names_.Find(key_);
+        if (spelling == nullptr) {
+            spelling = &AddName(key_, Known(key_) != nullptr ? key_ : std::string());
+        }
+        return spelling->empty() ? nullptr : Known(*spelling);
+    }
+
+    // The converter iconv opens by this very spelling (the layer's own names).
+    Converter& ForSpelling(std::string_view spelling) {
+        if (Converter* found = converters_.Find(spelling)) {
+            return *found;
+        }
+        return converters_.Add(spelling, Converter{std::string(spelling)},
+                               [](Converter& c) { c.Close(); });
+    }
+
+    CharsetCacheFill Fill() const { return {names_.size(), converters_.size()}; }
+
+  private:
+    std::string& AddName(std::string_view key, std::string spelling) {
+        return names_.Add(key, std::move(spelling), [](std::string&) {});
+    }
+
+    // The first spelling of key_ that iconv knows; empty when none.
+    std::string ResolveKey() {
+        SpellingsOf(key_, spellings_);
+        for (std::string& spelling : spellings_) {
+            if (Known(spelling) != nullptr) {
+                return std::move(spelling);
+            }
+        }
+        return {};
+    }
+
+    // The converter of a spelling when iconv knows it. A spelling iconv does not know is
+    // not kept: the name it came from is, so that it is not tried again.
+    Converter* Known(const std::string& spelling) {
+        if (Converter* found = converters_.Find(spelling)) {
+            return found->ToUtf8() != kNoIconv ? found : nullptr;
+        }
+        Converter trial{spelling};
+        if (trial.ToUtf8() == kNoIconv) {
+            return nullptr;
+        }
+        return &converters_.Add(spelling, std::move(trial), [](Converter& c) { c.Close(); });
+    }
+
+    LruMap<std::string> names_{kMaxCharsetNames};   // key or name as written -> spelling, or ""
+    LruMap<Converter> converters_{kMaxConverters};  // by spelling
+    std::string key_;  // the look-up's key, built without allocating once it has grown
+    std::vector<std::string> spellings_;
+};
+
+thread_local ConverterCache t_converters;
 
 // Converts with replacement of every byte that does not convert; false when the
 // descriptor could not be opened.
@@ -221,24 +410,33 @@ bool JisRunsStayInBytes(std::string_view text) {
 }
 
 Charset CharsetOf(std::string_view name) {
-    name = Trim(name);
-    if (name.empty()) {
+    thread_local std::string key;
+    if (!KeyOf(name, key)) {
         return Charset::kNone;
     }
-    if (InList(name, {"utf-8", "utf8", "us-ascii", "ascii", "ansi_x3.4-1968"})) {
+    if (KeyIn(key, {"utf8", "usascii", "ascii", "ansix341968", "cp65001"})) {
         return Charset::kUtf8;
     }
-    if (InList(name, {"iso-2022-jp", "csiso2022jp", "iso-2022-jp-1", "iso-2022-jp-ms"})) {
+    if (KeyIn(key, {"iso2022jp", "csiso2022jp", "iso2022jp1", "iso2022jpms"})) {
         return Charset::kJis;
     }
-    if (InList(name, {"shift_jis", "shift-jis", "sjis", "x-sjis", "windows-31j", "cp932",
-                      "ms_kanji", "csshiftjis", "x-ms-cp932"})) {
+    if (KeyIn(key, {"shiftjis", "sjis", "xsjis", "windows31j", "cp932", "mskanji", "csshiftjis",
+                    "xmscp932"})) {
         return Charset::kCp932;
     }
-    if (InList(name, {"euc-jp", "eucjp", "x-euc-jp", "cseucpkdfmtjapanese", "euc-jp-ms"})) {
+    if (KeyIn(key, {"eucjp", "xeucjp", "cseucpkdfmtjapanese", "eucjpms"})) {
         return Charset::kEucJp;
     }
-    return t_iconv.Get("UTF-8", name) == kNoIconv ? Charset::kNone : Charset::kOther;
+    return t_converters.ForName(name) == nullptr ? Charset::kNone : Charset::kOther;
+}
+
+bool SameCharsetName(std::string_view a, std::string_view b) {
+    thread_local std::string keyA, keyB;
+    return KeyOf(a, keyA) && KeyOf(b, keyB) ? keyA == keyB : EqualsNoCase(Trim(a), Trim(b));
+}
+
+CharsetCacheFill CharsetCacheOfThisThread() {
+    return t_converters.Fill();
 }
 
 Charset GuessCharset(std::string_view bytes) {
@@ -267,16 +465,18 @@ void AppendUtf8(std::string_view bytes, Charset charset, std::string_view name, 
             out += Cp932ToUtf8(bytes);
             return;
         case Charset::kEucJp:
-            if (!IconvToUtf8(t_iconv.Get("UTF-8", "EUC-JP-MS"), bytes, out)) {
-                IconvToUtf8(t_iconv.Get("UTF-8", "EUC-JP"), bytes, out);
+            if (!IconvToUtf8(t_converters.ForSpelling("EUC-JP-MS").ToUtf8(), bytes, out)) {
+                IconvToUtf8(t_converters.ForSpelling("EUC-JP").ToUtf8(), bytes, out);
             }
             return;
         case Charset::kOther:
-        case Charset::kNone:
-            if (!IconvToUtf8(t_iconv.Get("UTF-8", name), bytes, out)) {
+        case Charset::kNone: {
+            Converter* converter = t_converters.ForName(name);
+            if (converter == nullptr || !IconvToUtf8(converter->ToUtf8(), bytes, out)) {
                 AppendUtf8Checked(bytes, out);
             }
             return;
+        }
     }
 }
 
@@ -284,8 +484,8 @@ namespace {
 
 // A short UTF-8 text in the charset, with what a stateful converter writes at the end; false
 // when some character has no form there or iconv does not know the charset.
-bool EncodeShortText(std::string_view utf8, std::string_view charset, std::string& out) {
-    const iconv_t handle = t_iconv.Get(charset, "UTF-8");
+bool EncodeShortText(std::string_view utf8, Converter* converter, std::string& out) {
+    const iconv_t handle = converter != nullptr ? converter->FromUtf8() : kNoIconv;
     if (handle == kNoIconv) {
         return false;
     }
@@ -304,31 +504,24 @@ bool EncodeShortText(std::string_view utf8, std::string_view charset, std::strin
 }  // namespace
 
 bool WritesAsciiAsAscii(std::string_view name) {
-    // Asked once per thread and charset: the answer only depends on the converter. Bounded
-    // like the descriptors, for archives that name a new charset in every part.
-    thread_local std::unordered_map<std::string, bool> answers;
-    std::string key(name);
-    for (char& c : key) {
-        c = LowerAscii(c);
+    // Asked once per thread and charset: the answer only depends on the converter.
+    Converter* converter = t_converters.ForName(name);
+    if (converter == nullptr) {
+        return false;
     }
-    if (const auto found = answers.find(key); found != answers.end()) {
-        return found->second;
+    if (converter->ascii < 0) {
+        std::string probe;
+        for (int c = 1; c < 0x80; ++c) {
+            probe += static_cast<char>(c);
+        }
+        std::string written;
+        converter->ascii = EncodeShortText(probe, converter, written) && written == probe;
     }
-    if (answers.size() >= 64) {
-        answers.clear();
-    }
-    std::string probe;
-    for (int c = 1; c < 0x80; ++c) {
-        probe += static_cast<char>(c);
-    }
-    std::string written;
-    const bool ascii = EncodeShortText(probe, name, written) && written == probe;
-    answers.emplace(std::move(key), ascii);
-    return ascii;
+    return converter->ascii != 0;
 }
 
 bool EncodeCharacter(std::string_view utf8Character, const char* iconvName, std::string& out) {
-    return EncodeShortText(utf8Character, iconvName, out);
+    return EncodeShortText(utf8Character, &t_converters.ForSpelling(iconvName), out);
 }
 
 }  // namespace tarsel::mime

@@ -2,6 +2,9 @@
 // of them, which get their own handling; any other name goes to iconv.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,7 +19,34 @@ enum class Charset {
     kOther,  // anything else iconv knows
 };
 
+// A charset name is read by its key: its ASCII letters and digits, in lower case, so that
+// "ISO_8859-1", "iso-8859-1" and "ISO88591" are one charset; a few aliases that mailers write
+// and iconv lacks map to the charset they mean. A name whose key iconv knows by no spelling
+// we derive from it is tried as written (case aside), for the charsets iconv only knows with
+// their punctuation. A name of more than kMaxCharsetNameBytes, or holding a byte that no
+// charset name holds, is no charset.
 Charset CharsetOf(std::string_view name);
+
+// Whether two names are one charset by their keys.
+bool SameCharsetName(std::string_view a, std::string_view b);
+
+inline constexpr std::size_t kMaxCharsetNameBytes = 40;
+
+// Each thread keeps the converters it opens, so that a name costs the opening of its
+// converter once per thread however the mail's parts alternate between charsets, and what it
+// has learnt of each name (known or not), in least-recently-used order. Both stay within
+// these bounds, far above the few hundred charsets iconv knows.
+inline constexpr std::size_t kMaxCharsetNames = 4096;
+inline constexpr std::size_t kMaxConverters = 2048;
+struct CharsetCacheFill {
+    std::size_t names = 0;
+    std::size_t converters = 0;
+};
+CharsetCacheFill CharsetCacheOfThisThread();
+
+// iconv_open calls of every thread, for charsets iconv knows or not: what the converter cache
+// keeps low (read by the tests).
+extern std::atomic<std::uint64_t> g_iconvOpens;
 
 // For text without a charset: ISO-2022-JP when it holds ESC $ B, else UTF-8 when it is well
 // formed, else CP932.

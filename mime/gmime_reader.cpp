@@ -11,6 +11,7 @@
 #include "mime/charset.h"
 #include "mime/header_fields.h"
 #include "mime/html_text.h"
+#include "mime/lru_map.h"
 
 namespace tarsel::mime {
 namespace {
@@ -44,6 +45,34 @@ std::string HeaderOf(GMimeObject* object, const char* name) {
     return TakeString(g_mime_utils_header_decode_text(Options(), unfolded.c_str()));
 }
 
+const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
+
+void CloseConverter(iconv_t& cd) {
+    if (cd != kNoIconv) {
+        g_mime_iconv_close(cd);
+    }
+}
+
+// The converter from a charset to UTF-8, by GMime's name for the charset, opened once per
+// thread: a mail may alternate between charsets part by part, and opening one costs as much
+// as converting a long part. A name longer than any charset's, as the lean scanner has it, is
+// no charset.
+iconv_t ConverterFrom(const char* charset) {
+    struct Cache {
+        LruMap<iconv_t> opened{kMaxConverters};
+        ~Cache() { opened.ForEach(CloseConverter); }
+    };
+    thread_local Cache cache;
+    const std::string_view name = g_mime_charset_iconv_name(charset);
+    if (name.size() > kMaxCharsetNameBytes) {
+        return kNoIconv;
+    }
+    if (const iconv_t* found = cache.opened.Find(name)) {
+        return *found;
+    }
+    return cache.opened.Add(name, g_mime_iconv_open("UTF-8", charset), CloseConverter);
+}
+
 std::string ToUtf8(const char* bytes, std::size_t size, const char* charset) {
     if (size == 0) {
         return {};
@@ -63,11 +92,9 @@ std::string ToUtf8(const char* bytes, std::size_t size, const char* charset) {
         charset = kind == Charset::kCp932   ? "CP932"
                   : kind == Charset::kEucJp ? "EUC-JP-MS"
                                             : charset;
-        iconv_t cd = g_mime_iconv_open("UTF-8", charset);
-        if (cd != reinterpret_cast<iconv_t>(-1)) {
-            char* converted = g_mime_iconv_strndup(cd, bytes, size);
-            g_mime_iconv_close(cd);
-            if (converted != nullptr) {
+        if (const iconv_t cd = ConverterFrom(charset); cd != kNoIconv) {
+            // It leaves the converter in its initial state, for the next part.
+            if (char* converted = g_mime_iconv_strndup(cd, bytes, size)) {
                 return TakeString(converted);
             }
         }

@@ -95,7 +95,7 @@ void AppendHeaderText(std::string_view rawValue, std::string& out) {
             flush();
             AppendRaw(between, out);
         }
-        if (!pendingCharset.empty() && !EqualsNoCase(pendingCharset, word.charset)) {
+        if (!pendingCharset.empty() && !SameCharsetName(pendingCharset, word.charset)) {
             flush();
         }
         pendingCharset = word.charset;

@@ -3,9 +3,12 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "decode/utf8.h"
+#include "mime/charset.h"
 #include "mime/gmime_module.h"
 #include "mime/header_fields.h"
 #include "mime/text_util.h"
@@ -45,50 +48,150 @@ TarselReadMailFn LoadReader() {
     return reinterpret_cast<TarselReadMailFn>(::dlsym(module, kTarselReadMailSymbol));
 }
 
-// GMime keeps an object for every MIME part, header field and encoded word it reads: a mail of
-// a million tiny parts took it seconds and more than a gigabyte, one of a million header lines
-// half a gigabyte for 8 MB, and a subject of half a million encoded words 75 MB for 8 MB. A
-// mail with more of them than any real mail has is shown as the lean scanner reads it, which
-// is what the search counts in.
-constexpr std::size_t kMaxStructureLines = 10000;
-constexpr std::size_t kMaxEncodedWords = 100000;
+// GMime keeps an object for every MIME part, header field, parameter, address and encoded
+// word it reads: a mail of a million tiny parts took it seconds and more than a gigabyte, 9 MB
+// of one-byte fields a gigabyte and a half, one field of millions of parameters or addresses
+// as much, and where memory is limited GLib ends the process when an allocation fails. A mail
+// with more of them than any real mail has is shown as the lean scanner reads it, which is
+// what the search counts in.
+//
+// The header blocks are found as GMime finds them, without knowing which lines are really
+// delimiters: every line that begins with "--" may open a part and its header block, which
+// ends at an empty line; so does the mail's own block, and after it the block of a message
+// that a part encloses (a message type, or no type in a digest). In a block, every line that
+// does not begin with a blank begins a field, whatever it holds: GMime keeps a field for a
+// name of 8-bit bytes, for blanks before the colon and for no name at all. Each line is looked
+// at once, and only the lines of header blocks beyond their first two bytes.
+class GMimeLoad {
+  public:
+    explicit GMimeLoad(std::string_view mail) : mail_(mail) {}
 
-// "--" at the start, or a field name (printable bytes but the colon) and its colon.
-bool MayOpenPartOrField(std::string_view line) {
-    if (line.substr(0, 2) == "--") {
-        return true;
-    }
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(line[i]);
-        if (byte == ':') {
-            return i > 0;
+    bool TooBig() {
+        using namespace gmime_bounds;
+        std::size_t words = 0;
+        for (std::size_t at = FindBytes(mail_, "=?"); at != std::string_view::npos;
+             at = FindBytes(mail_, "=?", at + 2)) {
+            if (++words > kEncodedWords) {
+                return true;
+            }
         }
-        if (byte <= ' ' || byte >= 0x7F) {
-            return false;
+        for (std::size_t start = 0; start < mail_.size();) {
+            const std::size_t end = std::min(mail_.find('\n', start), mail_.size());
+            if (!Line(start, end)) {
+                return true;
+            }
+            start = end + 1;
         }
+        return !EndField(mail_.size());
     }
-    return false;
-}
 
-bool IsTooBigForGMime(std::string_view mail) {
-    std::size_t words = 0;
-    for (std::size_t at = FindBytes(mail, "=?"); at != std::string_view::npos;
-         at = FindBytes(mail, "=?", at + 2)) {
-        if (++words > kMaxEncodedWords) {
+  private:
+    // Takes the line [start, end); false once a bound is passed.
+    bool Line(std::size_t start, std::size_t end) {
+        using namespace gmime_bounds;
+        const std::string_view line = mail_.substr(start, end - start);
+        if (line.starts_with("--")) {
+            const bool within = EndField(start);
+            OpenBlock(true);
+            return within && ++structureLines_ <= kStructureLines;
+        }
+        if (!inBlock_) {
             return true;
         }
+        if (line.empty() || line == "\r") {
+            const bool within = EndField(start);
+            const bool enclosed = enclosesMessage_ || (digest_ && partBlock_ && !typed_);
+            inBlock_ = false;
+            if (enclosed) {
+                OpenBlock(false);
+            }
+            return within;
+        }
+        if (line[0] != ' ' && line[0] != '\t') {
+            if (!EndField(start)) {
+                return false;
+            }
+            fieldStart_ = start;
+            ++structureLines_;
+        }
+        blockBytes_ += line.size() + 1;
+        headerBytes_ += line.size() + 1;
+        fieldBytes_ += line.size() + 1;
+        // Addresses and parameters: a comma or a semicolon before each but the first.
+        const auto commas = static_cast<std::size_t>(std::count(line.begin(), line.end(), ','));
+        const auto items =
+            commas + static_cast<std::size_t>(std::count(line.begin(), line.end(), ';'));
+        fieldCommas_ += commas;
+        fieldItems_ += items;
+        headerItems_ += items;
+        return structureLines_ <= kStructureLines && blockBytes_ <= kBlockBytes &&
+               headerBytes_ <= kHeaderBytes && fieldItems_ <= kFieldItems &&
+               headerItems_ <= kHeaderItems;
     }
-    std::size_t lines = 0;
-    for (std::size_t start = 0; start < mail.size();) {
-        const std::size_t end = mail.find('\n', start);
-        const std::string_view line =
-            mail.substr(start, end == std::string_view::npos ? mail.npos : end - start);
-        if (MayOpenPartOrField(line) && ++lines > kMaxStructureLines) {
+
+    void OpenBlock(bool part) {
+        inBlock_ = true;
+        partBlock_ = part;
+        typed_ = false;
+        enclosesMessage_ = false;
+        blockBytes_ = 0;
+        fieldStart_ = std::string_view::npos;
+    }
+
+    // Ends the field that ends at end, if any: false when it passes a bound. Notes what its
+    // block's type says of the text after the block.
+    bool EndField(std::size_t end) {
+        if (fieldStart_ == std::string_view::npos) {
             return true;
         }
-        start = end == std::string_view::npos ? mail.size() : end + 1;
+        std::string_view field = mail_.substr(fieldStart_, end - fieldStart_);
+        fieldStart_ = std::string_view::npos;
+        // GMime's reading of an address list it finds fault with goes over the rest of the
+        // field for each address: the time grows with both.
+        addressWork_ += fieldCommas_ * fieldBytes_;
+        fieldBytes_ = fieldCommas_ = fieldItems_ = 0;
+        constexpr std::string_view kName = "Content-Type";
+        if (StartsWithNoCase(field, kName)) {
+            field.remove_prefix(kName.size());
+            while (!field.empty() && (field[0] == ' ' || field[0] == '\t')) {
+                field.remove_prefix(1);
+            }
+            if (!field.empty() && field[0] == ':') {
+                typed_ = true;
+                enclosesMessage_ = enclosesMessage_ || ContainsNoCase(field, "message/");
+                digest_ = digest_ || ContainsNoCase(field, "digest");
+            }
+        }
+        return addressWork_ <= gmime_bounds::kAddressWork;
     }
-    return false;
+
+    static bool ContainsNoCase(std::string_view text, std::string_view word) {
+        for (std::size_t i = 0; i + word.size() <= text.size(); ++i) {
+            if (EqualsNoCase(text.substr(i, word.size()), word)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::string_view mail_;
+    bool inBlock_ = true;  // the mail's own header block comes first
+    bool partBlock_ = false;
+    bool typed_ = false;            // the block has a Content-Type field
+    bool enclosesMessage_ = false;  // its type is a message's: a header block follows it
+    bool digest_ = false;           // a digest's parts without a type are messages
+    std::size_t fieldStart_ = std::string_view::npos;
+    std::size_t structureLines_ = 0, blockBytes_ = 0, headerBytes_ = 0;
+    std::size_t fieldBytes_ = 0, fieldCommas_ = 0, fieldItems_ = 0, headerItems_ = 0;
+    std::size_t addressWork_ = 0;
+};
+
+void MakeUtf8(std::string& text) {
+    if (!IsValidUtf8(text)) {
+        std::string checked;
+        AppendUtf8(text, Charset::kUtf8, {}, checked);
+        text = std::move(checked);
+    }
 }
 
 }  // namespace
@@ -97,11 +200,19 @@ MailTexts ShownTextsOfMail(std::string_view mail) {
     static const TarselReadMailFn read = LoadReader();
     std::string withLineFeeds;
     mail = WithLineFeeds(mail, withLineFeeds);
-    if (read == nullptr || IsTooBigForGMime(mail)) {
+    if (read == nullptr || GMimeLoad(mail).TooBig()) {
         return TextsOfMail(mail);
     }
     MailTexts texts;
     read(mail.data(), mail.size(), &texts);
+    // GMime passes on bytes that it could not convert, and takes some that are no UTF-8 for
+    // UTF-8: each such byte is shown as U+FFFD, as the lean scanner shows it.
+    for (std::string* text : {&texts.subject, &texts.from}) {
+        MakeUtf8(*text);
+    }
+    for (std::string& part : texts.parts) {
+        MakeUtf8(part);
+    }
     return texts;
 }
 

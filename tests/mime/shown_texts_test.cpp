@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 
 #include "mime/gmime_reader.h"
@@ -51,16 +53,107 @@ TEST(ShownTextsTest, ReadsThroughTheGMimeModule) {
              at = subject.find("=?", at + 2)) {
             ++wordsInSubject;
         }
-        std::string manyWords = subject + "X-Words:";
+        // In the body: a header block of so many words would pass the bound of its bytes.
+        std::string manyWords = subject + "\r\nWords:";
         for (int i = wordsInSubject; i < lines + 100000 - 9997; ++i) {
             manyWords += " =?utf-8?q?a?=";
         }
-        manyWords += "\r\n\r\nab\r\n";
+        manyWords += "\r\nab\r\n";
         for (const std::string& mail : {manyParts, manyFields, manyWords}) {
             EXPECT_EQ(ShownTextsOfMail(mail).subject == TextsOfMail(mail).subject, lines > 9997)
                 << lines << mail.substr(0, 200);
         }
     }
+}
+
+bool SameTexts(const MailTexts& a, const MailTexts& b) {
+    return a.subject == b.subject && a.from == b.from && a.parts == b.parts;
+}
+
+std::string Repeat(std::string_view text, std::size_t times) {
+    std::string out;
+    out.reserve(text.size() * times);
+    for (std::size_t i = 0; i < times; ++i) {
+        out += text;
+    }
+    return out;
+}
+
+// At each bound of what GMime is given GMime still reads the mail, one past it the lean scanner
+// does. Fields count as GMime keeps them, whatever their names hold, in the mail's header, a
+// part's and an enclosed message's; lines of a body are no fields.
+TEST(ShownTextsTest, LeavesMailsPastTheBoundsToTheLeanScanner) {
+    using namespace gmime_bounds;
+    // GMime and the lean scanner read this subject differently (see above); one field.
+    const std::string subject =
+        "Subject: =?ISO-2022-JP?B?GyRCIVpPIk1tIVsbKEI=?=\r\n\t=?ISO-2022-JP?B?"
+        "GyRCP007djBbRjAkTiQqGyhC?=\r\n";
+    const std::string multipart = "Content-Type: multipart/mixed; boundary=b\r\n";
+    const struct {
+        const char* what;
+        std::size_t bound;
+        std::function<std::string(std::size_t)> mail;  // with n of what the bound counts
+    } cases[] = {
+        {"fields of 8-bit names, blanks before the colon, no names", kStructureLines,
+         [&](std::size_t n) {
+             std::string mail = subject;
+             for (std::size_t i = 1; i < n; ++i) {
+                 mail += i % 3 == 0 ? "\x80:\r\n" : i % 3 == 1 ? "X-A :\r\n" : ":x\r\n";
+             }
+             return mail + "\r\nab\r\n";
+         }},
+        {"an enclosed message's fields", kStructureLines,
+         [&](std::size_t n) {
+             return subject + "Content-Type: message/rfc822\r\n\r\n" + Repeat("\x80:\r\n", n - 2) +
+                    "\r\nab\r\n";
+         }},
+        {"parameters", kFieldItems,
+         [&](std::size_t n) {
+             return subject + "Content-Type: text/plain" + Repeat("; a=b", n) + "\r\n\r\nab\r\n";
+         }},
+        {"parameters of all fields", kHeaderItems,
+         [&](std::size_t n) {
+             std::string mail = subject;
+             for (std::size_t left = n; left > 0;) {
+                 const std::size_t items = std::min(left, kFieldItems);
+                 mail += "Keywords: a" + Repeat(";a", items) + "\r\n";
+                 left -= items;
+             }
+             return mail + "\r\nab\r\n";
+         }},
+        // 1024 addresses in a field of n bytes ("To: ", the addresses, CR LF).
+        {"addresses times their field's bytes", kAddressWork / 1024,
+         [&](std::size_t n) {
+             return subject + "To: " + Repeat("a,", 1024) + std::string(n - 2054, 'a') +
+                    "\r\n\r\nab\r\n";
+         }},
+        {"bytes of a header block", kBlockBytes,
+         [&](std::size_t n) {
+             return subject + "X-Long: " + std::string(n - subject.size() - 10, 'x') +
+                    "\r\n\r\nab\r\n";
+         }},
+        {"bytes of all header blocks", kHeaderBytes,
+         [&](std::size_t n) {
+             std::string mail = subject + multipart + "\r\n";
+             // Five parts of under a block's bytes each: "X: ", the padding, CR LF.
+             const std::size_t parts = n - subject.size() - multipart.size();
+             for (int i = 0; i < 5; ++i) {
+                 const std::size_t bytes = i < 4 ? parts / 5 : parts - 4 * (parts / 5);
+                 mail += "--b\r\nX: " + std::string(bytes - 5, 'x') + "\r\n\r\nab\r\n";
+             }
+             return mail + "--b--\r\n";
+         }},
+    };
+    for (const auto& c : cases) {
+        const std::string at = c.mail(c.bound);
+        const std::string past = c.mail(c.bound + 1);
+        const MailTexts gmime = ReadMailWithGMime(at);
+        ASSERT_NE(gmime.subject, TextsOfMail(at).subject) << c.what;
+        EXPECT_TRUE(SameTexts(ShownTextsOfMail(at), gmime)) << c.what;
+        EXPECT_TRUE(SameTexts(ShownTextsOfMail(past), TextsOfMail(past))) << c.what;
+    }
+    const std::string body = subject + "\r\n" + Repeat("X-Field: x\r\n", kStructureLines + 1);
+    EXPECT_TRUE(SameTexts(ShownTextsOfMail(body), ReadMailWithGMime(body)));
 }
 
 }  // namespace
