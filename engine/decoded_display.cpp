@@ -14,7 +14,7 @@ MailBody CSearchController::DecodedMailBodyOf(std::string_view mailText,
     MailBody body;
     body.utf8 = true;
     body.hitLength = utf8Search.size();
-    const mime::MailTexts texts = mime::ShownTextsOfMail(MailAfterMark(mailText));
+    const mime::MailTexts texts = mime::ShownTextsOfMail(MailAfterMark(mailText), utf8Search);
     for (const std::string& part : texts.parts) {
         if (!body.text.empty()) {
             body.text += "\r\n";  // parts are shown one below the other

@@ -91,11 +91,15 @@ constexpr Alias kAliases[] = {
     {"xmacce", "MAC-CENTRALEUROPE"},
 };
 
+// Labels that Python's codecs know for a charset of another name, tried after the key's own
+// spellings (iconv's reading of a name it knows comes first).
+#include "charset_aliases.inc"
+
 // The spellings of a key that iconv may know, in the order they are tried: the alias, the
 // Windows code pages as iconv names them, ISO-8859 with the year of its standard, the key in
 // capitals, with a hyphen where letters and digits meet first or last ("UCS-2BE",
-// "KOI8-RU"), and without the "x-" of private names ("x-mac-cyrillic"; not before a number,
-// which iconv reads as a code page).
+// "KOI8-RU"), without the "x-" of private names ("x-mac-cyrillic"; not before a number,
+// which iconv reads as a code page), and last the charset of Python's label.
 void SpellingsOf(std::string_view key, std::vector<std::string>& out) {
     out.clear();
     auto add = [&out](std::string spelling) {
@@ -137,6 +141,11 @@ void SpellingsOf(std::string_view key, std::vector<std::string>& out) {
     }
     if (u.size() > 1 && u[0] == 'X' && !IsDigit(u[1])) {
         add(upper.substr(1));
+    }
+    for (const Alias& alias : kCodecAliases) {
+        if (alias.key == key) {
+            add(alias.iconvName);
+        }
     }
 }
 

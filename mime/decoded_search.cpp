@@ -7,6 +7,7 @@
 
 #include "decode/jis.h"
 #include "decode/utf8.h"
+#include "mime/alternatives.h"
 #include "mime/header_fields.h"
 #include "mime/header_text.h"
 #include "mime/html_text.h"
@@ -16,7 +17,6 @@
 namespace tarsel::mime {
 namespace {
 
-constexpr int kMaxDepth = 16;
 constexpr std::string_view kReplacementChar = "\xEF\xBF\xBD";
 
 // A text part as the walk hands it over: its bytes after the transfer encoding.
@@ -31,7 +31,30 @@ class PartVisitor {
   public:
     virtual ~PartVisitor() = default;
     virtual void Visit(const TextPart& part) = 0;
+    // A line of a forwarded mail's header (its sender or its subject), decoded.
+    virtual void VisitLine(std::string_view utf8) = 0;
+
+    // Alternatives are read into the visitor one after the other, as far as the choice needs
+    // them, and then all but the chosen one are dropped again. A mark is a position in what
+    // has been visited.
+    virtual bool Searching() const = 0;
+    virtual std::size_t Mark() const = 0;
+    virtual bool Holds(std::size_t from, std::size_t to) const = 0;
+    // Drops what was visited from `from` on, except [keepFrom, keepTo).
+    virtual void KeepOnly(std::size_t from, std::size_t keepFrom, std::size_t keepTo) = 0;
 };
+
+template <class Unit>
+void KeepOnlyOf(std::vector<Unit>& units, std::size_t from, std::size_t keepFrom,
+                std::size_t keepTo) {
+    units.erase(units.begin() + static_cast<std::ptrdiff_t>(keepTo), units.end());
+    units.erase(units.begin() + static_cast<std::ptrdiff_t>(from),
+                units.begin() + static_cast<std::ptrdiff_t>(keepFrom));
+}
+
+bool IsMessage(const ContentInfo& info) {
+    return EqualsNoCase(info.type, "message") && EqualsNoCase(info.subtype, "rfc822");
+}
 
 bool IsType(std::string_view type, std::string_view want) {
     return EqualsNoCase(type, want);
@@ -84,49 +107,95 @@ void ForEachBodyPart(std::string_view body, std::string_view boundary, F&& f) {
     }
 }
 
-void WalkEntity(std::string_view text, int depth, PartVisitor& visitor);
+void WalkEntity(std::string_view text, int depth, PartVisitor& visitor, bool inDigest = false);
+
+void WalkAlternatives(std::string_view body, const ContentInfo& info, int depth,
+                      PartVisitor& visitor) {
+    struct Alternative {
+        std::string_view text;
+        bool plain;
+        std::size_t from = std::string_view::npos, to = std::string_view::npos;
+    };
+    std::vector<Alternative> alternatives;
+    ForEachBodyPart(body, info.boundary, [&](std::string_view part) {
+        const ContentInfo child = ContentInfoOf(SplitEntity(part).headers);
+        if (!child.attachment &&
+            (IsType(child.type, "text") || IsType(child.type, "multipart") || IsMessage(child))) {
+            alternatives.push_back(
+                {part, IsType(child.type, "text") && IsType(child.subtype, "plain")});
+        }
+    });
+    const std::size_t start = visitor.Mark();
+    auto read = [&](std::size_t i) -> Alternative& {
+        Alternative& a = alternatives[i];
+        if (a.from == std::string_view::npos) {
+            a.from = visitor.Mark();
+            WalkEntity(a.text, depth + 1, visitor);
+            a.to = visitor.Mark();
+        }
+        return a;
+    };
+    const std::size_t chosen = ChosenAlternative(
+        alternatives.size(), [&](std::size_t i) { return alternatives[i].plain; },
+        [&](std::size_t i) {
+            if (!visitor.Searching()) {
+                return false;
+            }
+            const Alternative& a = read(i);
+            return visitor.Holds(a.from, a.to);
+        });
+    if (chosen == std::string_view::npos) {
+        return;
+    }
+    const Alternative& a = read(chosen);
+    visitor.KeepOnly(start, a.from, a.to);
+}
 
 void WalkMultipart(std::string_view body, const ContentInfo& info, int depth,
                    PartVisitor& visitor) {
-    if (!IsType(info.subtype, "alternative")) {
-        ForEachBodyPart(body, info.boundary,
-                        [&](std::string_view part) { WalkEntity(part, depth + 1, visitor); });
+    if (IsType(info.subtype, "alternative")) {
+        WalkAlternatives(body, info, depth, visitor);
         return;
     }
-    // Of the alternatives a reader shows the plain text, else the HTML, else a nested tree.
-    std::string_view plain, html, nested;
-    bool havePlain = false, haveHtml = false, haveNested = false;
-    ForEachBodyPart(body, info.boundary, [&](std::string_view part) {
-        const ContentInfo child = ContentInfoOf(SplitEntity(part).headers);
-        if (child.attachment) {
-            return;
-        }
-        if (IsType(child.type, "text") && IsType(child.subtype, "plain") && !havePlain) {
-            plain = part;
-            havePlain = true;
-        } else if (IsType(child.type, "text") && IsType(child.subtype, "html") && !haveHtml) {
-            html = part;
-            haveHtml = true;
-        } else if (IsType(child.type, "multipart") && !haveNested) {
-            nested = part;
-            haveNested = true;
-        }
-    });
-    if (havePlain) {
-        WalkEntity(plain, depth + 1, visitor);
-    } else if (haveHtml) {
-        WalkEntity(html, depth + 1, visitor);
-    } else if (haveNested) {
-        WalkEntity(nested, depth + 1, visitor);
-    }
+    const bool digest = IsType(info.subtype, "digest");
+    ForEachBodyPart(body, info.boundary,
+                    [&](std::string_view part) { WalkEntity(part, depth + 1, visitor, digest); });
 }
 
-void WalkEntity(std::string_view text, int depth, PartVisitor& visitor) {
+// A forwarded mail as a reader shows it: a line with its sender, one with its subject, and its
+// body.
+void WalkMessage(std::string_view mail, int depth, PartVisitor& visitor) {
+    const std::string_view headers = SplitEntity(mail).headers;
+    std::string_view value;
+    for (const std::string_view field : {"From", "Subject"}) {
+        if (FindField(headers, field, value)) {
+            std::string line = HeaderText(value);
+            BlankNuls(line);
+            if (!line.empty()) {
+                visitor.VisitLine(line);
+            }
+        }
+    }
+    WalkEntity(mail, depth, visitor);
+}
+
+void WalkEntity(std::string_view text, int depth, PartVisitor& visitor, bool inDigest) {
     const Entity entity = SplitEntity(text);
-    const ContentInfo info = ContentInfoOf(entity.headers);
+    ContentInfo info = ContentInfoOf(entity.headers);
+    std::string_view typeField;
+    if (inDigest && !FindField(entity.headers, "Content-Type", typeField)) {
+        info.type = "message";  // a digest's parts are mails unless typed otherwise
+        info.subtype = "rfc822";
+    }
     if (IsType(info.type, "multipart")) {
-        if (!info.boundary.empty() && depth < kMaxDepth) {
+        if (!info.boundary.empty() && depth < kMaxMimeDepth) {
             WalkMultipart(entity.body, info, depth, visitor);
+        }
+        return;
+    }
+    if (IsMessage(info)) {
+        if (depth < kMaxMimeDepth) {
+            WalkMessage(entity.body, depth + 1, visitor);
         }
         return;
     }
@@ -155,25 +224,43 @@ void WalkEntity(std::string_view text, int depth, PartVisitor& visitor) {
 }
 
 void AppendPartText(const TextPart& part, std::string& out) {
-    thread_local std::string html;
+    const std::size_t start = out.size();
     if (!part.html) {
         AppendUtf8(part.bytes, part.charset, part.charsetName, out);
-        return;
+    } else {
+        thread_local std::string html;
+        html.clear();
+        AppendUtf8(part.bytes, part.charset, part.charsetName, html);
+        thread_local std::string text;
+        HtmlToText(html, text);
+        out += text;
     }
-    html.clear();
-    AppendUtf8(part.bytes, part.charset, part.charsetName, html);
-    thread_local std::string text;
-    HtmlToText(html, text);
-    out += text;
+    BlankNuls(out, start);
 }
 
+// Counts per part and line, so that the alternatives not chosen can be taken back out.
 class CountingVisitor : public PartVisitor {
   public:
-    explicit CountingVisitor(const DecodedNeedle& needle) : needle_(needle) {}
+    CountingVisitor(const DecodedNeedle& needle, std::vector<std::size_t>& counts)
+        : needle_(needle), counts_(counts) {
+        counts_.clear();
+    }
     void Visit(const TextPart& part) override {
+        if (part.html && part.charset != Charset::kJis &&
+            FindBytes(part.bytes, "&") == std::string_view::npos) {
+            // Without references every character of the page's text stands in its bytes.
+            const DecodedNeedle::Filter& filter = needle_.FilterFor(part.charset, part.charsetName);
+            if (filter.impossible ||
+                (!filter.character.empty() &&
+                 FindBytes(part.bytes, filter.character) == std::string_view::npos)) {
+                counts_.push_back(0);
+                return;
+            }
+        }
         if (!part.html) {
             const DecodedNeedle::Filter& filter = needle_.FilterFor(part.charset, part.charsetName);
             if (filter.impossible) {
+                counts_.push_back(0);
                 return;
             }
             // In ISO-2022-JP the bytes only speak for the text when the reader's runs stand
@@ -181,27 +268,65 @@ class CountingVisitor : public PartVisitor {
             if (!filter.bytes.empty() &&
                 FindBytes(part.bytes, filter.bytes) == std::string_view::npos &&
                 (part.charset != Charset::kJis || JisRunsStayInBytes(part.bytes))) {
+                counts_.push_back(0);
                 return;
             }
         }
         thread_local std::string text;
         text.clear();
         AppendPartText(part, text);
-        count += CountOccurrences(text, needle_.utf8());
+        counts_.push_back(CountOccurrences(text, needle_.utf8()));
     }
-    std::size_t count = 0;
+    void VisitLine(std::string_view utf8) override {
+        counts_.push_back(CountOccurrences(utf8, needle_.utf8()));
+    }
+    bool Searching() const override { return true; }
+    std::size_t Mark() const override { return counts_.size(); }
+    bool Holds(std::size_t from, std::size_t to) const override {
+        return std::any_of(counts_.begin() + static_cast<std::ptrdiff_t>(from),
+                           counts_.begin() + static_cast<std::ptrdiff_t>(to),
+                           [](std::size_t n) { return n > 0; });
+    }
+    void KeepOnly(std::size_t from, std::size_t keepFrom, std::size_t keepTo) override {
+        KeepOnlyOf(counts_, from, keepFrom, keepTo);
+    }
+    std::size_t Total() const {
+        std::size_t total = 0;
+        for (const std::size_t n : counts_) {
+            total += n;
+        }
+        return total;
+    }
 
   private:
     const DecodedNeedle& needle_;
+    std::vector<std::size_t>& counts_;
 };
 
 class CollectingVisitor : public PartVisitor {
   public:
+    explicit CollectingVisitor(std::string_view search) : search_(search) {}
     void Visit(const TextPart& part) override {
         parts.emplace_back();
         AppendPartText(part, parts.back());
     }
+    void VisitLine(std::string_view utf8) override { parts.emplace_back(utf8); }
+    bool Searching() const override { return !search_.empty(); }
+    std::size_t Mark() const override { return parts.size(); }
+    bool Holds(std::size_t from, std::size_t to) const override {
+        return std::any_of(parts.begin() + static_cast<std::ptrdiff_t>(from),
+                           parts.begin() + static_cast<std::ptrdiff_t>(to),
+                           [this](const std::string& part) {
+                               return FindBytes(part, search_) != std::string_view::npos;
+                           });
+    }
+    void KeepOnly(std::size_t from, std::size_t keepFrom, std::size_t keepTo) override {
+        KeepOnlyOf(parts, from, keepFrom, keepTo);
+    }
     std::vector<std::string> parts;
+
+  private:
+    std::string_view search_;
 };
 
 // The UTF-8 characters of text, one view each (invalid bytes one by one).
@@ -236,7 +361,15 @@ DecodedNeedle::Filter LongestRun(std::string_view utf8, Encode&& encode) {
         if (filter.impossible) {
             return;
         }
-        switch (encode(ch, bytes)) {
+        const int kind = encode(ch, bytes);
+        if (kind != 0 && ch == " ") {
+            close();  // a blank in the text may stand for a NUL in the bytes
+            return;
+        }
+        if ((kind == 2 || kind == 3) && filter.character.empty()) {
+            filter.character = bytes;
+        }
+        switch (kind) {
             case 0:
                 filter.impossible = true;
                 break;
@@ -255,8 +388,22 @@ DecodedNeedle::Filter LongestRun(std::string_view utf8, Encode&& encode) {
     close();
     if (filter.impossible) {
         filter.bytes.clear();
+        filter.character.clear();
     }
     return filter;
+}
+
+// A blank of the text may stand for a NUL in the bytes: filters hold no blank.
+std::string LongestPieceWithoutBlank(std::string_view text) {
+    std::string_view longest;
+    for (std::size_t at = 0; at <= text.size();) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        if (end - at > longest.size()) {
+            longest = text.substr(at, end - at);
+        }
+        at = end + 1;
+    }
+    return std::string(longest);
 }
 
 bool NeedsNoFilter(std::string_view charsetName) {
@@ -281,11 +428,16 @@ DecodedNeedle::DecodedNeedle(std::string utf8) : utf8_(std::move(utf8)) {
     if (utf8_.find(kReplacementChar) != std::string::npos || !IsValidUtf8(utf8_)) {
         return;  // text may get U+FFFD from any invalid byte: no filter holds
     }
-    utf8Filter_.bytes = utf8_;
+    utf8Filter_.bytes = LongestPieceWithoutBlank(utf8_);
+    const std::size_t first = utf8_.find_first_not_of(' ');
+    if (first != std::string::npos) {
+        utf8Filter_.character = utf8_.substr(first, Utf8Length(utf8_.substr(first)));
+    }
     const bool ascii = std::all_of(utf8_.begin(), utf8_.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii) {
-        asciiCompatible_.bytes = utf8_;
+        asciiCompatible_.bytes = utf8Filter_.bytes;
+        asciiCompatible_.character = utf8Filter_.character;
     }
     // 0 no form, 1 breaks a run, 2 continues it, 3 starts a run of another kind.
     cp932_ = LongestRun(utf8_, [](std::string_view ch, std::string& bytes) {
@@ -330,6 +482,7 @@ DecodedNeedle::DecodedNeedle(std::string utf8) : utf8_(std::move(utf8)) {
         inDouble = true;
         return wasDouble ? 2 : 3;
     });
+    jis_.character.clear();  // an 8-bit byte in ISO-2022-JP text is read as CP932
 }
 
 const DecodedNeedle::Filter& DecodedNeedle::FilterFor(Charset charset,
@@ -365,12 +518,13 @@ std::size_t CountInMail(std::string_view mail, const DecodedNeedle& needle) {
             count += CountOccurrences(text, needle.utf8());
         }
     }
-    CountingVisitor visitor(needle);
+    thread_local std::vector<std::size_t> counts;
+    CountingVisitor visitor(needle, counts);
     WalkEntity(mail, 0, visitor);
-    return count + visitor.count;
+    return count + visitor.Total();
 }
 
-MailTexts TextsOfMail(std::string_view mail) {
+MailTexts TextsOfMail(std::string_view mail, std::string_view search) {
     std::string withLineFeeds;
     mail = WithLineFeeds(mail, withLineFeeds);
     MailTexts texts;
@@ -382,7 +536,7 @@ MailTexts TextsOfMail(std::string_view mail) {
     if (FindField(headers, "From", value)) {
         texts.from = HeaderText(value);
     }
-    CollectingVisitor visitor;
+    CollectingVisitor visitor(search);
     WalkEntity(mail, 0, visitor);
     texts.parts = std::move(visitor.parts);
     return texts;

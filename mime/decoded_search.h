@@ -19,6 +19,9 @@ class DecodedNeedle {
     struct Filter {
         bool impossible = false;  // the string cannot occur in text of this charset
         std::string bytes;        // must occur in the part's bytes; empty: no filter
+        // One character of the string as it stands in bytes of this charset, for HTML, where
+        // markup may come between the characters; empty: none.
+        std::string character;
     };
 
     explicit DecodedNeedle(std::string utf8);
@@ -39,8 +42,12 @@ std::size_t CountInMail(std::string_view mail, const DecodedNeedle& needle);
 struct MailTexts {
     std::string subject;
     std::string from;
-    std::vector<std::string> parts;  // the body's shown text parts, in order
+    // The body's shown text parts, in order; a forwarded mail adds its sender and its subject
+    // as a part each before its own parts.
+    std::vector<std::string> parts;
 };
-MailTexts TextsOfMail(std::string_view mail);
+// search (UTF-8) chooses among alternatives (see ChosenAlternative); without one the
+// preferred alternative is taken.
+MailTexts TextsOfMail(std::string_view mail, std::string_view search = {});
 
 }  // namespace tarsel::mime

@@ -1,17 +1,20 @@
-// Reading one mail with GMime. The choice of parts (alternatives, attachments, HTML text)
-// follows the same reader's rules as the lean scanner; decoding is GMime's and iconv's.
+// Reading one mail with GMime. The choice of parts (alternatives, attachments, forwarded
+// mails, HTML text) follows the same reader's rules as the lean scanner; the MIME structure
+// and transfer encodings are GMime's, the charsets the lean scanner's.
 #include "mime/gmime_reader.h"
 
 #include <gmime/gmime.h>
 
-#include <cstring>
-#include <mutex>
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "mime/alternatives.h"
 #include "mime/charset.h"
 #include "mime/header_fields.h"
+#include "mime/header_text.h"
 #include "mime/html_text.h"
-#include "mime/lru_map.h"
+#include "mime/text_util.h"
 
 namespace tarsel::mime {
 namespace {
@@ -45,102 +48,140 @@ std::string HeaderOf(GMimeObject* object, const char* name) {
     return TakeString(g_mime_utils_header_decode_text(Options(), unfolded.c_str()));
 }
 
-const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
-
-void CloseConverter(iconv_t& cd) {
-    if (cd != kNoIconv) {
-        g_mime_iconv_close(cd);
-    }
-}
-
-// The converter from a charset to UTF-8, by GMime's name for the charset, opened once per
-// thread: a mail may alternate between charsets part by part, and opening one costs as much
-// as converting a long part. A name longer than any charset's, as the lean scanner has it, is
-// no charset.
-iconv_t ConverterFrom(const char* charset) {
-    struct Cache {
-        LruMap<iconv_t> opened{kMaxConverters};
-        ~Cache() { opened.ForEach(CloseConverter); }
-    };
-    thread_local Cache cache;
-    const std::string_view name = g_mime_charset_iconv_name(charset);
-    if (name.size() > kMaxCharsetNameBytes) {
-        return kNoIconv;
-    }
-    if (const iconv_t* found = cache.opened.Find(name)) {
-        return *found;
-    }
-    return cache.opened.Add(name, g_mime_iconv_open("UTF-8", charset), CloseConverter);
-}
-
-std::string ToUtf8(const char* bytes, std::size_t size, const char* charset) {
-    if (size == 0) {
-        return {};
-    }
-    if (charset == nullptr && memmem(bytes, size, "\x1b$B", 3) != nullptr) {
-        charset = "iso-2022-jp";
-    }
-    if (charset != nullptr && CharsetOf(charset) == Charset::kJis) {
-        // iconv's ISO-2022-JP lacks the CP932 extensions that Japanese mailers write.
-        std::string out;
-        AppendUtf8({bytes, size}, Charset::kJis, charset, out);
-        return out;
-    }
-    if (charset != nullptr) {
-        // iconv's Shift_JIS and EUC-JP also lack the extensions; their CP932 forms have them.
-        const Charset kind = CharsetOf(charset);
-        charset = kind == Charset::kCp932   ? "CP932"
-                  : kind == Charset::kEucJp ? "EUC-JP-MS"
-                                            : charset;
-        if (const iconv_t cd = ConverterFrom(charset); cd != kNoIconv) {
-            // It leaves the converter in its initial state, for the next part.
-            if (char* converted = g_mime_iconv_strndup(cd, bytes, size)) {
-                return TakeString(converted);
-            }
-        }
-    }
-    return TakeString(g_mime_utils_decode_8bit(Options(), bytes, size));
-}
-
 bool IsAttachment(GMimeObject* object) {
     GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(object);
     return disposition != nullptr && g_mime_content_disposition_is_attachment(disposition);
 }
 
-void CollectParts(GMimeObject* object, int depth, std::vector<std::string>& parts) {
+std::string RawHeaderOf(GMimeObject* object, const char* name) {
+    GMimeHeader* header =
+        g_mime_header_list_get_header(g_mime_object_get_header_list(object), name);
+    const char* raw = header != nullptr ? g_mime_header_get_raw_value(header) : nullptr;
+    return raw != nullptr ? raw : "";
+}
+
+// GMime takes the part apart and undoes its transfer encoding; its text is read as the lean
+// scanner reads it, so that the pane shows what the search counts in: the same charset names,
+// the same converters, U+FFFD for each sequence that does not convert.
+std::string TextOf(GMimePart* part, GMimeContentType* type) {
+    GMimeDataWrapper* content = g_mime_part_get_content(part);
+    std::string text;
+    if (content == nullptr) {
+        return text;
+    }
+    GMimeStream* stream = g_mime_stream_mem_new();
+    g_mime_data_wrapper_write_to_stream(content, stream);
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+    const std::string_view data(reinterpret_cast<const char*>(bytes->data), bytes->len);
+    const char* name = g_mime_content_type_get_parameter(type, "charset");
+    const std::string_view charsetName = name != nullptr ? name : "";
+    Charset charset = CharsetOf(charsetName);
+    if (charset == Charset::kNone) {
+        charset = GuessCharset(data);
+    }
+    if (g_mime_content_type_is_type(type, "text", "html")) {
+        std::string html;
+        AppendUtf8(data, charset, charsetName, html);
+        HtmlToText(html, text);
+    } else {
+        AppendUtf8(data, charset, charsetName, text);
+    }
+    g_object_unref(stream);
+    BlankNuls(text);
+    return text;
+}
+
+bool IsShownAlternative(GMimeObject* child) {
+    GMimeContentType* type = g_mime_object_get_content_type(child);
+    return !IsAttachment(child) &&
+           (g_mime_content_type_is_type(type, "text", "*") || GMIME_IS_MULTIPART(child) ||
+            g_mime_content_type_is_type(type, "message", "rfc822"));
+}
+
+void CollectParts(GMimeObject* object, int depth, std::string_view search,
+                  std::vector<std::string>& parts);
+
+void CollectAlternatives(GMimeMultipart* multipart, int depth, std::string_view search,
+                         std::vector<std::string>& parts) {
+    struct Alternative {
+        GMimeObject* object;
+        bool plain;
+        std::size_t from = std::string_view::npos, to = std::string_view::npos;
+    };
+    std::vector<Alternative> alternatives;
+    for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
+        GMimeObject* child = g_mime_multipart_get_part(multipart, i);
+        if (IsShownAlternative(child)) {
+            alternatives.push_back(
+                {child, g_mime_content_type_is_type(g_mime_object_get_content_type(child), "text",
+                                                    "plain") != FALSE});
+        }
+    }
+    const std::size_t start = parts.size();
+    auto read = [&](std::size_t i) -> Alternative& {
+        Alternative& a = alternatives[i];
+        if (a.from == std::string_view::npos) {
+            a.from = parts.size();
+            CollectParts(a.object, depth + 1, search, parts);
+            a.to = parts.size();
+        }
+        return a;
+    };
+    const std::size_t chosen = ChosenAlternative(
+        alternatives.size(), [&](std::size_t i) { return alternatives[i].plain; },
+        [&](std::size_t i) {
+            if (search.empty()) {
+                return false;
+            }
+            const Alternative& a = read(i);
+            return std::any_of(parts.begin() + static_cast<std::ptrdiff_t>(a.from),
+                               parts.begin() + static_cast<std::ptrdiff_t>(a.to),
+                               [&](const std::string& part) {
+                                   return FindBytes(part, search) != std::string_view::npos;
+                               });
+        });
+    if (chosen == std::string_view::npos) {
+        return;
+    }
+    const Alternative& a = read(chosen);
+    parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(a.to), parts.end());
+    parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(start),
+                parts.begin() + static_cast<std::ptrdiff_t>(a.from));
+}
+
+void CollectParts(GMimeObject* object, int depth, std::string_view search,
+                  std::vector<std::string>& parts) {
     GMimeContentType* type = g_mime_object_get_content_type(object);
     if (GMIME_IS_MULTIPART(object)) {
         GMimeMultipart* multipart = GMIME_MULTIPART(object);
-        const int count = g_mime_multipart_get_count(multipart);
-        if (depth >= 16) {
+        if (depth >= kMaxMimeDepth) {
             return;
         }
-        if (!g_mime_content_type_is_type(type, "multipart", "alternative")) {
-            for (int i = 0; i < count; ++i) {
-                CollectParts(g_mime_multipart_get_part(multipart, i), depth + 1, parts);
-            }
+        if (g_mime_content_type_is_type(type, "multipart", "alternative")) {
+            CollectAlternatives(multipart, depth, search, parts);
             return;
         }
-        GMimeObject* chosen[3] = {nullptr, nullptr, nullptr};  // plain, html, nested
-        for (int i = 0; i < count; ++i) {
-            GMimeObject* child = g_mime_multipart_get_part(multipart, i);
-            GMimeContentType* childType = g_mime_object_get_content_type(child);
-            if (IsAttachment(child)) {
-                continue;
-            }
-            const int slot = g_mime_content_type_is_type(childType, "text", "plain")  ? 0
-                             : g_mime_content_type_is_type(childType, "text", "html") ? 1
-                             : GMIME_IS_MULTIPART(child)                              ? 2
-                                                                                      : -1;
-            if (slot >= 0 && chosen[slot] == nullptr) {
-                chosen[slot] = child;
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
+            CollectParts(g_mime_multipart_get_part(multipart, i), depth + 1, search, parts);
+        }
+        return;
+    }
+    if (GMIME_IS_MESSAGE_PART(object) && g_mime_content_type_is_type(type, "message", "rfc822")) {
+        GMimeMessage* message = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+        if (depth >= kMaxMimeDepth || message == nullptr) {
+            return;
+        }
+        // A forwarded mail as a reader shows it: its sender, its subject, its body. The lines
+        // are decoded as the lean scanner decodes them.
+        for (const char* field : {"From", "Subject"}) {
+            std::string line = HeaderText(RawHeaderOf(GMIME_OBJECT(message), field));
+            BlankNuls(line);
+            if (!line.empty()) {
+                parts.push_back(std::move(line));
             }
         }
-        for (GMimeObject* child : chosen) {
-            if (child != nullptr) {
-                CollectParts(child, depth + 1, parts);
-                return;
-            }
+        if (GMimeObject* body = g_mime_message_get_mime_part(message)) {
+            CollectParts(body, depth + 1, search, parts);
         }
         return;
     }
@@ -148,27 +189,12 @@ void CollectParts(GMimeObject* object, int depth, std::vector<std::string>& part
         !g_mime_content_type_is_type(type, "text", "*")) {
         return;
     }
-    GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(object));
-    std::string text;
-    if (content != nullptr) {
-        GMimeStream* stream = g_mime_stream_mem_new();
-        g_mime_data_wrapper_write_to_stream(content, stream);
-        GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
-        text = ToUtf8(reinterpret_cast<const char*>(bytes->data), bytes->len,
-                      g_mime_content_type_get_parameter(type, "charset"));
-        g_object_unref(stream);
-    }
-    if (g_mime_content_type_is_type(type, "text", "html")) {
-        std::string shown;
-        HtmlToText(text, shown);
-        text = std::move(shown);
-    }
-    parts.push_back(std::move(text));
+    parts.push_back(TextOf(GMIME_PART(object), type));
 }
 
 }  // namespace
 
-MailTexts ReadMailWithGMime(std::string_view mail) {
+MailTexts ReadMailWithGMime(std::string_view mail, std::string_view search) {
     std::string withLineFeeds;  // GMime reads bare CRs as bytes of a line
     mail = WithLineFeeds(mail, withLineFeeds);
     MailTexts texts;
@@ -181,7 +207,7 @@ MailTexts ReadMailWithGMime(std::string_view mail) {
         texts.from = HeaderOf(GMIME_OBJECT(message), "From");
         GMimeObject* body = g_mime_message_get_mime_part(message);
         if (body != nullptr) {
-            CollectParts(body, 0, texts.parts);
+            CollectParts(body, 0, search, texts.parts);
         }
         g_object_unref(message);
     }

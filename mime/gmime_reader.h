@@ -9,7 +9,8 @@
 
 namespace tarsel::mime {
 
-// mail is the text after the mail mark. Safe to call from several threads at once.
-MailTexts ReadMailWithGMime(std::string_view mail);
+// mail is the text after the mail mark; search (UTF-8) chooses among alternatives as in
+// TextsOfMail. Safe to call from several threads at once.
+MailTexts ReadMailWithGMime(std::string_view mail, std::string_view search = {});
 
 }  // namespace tarsel::mime

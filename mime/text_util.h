@@ -1,6 +1,9 @@
 // Small byte-string helpers of the MIME scanner: ASCII case folding, trimming, finding.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace tarsel::mime {
@@ -51,6 +54,12 @@ inline std::size_t CountOccurrences(std::string_view text, std::string_view need
         ++count;
     }
     return count;
+}
+
+// Decoded text shows a NUL as a blank (as the file's own text is shown), so that nothing
+// downstream takes it for the end of the text.
+inline void BlankNuls(std::string& text, std::size_t from = 0) {
+    std::replace(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), '\0', ' ');
 }
 
 }  // namespace tarsel::mime

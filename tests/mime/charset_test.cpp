@@ -31,8 +31,9 @@ TEST(CharsetTest, ReadsANameInAnyCaseAndPunctuation) {
         {"UCS-2BE", {"ucs-2be", "UCS2BE"}},
         {"MACCYRILLIC", {"x-mac-cyrillic"}},
         {"CP949", {"ks_c_5601-1987"}},
-        // Known to iconv only as written: the name itself, case aside.
-        {"EBCDIC-CP-US", {"ebcdic-cp-us"}},
+        {"UTF-7", {"unicode-1-1-utf-7"}},
+        // Known to iconv only as written (the name itself, case aside), and to Python's labels.
+        {"EBCDIC-CP-US", {"ebcdic-cp-us", "EBCDIC_CP_US"}},
     };
     for (const auto& c : cases) {
         ASSERT_EQ(CharsetOf(c.iconvName), Charset::kOther) << c.iconvName;
@@ -42,8 +43,8 @@ TEST(CharsetTest, ReadsANameInAnyCaseAndPunctuation) {
             EXPECT_EQ(Utf8Of(bytes, name), want) << name;
         }
     }
-    for (const char* none : {"", "x-unknown", "koi8\x80r", "EBCDIC_CP_US",
-                             "iso-8859-1-and-then-far-more-than-any-name-has"}) {
+    for (const char* none :
+         {"", "x-unknown", "koi8\x80r", "iso-8859-1-and-then-far-more-than-any-name-has"}) {
         EXPECT_EQ(CharsetOf(none), Charset::kNone) << none;
     }
     EXPECT_EQ(CharsetOf("Shift-JIS"), Charset::kCp932);

@@ -46,7 +46,7 @@ TEST(DecodedSearchTest, CountsWhatPythonsReaderDecodes) {
         for (std::size_t m = 0; m < mails.size(); ++m) {
             const std::size_t want = expected["mails"][m][word];
             EXPECT_EQ(CountInMail(mails[m], needle), want) << "mail " << m << " word " << word;
-            EXPECT_EQ(CountInTexts(ReadMailWithGMime(mails[m]), word), want)
+            EXPECT_EQ(CountInTexts(ReadMailWithGMime(mails[m], word), word), want)
                 << "GMime, mail " << m << " word " << word;
         }
     }

@@ -15,13 +15,15 @@ from email.header import Header, decode_header
 from email.message import Message
 from email.message import EmailMessage
 from email.mime.application import MIMEApplication
+from email.mime.message import MIMEMessage
 from email.mime.multipart import MIMEMultipart
 from email.mime.text import MIMEText
 from email.parser import BytesParser
 from html.parser import HTMLParser
 
 MARK = b"\x7f \x7f"
-WORDS = ["検索", "メール", "Tarsel", "café", "😀絵", "ShouldFind AcrossLines", "über", "soft\xadhyphen"]
+WORDS = ["検索", "メール", "Tarsel", "café", "😀絵", "ShouldFind AcrossLines", "über", "soft\xadhyphen",
+         "검색", "a b"]
 SMTP = policy.SMTP
 
 CODECS = {"shift_jis": "cp932", "iso-2022-jp": "iso-2022-jp", "euc-jp": "euc_jp"}
@@ -139,7 +141,90 @@ def mails():
     crlf = [m.as_bytes(policy=SMTP) for m in out] + raw
     # Some of them again as mailers write them with bare LF or bare CR line ends.
     other = [crlf[i].replace(b"\r\n", end) for i in (0, 3, 7, 11) for end in (b"\n", b"\r")]
-    return crlf + other
+    return crlf + other + read_as_a_client()
+
+
+def bytes_part(payload, ctype):
+    """A part of exactly these bytes, in base64."""
+    part = Message()
+    part["Content-Type"] = ctype
+    part["Content-Transfer-Encoding"] = "base64"
+    part.set_payload(base64.encodebytes(payload).decode("ascii"))
+    return part
+
+
+def forwarded(inner, disposition=None):
+    part = MIMEMessage(inner)
+    if disposition:
+        part.add_header("Content-Disposition", disposition)
+    return part
+
+
+def read_as_a_client():
+    """Forwarded mails, alternatives, digests, NULs, broken and aliased charsets."""
+    out = []
+    inner = headers(text_part("forwarded 検索 body\n", "utf-8"), "über den Tarsel",
+                    "=?utf-8?b?" + base64.b64encode("café".encode()).decode() + "?= <x@example.jp>")
+    for disposition in ("attachment", None):
+        mixed = MIMEMultipart("mixed")
+        mixed.attach(MIMEText("see the forwarded mail\n", "plain", "utf-8"))
+        mixed.attach(forwarded(inner, disposition))
+        out.append(headers(mixed, "fwd", "n@example.jp"))
+    # A forwarded mail with its own alternatives and attachment, forwarded again.
+    alt = MIMEMultipart("alternative")
+    alt.attach(MIMEText("inner plain stub\n", "plain", "utf-8"))
+    alt.attach(MIMEText("<p>inner html メール</p>", "html", "utf-8"))
+    mixed = MIMEMultipart("mixed")
+    mixed.attach(alt)
+    note = MIMEText("検索 attached\n", "plain", "utf-8")
+    note.add_header("Content-Disposition", "attachment", filename="n.txt")
+    mixed.attach(note)
+    middle = MIMEMultipart("mixed")
+    middle.attach(forwarded(headers(mixed, "innermost メール", "Tarsel <y@example.jp>")))
+    out.append(headers(MIMEMessage(headers(middle, "middle 検索", "z@example.jp")), "outer",
+                       "o@example.jp"))
+    # Nested a hundred deep: only what lies within the bound is read.
+    nested = headers(text_part("deepest Tarsel\n", "utf-8"), "level Tarsel", "p@example.jp")
+    for _ in range(100):
+        nested = headers(MIMEMessage(nested), "level Tarsel", "p@example.jp")
+    out.append(nested)
+    # A plain stub beside the HTML; two plain forms beside an HTML one.
+    alt = MIMEMultipart("alternative")
+    alt.attach(MIMEText("This message is in HTML.\n", "plain", "utf-8"))
+    alt.attach(MIMEText("<p>über <b>Tarsel</b> 検索</p>", "html", "utf-8"))
+    alt.attach(MIMEText("<p>second html über</p>", "html", "utf-8"))
+    out.append(headers(alt, "stub", "q@example.jp"))
+    alt = MIMEMultipart("alternative")
+    alt.attach(MIMEText("first plain 検索 Tarsel\n", "plain", "utf-8"))
+    alt.attach(MIMEText("second plain Tarsel café\n", "plain", "utf-8"))
+    alt.attach(MIMEText("<p>html メール 検索 検索</p>", "html", "utf-8"))
+    out.append(headers(alt, "two plain", "r@example.jp"))
+    # A digest's parts without a type are mails.
+    digest = MIMEMultipart("digest")
+    for n in range(2):
+        part = MIMEMessage(headers(text_part("digest 検索 %d\n" % n, "utf-8"), "メール %d" % n,
+                                   "s@example.jp"))
+        del part["Content-Type"]
+        del part["MIME-Version"]
+        digest.attach(part)
+    out.append(headers(digest, "digest", "t@example.jp"))
+    # A NUL in decoded text, an invalid EUC-JP sequence, charsets under other labels, a boundary
+    # longer than the standard allows.
+    out.append(headers(text_part("a\0b Tarsel\0café\n", "utf-8", "quoted-printable"), "nul",
+                       "u@example.jp"))
+    euc = "検索の前".encode("euc_jp") + b"\xa1\x21" + "メールの後 検索\n".encode("euc_jp")
+    out.append(headers(bytes_part(euc, "text/plain; charset=euc-jp"), "euc", "v@example.jp"))
+    for label, codec, text in (("ks_c_5601-1987", "cp949", "검색 Tarsel"),
+                               ("unicode-1-1-utf-7", "utf-7", "über 検索"),
+                               ("ms_kanji", "cp932", "メール 検索")):
+        out.append(headers(bytes_part(text.encode(codec), "text/plain; charset=" + label),
+                           "label", "w@example.jp"))
+    mixed = MIMEMultipart("mixed", boundary="=_" + "long" * 25)
+    mixed.attach(MIMEText("long boundary Tarsel\n", "plain", "utf-8"))
+    # Written as a quoted parameter on a line of its own, not split into numbered pieces.
+    long_boundary = headers(mixed, "boundary", "x@example.jp").as_bytes(
+        policy=policy.compat32.clone(linesep="\r\n"))
+    return [m.as_bytes(policy=SMTP) for m in out] + [long_boundary]
 
 
 BLOCKS = {"br","p","div","li","tr","h1","h2","h3","h4","h5","h6","table","blockquote","ul","ol","dd","dt","hr","pre","section","article","header","footer","dl","address","nav"}
@@ -199,22 +284,45 @@ def decode_text(payload, charset):
     return payload.decode(CODECS.get(charset.lower(), charset), "replace")
 
 
-def shown_parts(part):
+MAX_DEPTH = 32
+
+
+def holds(texts, word):
+    return any(word in t for t in texts)
+
+
+def shown_parts(part, word, depth=0):
+    """The texts a reader shows of a part; of alternatives the one that the word chooses."""
+    ctype = part.get_content_type()
+    if ctype == "message/rfc822":
+        if depth >= MAX_DEPTH:
+            return []
+        inner = part.get_payload(0)
+        lines = [str(inner[f] or "").replace("\0", " ") for f in ("from", "subject")]
+        return [t for t in lines if t] + shown_parts(inner, word, depth + 1)
     if part.is_multipart():
-        children = [c for c in part.get_payload() if c.get_content_disposition() != "attachment"]
+        if depth >= MAX_DEPTH:
+            return []
         if part.get_content_subtype() != "alternative":
-            return [t for c in part.get_payload() for t in shown_parts(c)]
-        for want in ("text/plain", "text/html"):
-            for c in children:
-                if c.get_content_type() == want:
-                    return shown_parts(c)
-        return next((shown_parts(c) for c in children if c.is_multipart()), [])
+            return [t for c in part.get_payload() for t in shown_parts(c, word, depth + 1)]
+        # The last plain one when it holds the word, else the first other that does, else
+        # that plain one, else the first.
+        shown = [c for c in part.get_payload() if c.get_content_disposition() != "attachment"
+                 and (c.get_content_maintype() in ("text", "multipart")
+                      or c.get_content_type() == "message/rfc822")]
+        plains = [c for c in shown if c.get_content_type() == "text/plain"]
+        order = plains[-1:] + [c for c in shown if c not in plains[-1:]]
+        for c in order:
+            texts = shown_parts(c, word, depth + 1)
+            if holds(texts, word):
+                return texts
+        return shown_parts(order[0], word, depth + 1) if order else []
     if part.get_content_disposition() == "attachment" or part.get_content_maintype() != "text":
         return []
     text = decode_text(part.get_payload(decode=True), part.get_content_charset())
     if part.get_content_subtype() == "html":
         text = browser_text(text)
-    return [text]
+    return [text.replace("\0", " ")]
 
 
 def count(text, word):
@@ -228,8 +336,9 @@ def main():
         for mail in mails():
             f.write(MARK + mail)
             msg = BytesParser(policy=policy.default).parsebytes(mail)
-            texts = [str(msg["subject"] or ""), str(msg["from"] or "")] + shown_parts(msg)
-            result.append({w: sum(count(t, w) for t in texts) for w in WORDS})
+            heads = [str(msg["subject"] or ""), str(msg["from"] or "")]
+            result.append({w: sum(count(t, w) for t in heads + shown_parts(msg, w))
+                           for w in WORDS})
     with open(expected, "w", encoding="utf-8") as f:
         json.dump({"words": WORDS, "mails": result}, f, ensure_ascii=False, indent=1)
 

@@ -32,6 +32,10 @@ TEST(ShownTextsTest, ReadsThroughTheGMimeModule) {
     }
     EXPECT_NE(ShownTextsOfMail(mails[0]).subject, TextsOfMail(mails[0]).subject)
         << "the lean scanner stood in: the GMime module was not found";
+    // The search string reaches the module: it chooses the alternative that holds it.
+    const MailTexts chosen = ShownTextsOfMail(mails[1], "x");
+    EXPECT_EQ(chosen.parts, ReadMailWithGMime(mails[1], "x").parts);
+    EXPECT_EQ(chosen.parts, std::vector<std::string>{"x"});
 
     // Past ten thousand lines that may open a part or a field, or a hundred thousand encoded
     // words, GMime's object for each costs too much: the lean scanner reads such a mail (its
