@@ -35,7 +35,7 @@ void Drive(CSearchController& controller, std::ostream& err, bool progress) {
             continue;
         }
         // Short naps keep the latency of a phase end small; the line is redrawn less often.
-        for (int nap = 0; g_workersRunning.load() != 0; ++nap) {
+        for (int nap = 0; controller.State().m_workersRunning.load() != 0; ++nap) {
             if (nap % 20 == 0) {
                 err << "\r" << PhaseName(controller.m_nState) << " " << controller.CurrentProgress()
                     << "%   " << std::flush;

@@ -42,24 +42,26 @@ std::vector<BodyRun> CSearchController::BodyRunsOf(std::string_view mailText,
 
 void CSearchController::ShowSelectedMail() {
     const int position = m_nPage * kPageRows + m_nSelRow;
-    if (!m_bResultKnown || m_nSelRow < 0 || position >= g_hitCount.load()) {
+    SearchState& state = *m_state;
+    if (!m_bResultKnown || m_nSelRow < 0 || position >= state.m_hitCount.load()) {
         return;
     }
-    MarkViewed(position);
+    state.MarkViewed(position);
     if (m_pPanes != nullptr) {
         m_pPanes->SetMailPosition(position + 1);
         m_pPanes->MarkRowViewed(m_nSelRow);
         if (m_pPanes->WantsMailBody()) {
             m_pPanes->ShowMailBody(
-                m_bDecoded ? DecodedMailBodyOf(MailText(g_hits[position]), m_strSearchUtf8)
-                           : MailBodyOf(MailText(g_hits[position]), m_strSearch));
+                m_bDecoded
+                    ? DecodedMailBodyOf(MailText(state, state.m_hits[position]), m_strSearchUtf8)
+                    : MailBodyOf(MailText(state, state.m_hits[position]), m_strSearch));
         }
     }
 }
 
 void CSearchController::SelectRow(int row) {
     if (row == m_nSelRow || m_bPhaseRunning || row < 0 || row >= kPageRows ||
-        !PageExists(m_nPage) || m_nPage * kPageRows + row >= g_hitCount.load()) {
+        !PageExists(m_nPage) || m_nPage * kPageRows + row >= m_state->m_hitCount.load()) {
         return;
     }
     m_nSelRow = row;

@@ -3,36 +3,29 @@
 #include <unistd.h>
 
 #include "engine/messages.h"
-#include "engine/phase_end_wake.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
 #include "engine/worker_pool.h"
 
 namespace tarsel {
 
-std::atomic<bool> g_cancelUnits{false};
-
-void FinishUnit() {
-    // Only the end of the phase is waited for: waking the main thread for every unit would
-    // cost a system call per unit.
-    if (g_workersRunning.fetch_sub(1) == 1) {
-        g_workersRunning.notify_all();
-        WakeAtPhaseEnd();
+void FinishUnit(SearchState& state) {
+    // Only the end of the phase is waited for: waking the driving thread for every unit would
+    // cost a system call per unit. The unit is still running for the pool while it wakes, so
+    // the state outlives the wake (its owner waits for its units before it goes).
+    if (state.m_workersRunning.fetch_sub(1) == 1) {
+        state.m_workersRunning.notify_all();
+        state.m_phaseEndWake.Wake();
     }
 }
 
-CSearchController::CSearchController() {
-    g_filePath.clear();
-    g_pattern.clear();
-    g_workersRunning = 1;
-    g_mailView = this;
+CSearchController::CSearchController() : m_state(std::make_unique<SearchState>()) {
+    m_state->m_mailView = this;
 }
 
 CSearchController::~CSearchController() {
     CancelAndWait();
-    if (g_mailView == this) {
-        g_mailView = nullptr;
-    }
+    ForgetLoadView();
 }
 
 void CSearchController::ShowWarning(const std::string& message) {
@@ -43,11 +36,11 @@ void CSearchController::ShowWarning(const std::string& message) {
 
 void CSearchController::BeginPhase(int code, int units) {
     m_nState = code;
-    g_unitsDone = 0;
+    m_state->m_unitsDone = 0;
     m_bPhaseRunning = true;
-    g_workersRunning = units;
+    m_state->m_workersRunning = units;
     if (units == 0) {
-        WakeAtPhaseEnd();  // no unit will (an empty file loads in none)
+        m_state->m_phaseEndWake.Wake();  // no unit will (an empty file loads in none)
     }
 }
 
@@ -87,10 +80,10 @@ bool CSearchController::BeginSearch() {
 }
 
 bool CSearchController::OnTimer() {
-    if (g_workersRunning.load() != 0) {
+    if (m_state->m_workersRunning.load() != 0) {
         return false;
     }
-    g_workersRunning = 1;  // handled once: nothing pending from here on
+    m_state->m_workersRunning = 1;  // handled once: nothing pending from here on
     m_bPhaseRunning = false;
     const int code = m_nState;
     if (code < 10 && m_pPanes != nullptr) {
@@ -104,8 +97,9 @@ bool CSearchController::WaitAndAdvance() {
     if (!m_bPhaseRunning) {
         return false;
     }
-    for (int left = g_workersRunning.load(); left != 0; left = g_workersRunning.load()) {
-        g_workersRunning.wait(left);
+    std::atomic<int>& running = m_state->m_workersRunning;
+    for (int left = running.load(); left != 0; left = running.load()) {
+        running.wait(left);
     }
     return OnTimer();
 }
@@ -115,7 +109,7 @@ void CSearchController::AdvanceSearch(int code) {
     switch (code) {
         case kStateLoading:
             CloseLoadFile();
-            if (g_loadFailed.load()) {
+            if (m_state->m_loadFailed.load()) {
                 m_nState = kStateIdle;
                 ShowWarning(msg::CannotRead(m_strFilePath.string()));
                 return;
@@ -128,7 +122,7 @@ void CSearchController::AdvanceSearch(int code) {
         case kStateCounting:
             SortMailStarts();
             if (panes != nullptr) {
-                panes->SetCounters(g_mailCount.load(), -1, -1);
+                panes->SetCounters(m_state->m_mailCount.load(), -1, -1);
                 panes->ShowPhaseIcon(PhaseIcon::kCount);
             }
             m_bLoaded = 1;
@@ -137,19 +131,19 @@ void CSearchController::AdvanceSearch(int code) {
         case kStateSearching:
             SortHits();
             if (panes != nullptr) {
-                panes->SetCounters(-1, g_hitCount.load(), -1);
+                panes->SetCounters(-1, m_state->m_hitCount.load(), -1);
             }
             MapHitsToMails();
             break;
         case kStateResultKnown:
             m_bResultKnown = true;
             if (panes != nullptr) {
-                panes->SetCounters(-1, -1, g_hitCount.load());
+                panes->SetCounters(-1, -1, m_state->m_hitCount.load());
                 panes->ShowPhaseIcon(PhaseIcon::kSearch);
             }
             m_nSelRow = -1;
             m_nPage = 0;
-            if (g_hitCount.load() != 0) {
+            if (m_state->m_hitCount.load() != 0) {
                 StartHeaderExtraction();
             } else if (panes != nullptr) {
                 panes->SetPageButtons(false, false);
@@ -163,7 +157,8 @@ void CSearchController::AdvanceSearch(int code) {
             if (panes != nullptr) {
                 std::vector<bool> viewed(m_pageRows.size());
                 for (std::size_t row = 0; row < viewed.size(); ++row) {
-                    viewed[row] = g_viewedFlags[m_nPage * kPageRows + static_cast<int>(row)] != 0;
+                    viewed[row] =
+                        m_state->m_viewedFlags[m_nPage * kPageRows + static_cast<int>(row)] != 0;
                 }
                 panes->ShowPageRows(m_pageRows, viewed);
             }
@@ -190,16 +185,17 @@ int CSearchController::CurrentProgress() const {
         return 100;
     }
     if (m_nState == kStateHeaders) {
-        const int left = g_workersRunning.load();
+        const int left = m_state->m_workersRunning.load();
         return m_nPageRows == 0 ? 0 : (m_nPageRows - left) * 100 / m_nPageRows;
     }
-    return g_chunkCount == 0 ? 0 : g_unitsDone.load() * 100 / g_chunkCount;
+    const int chunks = m_state->m_chunkCount;
+    return chunks == 0 ? 0 : m_state->m_unitsDone.load() * 100 / chunks;
 }
 
 void CSearchController::CancelAndWait() {
-    g_cancelUnits = true;
-    WorkerPool::Shared().WaitIdle();
-    g_cancelUnits = false;
+    m_state->m_cancelUnits = true;
+    WorkerPool::Shared().WaitFor(this);
+    m_state->m_cancelUnits = false;
     CloseLoadFile();
     if (m_bPhaseRunning) {
         // What the cancelled units left is incomplete: the next search starts afresh.
@@ -207,12 +203,12 @@ void CSearchController::CancelAndWait() {
         m_bLoaded = 0;
         m_bResultKnown = false;
         m_nState = kStateIdle;
-        g_workersRunning = 1;
+        m_state->m_workersRunning = 1;
     }
 }
 
 bool CSearchController::PageExists(int page) const {
-    return m_bResultKnown && page >= 0 && page * kPageRows < g_hitCount.load();
+    return m_bResultKnown && page >= 0 && page * kPageRows < m_state->m_hitCount.load();
 }
 
 bool CSearchController::StepPage(int delta) {
