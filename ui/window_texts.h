@@ -12,6 +12,8 @@ inline constexpr const char* kHelpFinder = "ﾄﾋﾟｯｸの検索(&H)";
 // The about item reads with a blank before "(&A)" while a document window is open.
 inline constexpr const char* kAboutWithDocument = "ﾊﾞｰｼﾞｮﾝ情報(Tarsel) (&A)...";
 inline constexpr const char* kAboutWithoutDocument = "ﾊﾞｰｼﾞｮﾝ情報(Tarsel)(&A)...";
+// The centre of the main window while no document window is open.
+inline constexpr const char* kNoDocumentHint = "Ctrl+N で新しいウィンドウを開きます。";
 
 // Input pane.
 inline constexpr const char* kFileLabel = "対象ファイル ：";
