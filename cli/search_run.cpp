@@ -2,11 +2,7 @@
 // instead of a 100 ms tick it sleeps on the phase countdown itself.
 #include "cli/search_run.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdint>
@@ -19,6 +15,7 @@
 #include "cli/terminal_panes.h"
 #include "decode/cp932.h"
 #include "decode/safe_text.h"
+#include "engine/mail_text.h"
 #include "engine/messages.h"
 #include "engine/search_controller.h"
 
@@ -70,33 +67,6 @@ struct MailPlace {
     std::int64_t start = 0;
     std::int64_t end = 0;
 };
-
-// The text of a mail read again from its file, as a load reads it (NUL bytes as blanks). False
-// when the file cannot be read.
-bool ReadMailAgain(const MailPlace& place, std::string& text) {
-    const int fd = ::open(place.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        return false;
-    }
-    text.assign(static_cast<std::size_t>(place.end - place.start), ' ');
-    std::size_t got = 0;
-    bool ok = true;
-    while (got < text.size()) {
-        const ssize_t n = ::pread(fd, text.data() + got, text.size() - got,
-                                  static_cast<off_t>(place.start + std::int64_t(got)));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            ok = n == 0;  // what the file no longer holds reads as blanks
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    std::replace(text.begin(), text.end(), '\0', ' ');
-    return ok;
-}
 
 // A search of several archives, one after another. Each archive's rows of the asked pages are
 // printed while it is loaded and its loaded bytes go before the next is loaded; positions and
@@ -197,7 +167,7 @@ int RunArchives(const Options& options, const std::string& search, Printer& out,
     listing.End();
     if (options.show > 0) {
         std::string text;
-        if (!ReadMailAgain(shown, text)) {
+        if (!ReadFileRange(shown.path, shown.start, shown.end, text)) {
             err << "tarsel-search: " << TerminalMessage(msg::CannotRead(shown.path)) << "\n";
             EndResult(out, options.json);
             return 2;

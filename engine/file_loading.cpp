@@ -139,7 +139,9 @@ bool CSearchController::StartLoading() {
         if (loadFd >= 0) {
             ::close(loadFd);
         }
-        ShowWarning(msg::FileTooLarge());
+        ShowWarning(SeveralArchives()
+                        ? msg::InArchive(m_strFilePath.filename().string(), msg::FileTooLarge())
+                        : msg::FileTooLarge());
         return false;
     }
     CloseLoadFile();

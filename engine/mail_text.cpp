@@ -1,7 +1,11 @@
 // Cutting one mail out of the loaded chunks.
 #include "engine/mail_text.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 
 #include "engine/search_state.h"
@@ -63,6 +67,32 @@ void PrefetchMailStart(const SearchState& state, int m) {
     for (std::int64_t line = 0; line < lines; ++line) {
         __builtin_prefetch(chunk.data() + place + line * kLine);
     }
+}
+
+bool ReadFileRange(const std::filesystem::path& path, std::int64_t start, std::int64_t end,
+                   std::string& text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    text.assign(static_cast<std::size_t>(std::max<std::int64_t>(0, end - start)), ' ');
+    std::size_t got = 0;
+    bool ok = true;
+    while (got < text.size()) {
+        const ssize_t n = ::pread(fd, text.data() + got, text.size() - got,
+                                  static_cast<off_t>(start + static_cast<std::int64_t>(got)));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    std::replace(text.begin(), text.end(), '\0', ' ');
+    return ok;
 }
 
 }  // namespace tarsel

@@ -158,7 +158,7 @@ bool CSearchController::StartHeaderExtraction() {
     if (m_pPanes != nullptr) {
         m_pPanes->ClearResultList();
     }
-    int rows = m_state->m_hitCount.load() - m_nPage * kPageRows;
+    int rows = ResultCount() - m_nPage * kPageRows;
     const bool next = rows > kPageRows;
     rows = std::min(rows, kPageRows);
     if (m_pPanes != nullptr) {
@@ -175,10 +175,34 @@ void CSearchController::HeaderUnit(void* context, int row) {
     auto* self = static_cast<CSearchController*>(context);
     SearchState& state = *self->m_state;
     if (!state.m_cancelUnits.load()) {
-        FillRow(state, self->m_nPage * kPageRows + row, self->m_bDecoded,
-                self->m_pageRows[static_cast<std::size_t>(row)]);
+        const int position = self->m_nPage * kPageRows + row;
+        HeaderRow& slot = self->m_pageRows[static_cast<std::size_t>(row)];
+        if (self->SeveralArchives()) {
+            self->FillKeptRow(position, slot);
+        } else {
+            FillRow(state, position, self->m_bDecoded, slot);
+        }
     }
     FinishUnit(state);
+}
+
+std::string CSearchController::KeptMailText(int position) const {
+    const KeptMail& kept = m_kept[static_cast<std::size_t>(position)];
+    std::string text;
+    // A file that has gone since it was searched shows as an empty mail.
+    ReadFileRange(m_archives[static_cast<std::size_t>(kept.archive)], kept.start, kept.end, text);
+    return text;
+}
+
+void CSearchController::FillKeptRow(int position, HeaderRow& row) const {
+    const KeptMail& kept = m_kept[static_cast<std::size_t>(position)];
+    const std::string text = KeptMailText(position);
+    if (m_bDecoded) {
+        row = DecodedHeaderRow(text, kept.start);
+    } else {
+        ExtractHeaderRowInto(text, kept.start, row);
+    }
+    row.file = m_archives[static_cast<std::size_t>(kept.archive)].filename().string();
 }
 
 bool CSearchController::ListRows(int firstPage, int lastPage, const PageTaker& take) {

@@ -51,6 +51,13 @@ class CSearchController {
     bool StartDecodedSearch(const std::string& fileNameField, const std::string& utf8Search);
     // A new file dropped on a pane: the next search loads it.
     void SetFilePath(const std::filesystem::path& path);
+    // Several files dropped (or a folder's archives): the next search covers them all, in the
+    // order of their paths, one after another. The counters are totals, and the results list
+    // the archives' matching mails archive by archive, pages running across them. An archive
+    // whose search fails is named in its warning and left out. One path is SetFilePath.
+    void SetFilePaths(std::vector<std::filesystem::path> paths);
+    // The archives of a search of several; empty for a search of one file.
+    const std::vector<std::filesystem::path>& Archives() const { return m_archives; }
     // Loads point the chunks into a view of the file instead of copying it (front ends that
     // search a file once). The loaded bytes then follow what another process writes into the
     // file afterwards, except that vanished ones read as blanks; the window keeps copies.
@@ -149,6 +156,30 @@ class CSearchController {
     void ForgetLoadView();  // the chunks no longer point into the view, which is gone
 
     std::unique_ptr<SearchState> m_state;
+    // A matching mail of a search of several archives: where it lies, to be read again once
+    // its archive's bytes are gone.
+    struct KeptMail {
+        int archive;
+        std::int64_t start;
+        std::int64_t end;
+    };
+    bool SeveralArchives() const { return m_archives.size() > 1; }
+    int ResultCount() const;        // matching mails of the last search
+    bool StartArchivesFrom(int i);  // the first archive from i that starts loading
+    void EndArchive();              // keeps its result, gives its bytes back, goes on
+    void ArchiveFailed(const std::string& message);
+    void EndArchives();  // the result of every archive is known
+    std::string KeptMailText(int position) const;
+    void FillKeptRow(int position, HeaderRow& row) const;
+
+    std::vector<std::filesystem::path> m_archives;
+    int m_nArchive = 0;              // the archive being searched
+    std::vector<KeptMail> m_kept;    // matching mails of the archives searched so far
+    std::vector<char> m_keptViewed;  // by position in m_kept: 1 once shown
+    int m_nArchiveMails = 0;         // totals of the archives searched so far
+    int m_nArchiveHits = 0;
+    int m_nArchiveRawHits = 0;  // hits of the archive being searched, before mapping
+
     SearchPanes* m_pPanes = nullptr;
     bool m_bPhaseRunning = false;
     bool m_bResultKnown = false;        // the matching mails of the last search are in m_hits

@@ -2,6 +2,8 @@
 // plus the controller's life cycle and the checks before a search starts.
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "engine/messages.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
@@ -46,8 +48,75 @@ void CSearchController::BeginPhase(int code, int units) {
 
 void CSearchController::SetFilePath(const std::filesystem::path& path) {
     m_strFilePath = path;
+    m_archives.clear();
+    m_kept.clear();
+    m_nArchiveMails = m_nArchiveHits = 0;
     m_bLoaded = 0;
     m_bResultKnown = false;
+}
+
+void CSearchController::SetFilePaths(std::vector<std::filesystem::path> paths) {
+    std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    SetFilePath(paths.empty() ? std::filesystem::path() : paths.front());
+    if (paths.size() > 1) {
+        m_archives = std::move(paths);
+    }
+}
+
+int CSearchController::ResultCount() const {
+    return SeveralArchives() ? static_cast<int>(m_kept.size()) : m_state->m_hitCount.load();
+}
+
+bool CSearchController::StartArchivesFrom(int i) {
+    for (; i < static_cast<int>(m_archives.size()); ++i) {
+        m_nArchive = i;
+        m_strFilePath = m_archives[static_cast<std::size_t>(i)];
+        m_bLoaded = 0;
+        if (StartLoading()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CSearchController::EndArchive() {
+    const SearchState& state = *m_state;
+    const int mails = state.m_mailCount.load();
+    for (int p = 0; p < state.m_hitCount.load(); ++p) {
+        const int m = state.m_hits[p];
+        const std::int64_t end = m + 1 < mails ? state.m_mailStarts[m + 1] : state.LoadedSize();
+        m_kept.push_back(KeptMail{m_nArchive, state.m_mailStarts[m], end});
+    }
+    m_nArchiveMails += mails;
+    m_nArchiveHits += m_nArchiveRawHits;
+    // The archive's bytes go before the next is loaded: its mails are read again when shown.
+    ForgetLoadView();
+    m_state->ReleaseChunks();
+    if (!StartArchivesFrom(m_nArchive + 1)) {
+        EndArchives();
+    }
+}
+
+void CSearchController::ArchiveFailed(const std::string& message) {
+    ShowWarning(message);
+    ForgetLoadView();
+    m_state->ReleaseChunks();
+    if (m_pPanes != nullptr) {
+        m_pPanes->SetCounters(m_nArchiveMails, m_nArchiveHits, -1);
+    }
+    if (!StartArchivesFrom(m_nArchive + 1)) {
+        EndArchives();
+    }
+}
+
+void CSearchController::EndArchives() {
+    m_nArchive = -1;  // what follows is the end of the whole search
+    m_keptViewed.assign(m_kept.size(), 0);
+    if (m_pPanes != nullptr) {
+        m_pPanes->SetCounters(m_nArchiveMails, m_nArchiveHits, -1);
+    }
+    AdvanceSearch(kStateResultKnown);
 }
 
 bool CSearchController::StartSearch(const std::string& fileNameField, const std::string& search) {
@@ -70,6 +139,18 @@ bool CSearchController::StartSearch(const std::string& fileNameField, const std:
 
 bool CSearchController::BeginSearch() {
     m_bResultKnown = false;
+    if (SeveralArchives()) {
+        // The archives' bytes were given back after the last search: all load again.
+        if (m_pPanes != nullptr && !m_kept.empty()) {
+            m_pPanes->ResetForNewFile();
+        }
+        m_kept.clear();
+        m_nArchiveMails = m_nArchiveHits = 0;
+        if (!StartArchivesFrom(0)) {
+            EndArchives();
+        }
+        return true;
+    }
     if (m_bLoaded == 1) {
         if (m_pPanes != nullptr) {
             m_pPanes->ResetForNewSearch();
@@ -111,6 +192,10 @@ void CSearchController::AdvanceSearch(int code) {
             CloseLoadFile();
             if (m_state->m_loadFailed.load()) {
                 m_nState = kStateIdle;
+                if (SeveralArchives()) {
+                    ArchiveFailed(msg::CannotRead(m_strFilePath.string()));
+                    return;
+                }
                 ShowWarning(msg::CannotRead(m_strFilePath.string()));
                 return;
             }
@@ -122,7 +207,7 @@ void CSearchController::AdvanceSearch(int code) {
         case kStateCounting:
             SortMailStarts();
             if (panes != nullptr) {
-                panes->SetCounters(m_state->m_mailCount.load(), -1, -1);
+                panes->SetCounters(m_nArchiveMails + m_state->m_mailCount.load(), -1, -1);
                 panes->ShowPhaseIcon(PhaseIcon::kCount);
             }
             m_bLoaded = 1;
@@ -130,20 +215,25 @@ void CSearchController::AdvanceSearch(int code) {
             break;
         case kStateSearching:
             SortHits();
+            m_nArchiveRawHits = m_state->m_hitCount.load();
             if (panes != nullptr) {
-                panes->SetCounters(-1, m_state->m_hitCount.load(), -1);
+                panes->SetCounters(-1, m_nArchiveHits + m_nArchiveRawHits, -1);
             }
             MapHitsToMails();
             break;
         case kStateResultKnown:
+            if (SeveralArchives() && m_nArchive >= 0) {
+                EndArchive();  // on to the next archive, or to the end of them all
+                break;
+            }
             m_bResultKnown = true;
             if (panes != nullptr) {
-                panes->SetCounters(-1, -1, m_state->m_hitCount.load());
+                panes->SetCounters(-1, -1, ResultCount());
                 panes->ShowPhaseIcon(PhaseIcon::kSearch);
             }
             m_nSelRow = -1;
             m_nPage = 0;
-            if (m_state->m_hitCount.load() != 0) {
+            if (ResultCount() != 0) {
                 StartHeaderExtraction();
             } else if (panes != nullptr) {
                 panes->SetPageButtons(false, false);
@@ -157,8 +247,10 @@ void CSearchController::AdvanceSearch(int code) {
             if (panes != nullptr) {
                 std::vector<bool> viewed(m_pageRows.size());
                 for (std::size_t row = 0; row < viewed.size(); ++row) {
-                    viewed[row] =
-                        m_state->m_viewedFlags[m_nPage * kPageRows + static_cast<int>(row)] != 0;
+                    const int position = m_nPage * kPageRows + static_cast<int>(row);
+                    viewed[row] = SeveralArchives()
+                                      ? m_keptViewed[static_cast<std::size_t>(position)] != 0
+                                      : m_state->m_viewedFlags[position] != 0;
                 }
                 panes->ShowPageRows(m_pageRows, viewed);
             }
@@ -167,14 +259,19 @@ void CSearchController::AdvanceSearch(int code) {
             break;
         }
         case kStateFileCapacity:
-            ShowWarning(msg::FileCapacity());
-            break;
         case kStateMailCapacity:
-            ShowWarning(msg::MailCapacity());
+        case kStateHitCapacity: {
+            const std::string message = code == kStateFileCapacity   ? msg::FileCapacity()
+                                        : code == kStateMailCapacity ? msg::MailCapacity()
+                                                                     : msg::HitCapacity();
+            if (SeveralArchives() && m_nArchive >= 0) {
+                // Left out; the others' results are shown.
+                ArchiveFailed(msg::InArchive(m_strFilePath.filename().string(), message));
+                break;
+            }
+            ShowWarning(message);
             break;
-        case kStateHitCapacity:
-            ShowWarning(msg::HitCapacity());
-            break;
+        }
         default:
             break;  // idle, unused and unknown codes do nothing
     }
@@ -208,7 +305,7 @@ void CSearchController::CancelAndWait() {
 }
 
 bool CSearchController::PageExists(int page) const {
-    return m_bResultKnown && page >= 0 && page * kPageRows < m_state->m_hitCount.load();
+    return m_bResultKnown && page >= 0 && page * kPageRows < ResultCount();
 }
 
 bool CSearchController::StepPage(int delta) {

@@ -38,6 +38,12 @@ inline constexpr const char* kColumnSender = "差出人";
 inline constexpr const char* kColumnSubject = "件名";
 inline constexpr const char* kColumnDate = "送信日時";
 inline constexpr const char* kColumnAddress = "アドレス";
+// The first column while a search covers several archives: the archive of the row.
+inline constexpr const char* kColumnFile = "ファイル";
+// After the first archive's name in 対象ファイル: " ほか " N " 件".
+inline constexpr const char* kMoreFilesBefore = " ほか ";
+inline constexpr const char* kMoreFilesAfter = " 件";
+inline constexpr const char* kNoArchiveInFolder = "フォルダに、検索できるファイルがありません。";
 
 // Version-information dialog.
 inline constexpr const char* kVersionTitle = "Version Infomation Tarsel";

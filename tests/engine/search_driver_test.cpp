@@ -392,5 +392,28 @@ TEST_F(SearchDriverTest, TwoContextsSearchAtOnceEachWithItsOwnResult) {
     }
 }
 
+// A search of several archives: an archive that cannot be searched is named in its warning and
+// left out; the others' results are counted together and listed archive by archive.
+TEST_F(SearchDriverTest, SeveralArchivesLeaveOutTheOnesThatFail) {
+    const std::filesystem::path large = dir.Sparse("b-large.mbox", kMaxFileSize + 1);
+    const std::filesystem::path missing = dir.path() / "c-missing.mbox";
+    controller.SetFilePaths({dir.Write("d.mbox", Mail("d1", "abc\r\n") + Mail("d2", "abc\r\n")),
+                             missing, large, dir.Write("a.mbox", Mail("a1", "abc abc\r\n"))});
+    SearchAgain("abc");
+    EXPECT_EQ(panes.mails, 3);
+    EXPECT_EQ(panes.hits, 4);
+    EXPECT_EQ(panes.matches, 3);
+    ASSERT_EQ(panes.rows.size(), 3u);
+    EXPECT_EQ(panes.rows[0].file, "a.mbox");
+    EXPECT_EQ(panes.rows[1].subject, "d1");
+    EXPECT_EQ(panes.rows[2].file, "d.mbox");
+    EXPECT_EQ(BodyText(), "[abc] [abc]\r\n");
+    EXPECT_EQ(panes.warnings,
+              (std::vector<std::string>{msg::InArchive("b-large.mbox", msg::FileTooLarge()),
+                                        msg::CannotOpen(missing.string()), msg::kSearchDone}));
+    controller.SelectRow(2);
+    EXPECT_EQ(BodyText(), "[abc]\r\n");
+}
+
 }  // namespace
 }  // namespace tarsel
