@@ -141,7 +141,7 @@ bool CSearchController::BeginSearch() {
     m_bResultKnown = false;
     if (SeveralArchives()) {
         // The archives' bytes were given back after the last search: all load again.
-        if (m_pPanes != nullptr && !m_kept.empty()) {
+        if (m_pPanes != nullptr) {
             m_pPanes->ResetForNewFile();
         }
         m_kept.clear();

@@ -53,8 +53,6 @@ void* ReserveHugePageSpace(std::size_t bytes) {
 void ReleaseHugePageSpace(void* space, std::size_t bytes) {
     constexpr std::size_t kHugePage = std::size_t{2} << 20;
     const std::size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    // A later mapping at the same place must not find the sanitizer's marks of this one.
-    TARSEL_UNPOISON(space, length);
     ::munmap(space, length);
 }
 
@@ -86,13 +84,10 @@ SearchState::SearchState() : m_prescan(NewPrescanFinds()) {
 
     // Address space for the largest file. Pages become memory only when a load writes them,
     // and huge pages keep the cost of those first writes low: a fresh process spends most of
-    // its load time on page faults otherwise.
+    // its load time on page faults otherwise. In sanitizer builds a slot is off limits past its
+    // chunk's loaded bytes once it has been loaded into (see FileChunk::Commit), so a read past
+    // a chunk's end is reported as it would be for a heap buffer.
     m_arena = static_cast<char*>(ReserveHugePageSpace(kMaxFileSize));
-    // In sanitizer builds the arena is off limits except for the loaded bytes of each chunk,
-    // so a read past a chunk's end is reported as it would be for a heap buffer.
-    if (m_arena != nullptr) {
-        TARSEL_POISON(m_arena, kMaxFileSize);
-    }
     for (int c = 0; c < kChunkCapacity; ++c) {
         if (m_arena != nullptr) {
             m_fileChunks[c].slot_ = m_arena + std::size_t(c) * kChunkSize;
@@ -102,6 +97,12 @@ SearchState::SearchState() : m_prescan(NewPrescanFinds()) {
 
 SearchState::~SearchState() {
     if (m_arena != nullptr) {
+        // A later mapping at the same place must not find the sanitizer's marks of this one.
+        for (FileChunk& chunk : m_fileChunks) {
+            if (chunk.prepared_) {
+                TARSEL_UNPOISON(chunk.slot_, kChunkSize);
+            }
+        }
         ReleaseHugePageSpace(m_arena, kMaxFileSize);
     }
     TARSEL_UNPOISON(m_tables, kTableBytes);
@@ -134,9 +135,7 @@ void SearchState::ReleaseChunks() {
     }
     if (m_arena != nullptr) {
         // The space stays reserved for the next load; only its memory goes.
-        TARSEL_UNPOISON(m_arena, kMaxFileSize);
         ::madvise(m_arena, kMaxFileSize, MADV_DONTNEED);
-        TARSEL_POISON(m_arena, kMaxFileSize);
     }
 }
 
@@ -148,6 +147,7 @@ char* FileChunk::Prepare() {
     }
     data_ = slot_;
     size_ = 0;
+    prepared_ = true;
     Restamp();
     TARSEL_UNPOISON(slot_, kChunkSize);
     return slot_;

@@ -59,6 +59,7 @@ class FileChunk {
 
     char* slot_ = nullptr;         // the chunk's own buffer: in the arena, or own_
     std::unique_ptr<char[]> own_;  // a buffer of its own when the system gave no arena
+    bool prepared_ = false;        // loaded into at least once: the sanitizer marks its slot
     const char* data_ = nullptr;   // the chunk's bytes: the slot or borrowed ones
     int size_ = 0;
     std::uint64_t stamp_ = 0;
