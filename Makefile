@@ -90,6 +90,8 @@ bench: build
 	$(BUILD)/bench/tarsel-bench-compare $(BUILD)/cli/tarsel-search $(BENCH_ARCHIVE) 検索 $(BENCH_RUNS) \
 	  || status=$$?; \
 	TARSEL_BENCH_ARCHIVE=$(BENCH_ARCHIVE) $(BUILD)/bench/tarsel-bench-phases --benchmark_min_time=0.5; \
+	$(BUILD)/bench/tarsel-bench-archives $(BUILD)/cli/tarsel-search $(BENCH_ARCHIVE) 検索 5 \
+	  || status=$$?; \
 	$(BUILD)/bench/tarsel-bench-huge-mail $(BUILD)/cli/tarsel-search $(HUGE_MAIL) 3; \
 	[ ! -x $(BUILD)/bench/tarsel-bench-display ] || $(BUILD)/bench/tarsel-bench-display; \
 	[ ! -x $(BUILD)/bench/tarsel-bench-window ] || \

@@ -44,22 +44,24 @@ void CacheAsReadAfresh(const std::string& archive) {
 
 std::atomic<int> g_nulChunks{0};  // chunks in which the floor pass found a NUL (never any)
 
-void ReadChunkOnce(void*, int c) {
-    const std::string_view chunk = tarsel::g_fileChunks[c].view();
+void ReadChunkOnce(void* context, int c) {
+    auto& state = *static_cast<tarsel::SearchState*>(context);
+    const std::string_view chunk = state.m_fileChunks[c].view();
     if (std::memchr(chunk.data(), 0, chunk.size()) != nullptr) {
         g_nulChunks.fetch_add(1);
     }
-    tarsel::FinishUnit();
+    tarsel::FinishUnit(state);
 }
 
-// One memchr pass over every loaded chunk on the pool: the memory's own speed.
-double ReadFloor() {
-    tarsel::g_workersRunning = tarsel::g_chunkCount;
+// One memchr pass over every loaded chunk of state on the pool: the memory's own speed.
+double ReadFloor(tarsel::SearchState& state) {
+    state.m_workersRunning = state.m_chunkCount;
     const auto start = std::chrono::steady_clock::now();
-    tarsel::WorkerPool::Shared().Post(&ReadChunkOnce, nullptr, tarsel::g_chunkCount);
-    tarsel::bench::WaitForUnits();
+    tarsel::WorkerPool::Shared().Post(&ReadChunkOnce, &state, state.m_chunkCount);
+    tarsel::bench::WaitForUnits(state);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    tarsel::g_workersRunning = 1;
+    tarsel::WorkerPool::Shared().WaitFor(&state);
+    state.m_workersRunning = 1;
     return took.count();
 }
 
@@ -110,11 +112,11 @@ int main(int argc, char** argv) {
         }
         const auto start = std::chrono::steady_clock::now();
         loaded.StartStringSearch();
-        tarsel::bench::WaitForUnits();
+        tarsel::bench::WaitForUnits(loaded.State());
         const std::chrono::duration<double> phase = std::chrono::steady_clock::now() - start;
         loaded.CancelAndWait();
         phaseTimes.push_back(phase.count());
-        floorTimes.push_back(ReadFloor());
+        floorTimes.push_back(ReadFloor(loaded.State()));
     }
 
     double load[3] = {0, 0, 0};

@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
         rawCpu.push_back(r.cpuSeconds);
         const auto start = std::chrono::steady_clock::now();
         loaded.StartStringSearch();
-        tarsel::bench::WaitForUnits();
+        tarsel::bench::WaitForUnits(loaded.State());
         const std::chrono::duration<double> phase = std::chrono::steady_clock::now() - start;
         loaded.CancelAndWait();
         grepTimes.push_back(g.seconds);

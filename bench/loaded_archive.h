@@ -8,10 +8,11 @@
 
 namespace tarsel::bench {
 
-// Blocks until the running phase's units have all finished (no driver involved).
-inline void WaitForUnits() {
-    for (int left = g_workersRunning.load(); left != 0; left = g_workersRunning.load()) {
-        g_workersRunning.wait(left);
+// Blocks until the running phase's units of state have all finished (no driver involved).
+inline void WaitForUnits(SearchState& state) {
+    std::atomic<int>& running = state.m_workersRunning;
+    for (int left = running.load(); left != 0; left = running.load()) {
+        running.wait(left);
     }
 }
 
@@ -19,10 +20,10 @@ inline void WaitForUnits() {
 inline void LoadAndCount(CSearchController& controller, const std::filesystem::path& archive) {
     controller.m_strFilePath = archive;
     controller.StartLoading();
-    WaitForUnits();
+    WaitForUnits(controller.State());
     controller.CancelAndWait();
     controller.StartMailCount();
-    WaitForUnits();
+    WaitForUnits(controller.State());
     controller.CancelAndWait();
 }
 

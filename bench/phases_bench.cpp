@@ -50,25 +50,25 @@ void BM_Load(benchmark::State& state) {
     controller.m_strFilePath = ArchivePath();
     for (auto _ : state) {
         controller.StartLoading();
-        bench::WaitForUnits();
+        bench::WaitForUnits(controller.State());
         controller.CancelAndWait();
     }
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * LoadedSize());
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * controller.State().LoadedSize());
 }
 
 void BM_Count(benchmark::State& state) {
     CSearchController controller;
     controller.m_strFilePath = ArchivePath();
     controller.StartLoading();
-    bench::WaitForUnits();
+    bench::WaitForUnits(controller.State());
     controller.CancelAndWait();
     for (auto _ : state) {
         controller.StartMailCount();
-        bench::WaitForUnits();
+        bench::WaitForUnits(controller.State());
         controller.CancelAndWait();
     }
-    state.counters["mails"] = g_mailCount.load();
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * LoadedSize());
+    state.counters["mails"] = controller.State().m_mailCount.load();
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * controller.State().LoadedSize());
 }
 
 // A whole search once, then the phases that a user repeats on the loaded file.
@@ -82,17 +82,17 @@ class LoadedArchive : public benchmark::Fixture {
     }
     void TearDown(const benchmark::State&) override { owner.reset(); }
 
-    // Made in SetUp: fixtures are built before the search state's globals are.
+    // Made in SetUp, so that an unused fixture holds no search state.
     std::unique_ptr<CSearchController> owner;
 };
 
 BENCHMARK_F(LoadedArchive, StringSearch)(benchmark::State& state) {
     for (auto _ : state) {
         owner->StartStringSearch();
-        bench::WaitForUnits();
+        bench::WaitForUnits(owner->State());
         owner->CancelAndWait();
     }
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * LoadedSize());
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * owner->State().LoadedSize());
 }
 
 BENCHMARK_F(LoadedArchive, SecondSearch)(benchmark::State& state) {
@@ -101,7 +101,7 @@ BENCHMARK_F(LoadedArchive, SecondSearch)(benchmark::State& state) {
         owner->StartSearch("archive", Kensaku());
         DriveToEnd(*owner);
     }
-    state.counters["matching"] = g_hitCount.load();
+    state.counters["matching"] = owner->State().m_hitCount.load();
 }
 
 BENCHMARK_F(LoadedArchive, HeaderPage)(benchmark::State& state) {

@@ -13,11 +13,13 @@
 namespace tarsel::cli {
 
 const char* const kUsage =
-    "Usage: tarsel-search [OPTION]... MAILFILE SEARCH\n"
+    "Usage: tarsel-search [OPTION]... ARCHIVE... SEARCH\n"
     "\n"
-    "Searches the mail archive MAILFILE for SEARCH (UTF-8; Japanese text is searched as\n"
+    "Searches the mail archives ARCHIVE for SEARCH (UTF-8; Japanese text is searched as\n"
     "the JIS bytes of ISO-2022-JP mail) and prints the number of mails, hits and matching\n"
     "mails, then one line per matching mail: position, sender, subject, date, address.\n"
+    "With several archives they are searched and listed in the order given, the counters\n"
+    "are their totals and each line begins with its archive's path and a tab.\n"
     "\n"
     "  --decoded           search the decoded Subject, From and body text of every mail\n"
     "                      (any charset and transfer encoding) instead of the raw bytes\n"
@@ -122,12 +124,12 @@ bool ParseOptions(int argc, char** argv, Options& options, std::ostream& err) {
         }
     }
     operands.insert(operands.end(), argv + optind, argv + argc);  // those after "--"
-    if (operands.size() != 2) {
+    if (operands.size() < 2) {
         err << kUsage;
         return false;
     }
-    options.mailFile = operands[0];
-    options.search = operands[1];
+    options.archives.assign(operands.begin(), operands.end() - 1);
+    options.search = operands.back();
     return true;
 }
 

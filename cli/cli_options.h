@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace tarsel::cli {
 
@@ -16,8 +17,8 @@ struct Options {
     ColourWhen colour = ColourWhen::kAuto;
     int page = 0;  // 1-based page to list; 0 lists every page
     int show = 0;  // 1-based position of the mail whose body is added; 0 for none
-    std::string mailFile;
-    std::string search;  // UTF-8, as given
+    std::vector<std::string> archives;  // as given, searched in this order
+    std::string search;                 // UTF-8, as given
 };
 
 // The text of --help.

@@ -100,26 +100,61 @@ void Listing::Begin(const TerminalPanes& panes, bool decoded) {
         out_.Own(",\n  \"rows\": [");
         return;
     }
+    BeginText(panes.mails(), panes.hits(), panes.matches());
+}
+
+void Listing::BeginText(int mails, int hits, int matches) {
     out_.Own("全メール数 ：");
-    out_.Number(panes.mails());
+    out_.Number(mails);
     out_.Own(" 通\n該当個数 ：");
-    out_.Number(panes.hits());
+    out_.Number(hits);
     out_.Own(" 個\n該当メール数 ：");
-    out_.Number(panes.matches());
+    out_.Number(matches);
     out_.Own(" 通\n");
 }
 
+void Listing::Begin(const ArchiveCounts& totals, const std::vector<ArchiveCounts>& archives,
+                    bool decoded) {
+    if (!json_) {
+        BeginText(totals.mails, totals.hits, totals.matches);
+        return;
+    }
+    out_.Own("{\n  \"mode\": ");
+    out_.JsonString(decoded ? "decoded" : "raw");
+    out_.Own(",\n  \"mails\": ");
+    out_.Number(totals.mails);
+    out_.Own(",\n  \"hits\": ");
+    out_.Number(totals.hits);
+    out_.Own(",\n  \"matching\": ");
+    out_.Number(totals.matches);
+    out_.Own(",\n  \"archives\": [");
+    bool first = true;
+    for (const ArchiveCounts& archive : archives) {
+        out_.Own(first ? "\n    {\n      \"path\": " : ",\n    {\n      \"path\": ");
+        first = false;
+        out_.JsonString(archive.path);
+        out_.Own(",\n      \"mails\": ");
+        out_.Number(archive.mails);
+        out_.Own(",\n      \"hits\": ");
+        out_.Number(archive.hits);
+        out_.Own(",\n      \"matching\": ");
+        out_.Number(archive.matches);
+        out_.Own("\n    }");
+    }
+    out_.Own(first ? "],\n  \"rows\": [" : "\n  ],\n  \"rows\": [");
+}
+
 void Listing::Row(int position, const HeaderRow& row) {
-    PrintRow(out_, rows_ == 0, position, row);
+    PrintRow(out_, rows_ == 0, position, row, {});
     ++rows_;
 }
 
-void Listing::PrintRows(std::string& text, int position, const std::vector<HeaderRow>& rows,
-                        bool starts) const {
+void Listing::PrintRows(std::string& text, int position, std::span<const HeaderRow> rows,
+                        bool starts, std::string_view file) const {
     Printer out(text);
     bool first = starts;
     for (const HeaderRow& row : rows) {
-        PrintRow(out, first, position++, row);
+        PrintRow(out, first, position++, row, file);
         first = false;
     }
     out.Flush();
@@ -130,9 +165,16 @@ void Listing::TakeRows(std::string_view printed, int rows) {
     rows_ += rows;
 }
 
-void Listing::PrintRow(Printer& out, bool first, int position, const HeaderRow& row) const {
+void Listing::PrintRow(Printer& out, bool first, int position, const HeaderRow& row,
+                       std::string_view file) const {
     if (json_) {
-        out.Own(first ? "\n    {\n      \"position\": " : ",\n    {\n      \"position\": ");
+        out.Own(first ? "\n    {\n" : ",\n    {\n");
+        if (!file.empty()) {
+            out.Own("      \"file\": ");
+            out.JsonString(file);
+            out.Own(",\n");
+        }
+        out.Own("      \"position\": ");
         out.Number(position);
         out.Own(",\n");
         JsonMember(out, "      \"sender\": ", row, row.sender, table_);
@@ -143,6 +185,10 @@ void Listing::PrintRow(Printer& out, bool first, int position, const HeaderRow& 
         out.Own(row.address);
         out.Own("\"\n    }");
     } else {
+        if (!file.empty()) {
+            out.Field(file);
+            out.Own("\t");
+        }
         out.Number(position);
         for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
             out.Own("\t");

@@ -2,10 +2,23 @@
 // and is streamed in pieces, so a huge mail is never held once more as UTF-8.
 #pragma once
 
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "cli/printer.h"
 #include "cli/terminal_panes.h"
 
 namespace tarsel::cli {
+
+// The counters of one archive of a search of several.
+struct ArchiveCounts {
+    std::string path;  // as given
+    int mails = 0;
+    int hits = 0;
+    int matches = 0;
+};
 
 // The counters and the rows, printed as the rows come: the JSON object stays open for a body
 // and names the search's mode (decoded or raw).
@@ -15,18 +28,24 @@ class Listing {
     Listing(Printer& out, bool json, int rows);
     // The counters of the panes.
     void Begin(const TerminalPanes& panes, bool decoded);
+    // The totals of a search of several archives, and (in JSON) each archive's counters.
+    void Begin(const ArchiveCounts& totals, const std::vector<ArchiveCounts>& archives,
+               bool decoded);
     // One row; position counts from 1 across pages.
     void Row(int position, const HeaderRow& row);
     // The rows from position on, printed into text as Row would print them, on any thread;
-    // starts: they are the listing's first rows.
-    void PrintRows(std::string& text, int position, const std::vector<HeaderRow>& rows,
-                   bool starts) const;
+    // starts: they are the listing's first rows. file: the archive of the rows, named in each
+    // of them (a search of several archives), or empty.
+    void PrintRows(std::string& text, int position, std::span<const HeaderRow> rows, bool starts,
+                   std::string_view file = {}) const;
     // Rows printed by PrintRows, in their place.
     void TakeRows(std::string_view printed, int rows);
     void End();
 
   private:
-    void PrintRow(Printer& out, bool first, int position, const HeaderRow& row) const;
+    void BeginText(int mails, int hits, int matches);
+    void PrintRow(Printer& out, bool first, int position, const HeaderRow& row,
+                  std::string_view file) const;
 
     Printer& out_;
     bool json_;

@@ -4,11 +4,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cstdint>
+#include <span>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "cli/result_output.h"
 #include "cli/terminal_panes.h"
 #include "decode/cp932.h"
+#include "decode/safe_text.h"
+#include "engine/mail_text.h"
+#include "engine/messages.h"
 #include "engine/search_controller.h"
 
 namespace tarsel::cli {
@@ -35,7 +43,7 @@ void Drive(CSearchController& controller, std::ostream& err, bool progress) {
             continue;
         }
         // Short naps keep the latency of a phase end small; the line is redrawn less often.
-        for (int nap = 0; g_workersRunning.load() != 0; ++nap) {
+        for (int nap = 0; controller.State().m_workersRunning.load() != 0; ++nap) {
             if (nap % 20 == 0) {
                 err << "\r" << PhaseName(controller.m_nState) << " " << controller.CurrentProgress()
                     << "%   " << std::flush;
@@ -53,6 +61,126 @@ bool FailedState(int state) {
     return state == kStateFileCapacity || state == kStateMailCapacity || state == kStateHitCapacity;
 }
 
+// Where a matching mail of a searched archive lies, to be read again once the archive is gone.
+struct MailPlace {
+    std::string path;
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+};
+
+// A search of several archives, one after another. Each archive's rows of the asked pages are
+// printed while it is loaded and its loaded bytes go before the next is loaded; positions and
+// pages count across the archives.
+int RunArchives(const Options& options, const std::string& search, Printer& out, std::ostream& err,
+                bool progress) {
+    const int asked = options.page > 0 ? options.page : 0;
+    const int low = asked > 0 ? (asked - 1) * kPageRows + 1 : 1;  // positions listed, from 1
+    const int high = asked > 0 ? asked * kPageRows : INT_MAX;
+    // The conversion table pays for long listings; only a page is known to be short.
+    Listing listing(out, options.json, asked > 0 ? kPageRows : INT_MAX);
+    ArchiveCounts totals;
+    std::vector<ArchiveCounts> searched;
+    std::string listed;  // the rows, printed, in order
+    int rows = 0;
+    MailPlace shown;
+    bool failed = false;
+    for (const std::string& given : options.archives) {
+        const std::filesystem::path path(given);
+        TerminalPanes panes(err, path, true);
+        CSearchController controller;
+        controller.SetPanes(&panes);
+        controller.SetFilePath(path);
+        controller.LoadFromView(true);
+        const bool started =
+            options.decoded
+                ? controller.StartDecodedSearch(path.filename().string(), options.search)
+                : controller.StartSearch(path.filename().string(), search);
+        if (panes.searchRefused()) {
+            return 2;  // refused for every archive alike
+        }
+        if (started) {
+            Drive(controller, err, progress);
+        }
+        if (!started || panes.failed() || FailedState(controller.m_nState)) {
+            failed = true;
+            continue;
+        }
+        const int before = totals.matches;
+        const int matches = panes.matches();
+        searched.push_back(ArchiveCounts{given, panes.mails(), panes.hits(), matches});
+        totals.mails += panes.mails();
+        totals.hits += panes.hits();
+        totals.matches += matches;
+        const int from = std::max(low - before, 1);  // this archive's positions to list
+        const int to = static_cast<int>(std::min<long long>(high - before, matches));
+        if (from <= to) {
+            const bool starts = rows == 0;
+            controller.ListRows(
+                (from - 1) / kPageRows, (to - 1) / kPageRows,
+                [&](int page, const std::vector<HeaderRow>& pageRows, std::string& text) {
+                    const int first = std::max(from - page * kPageRows, 1);
+                    const int last =
+                        std::min(to - page * kPageRows, static_cast<int>(pageRows.size()));
+                    listing.PrintRows(text, before + page * kPageRows + first,
+                                      std::span<const HeaderRow>(pageRows).subspan(
+                                          static_cast<std::size_t>(first - 1),
+                                          static_cast<std::size_t>(last - first + 1)),
+                                      starts && page * kPageRows + first == from, given);
+                },
+                [&](int, std::vector<HeaderRow>&, std::string& text) { listed += text; });
+            rows += to - from + 1;
+        }
+        if (options.show > before && options.show <= before + matches) {
+            const SearchState& state = controller.State();
+            const int mail = state.m_hits[options.show - before - 1];
+            shown.path = given;
+            shown.start = state.m_mailStarts[mail];
+            shown.end = mail + 1 < state.m_mailCount.load() ? state.m_mailStarts[mail + 1]
+                                                            : state.LoadedSize();
+        }
+    }
+    if (searched.empty()) {
+        return 2;
+    }
+    const int status = failed ? 2 : totals.matches == 0 ? 1 : 0;
+    if (totals.matches == 0) {
+        if (options.show == 0) {  // a body that does not exist prints nothing at all
+            listing.Begin(totals, searched, options.decoded);
+            listing.End();
+            EndResult(out, options.json);
+        }
+        return status;
+    }
+    const int pages = (totals.matches + kPageRows - 1) / kPageRows;
+    if (options.page > pages) {
+        err << "tarsel-search: ページ " << options.page << " はありません（全 " << pages
+            << " ページ）。\n";
+        return 2;
+    }
+    if (options.show > totals.matches) {
+        err << "tarsel-search: 該当メール " << options.show << " はありません（全 "
+            << totals.matches << " 通）。\n";
+        return 2;
+    }
+    listing.Begin(totals, searched, options.decoded);
+    listing.TakeRows(listed, rows);
+    listing.End();
+    if (options.show > 0) {
+        std::string text;
+        if (!ReadFileRange(shown.path, shown.start, shown.end, text)) {
+            err << "tarsel-search: " << TerminalMessage(msg::CannotRead(shown.path)) << "\n";
+            EndResult(out, options.json);
+            return 2;
+        }
+        PrintBody(out,
+                  options.decoded ? CSearchController::DecodedMailBodyOf(text, options.search)
+                                  : CSearchController::MailBodyOf(std::move(text), search),
+                  options.json);
+    }
+    EndResult(out, options.json);
+    return status;
+}
+
 }  // namespace
 
 int RunSearch(const Options& options, Printer& out, std::ostream& err, bool progress) {
@@ -62,7 +190,10 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
         err << "tarsel-search: 検索文字列を Shift-JIS に変換できません。\n";
         return 2;
     }
-    const std::filesystem::path path(options.mailFile);
+    if (options.archives.size() > 1) {
+        return RunArchives(options, search, out, err, progress);
+    }
+    const std::filesystem::path path(options.archives.front());
     TerminalPanes panes(err, path);
     CSearchController controller;
     controller.SetPanes(&panes);

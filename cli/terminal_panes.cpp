@@ -43,7 +43,12 @@ void TerminalPanes::ShowWarning(const std::string& message) {
         return;  // the end of a search is no news on a terminal
     }
     failed_ = true;
-    err_ << "tarsel-search: " << TerminalMessage(message) << "\n";
+    searchRefused_ = message == msg::kNoSearch;
+    err_ << "tarsel-search: ";
+    if (named_ && !searchRefused_) {
+        err_ << TerminalMessage(path_.string()) << ": ";
+    }
+    err_ << TerminalMessage(message) << "\n";
     if (message == msg::CannotOpen(path_.string())) {
         if (const std::string reason = OpenFailureReason(path_); !reason.empty()) {
             err_ << reason << "\n";

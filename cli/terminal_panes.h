@@ -21,8 +21,10 @@ struct ListedRow {
 class TerminalPanes : public SearchPanes {
   public:
     // path: the file searched, whose open failure is explained with the system's reason.
-    TerminalPanes(std::ostream& err, std::filesystem::path path)
-        : err_(err), path_(std::move(path)) {}
+    // named: each message about the file begins with the path as given (one archive of
+    // several).
+    TerminalPanes(std::ostream& err, std::filesystem::path path, bool named = false)
+        : err_(err), path_(std::move(path)), named_(named) {}
 
     void SetCounters(int mails, int hits, int matches) override;
     void ShowPhaseIcon(PhaseIcon) override {}
@@ -48,11 +50,15 @@ class TerminalPanes : public SearchPanes {
     int hits() const { return hits_; }
     int matches() const { return matches_; }
     bool failed() const { return failed_; }
+    // Whether the search string was refused, whatever the file.
+    bool searchRefused() const { return searchRefused_; }
     const std::vector<ListedRow>& rows() const { return rows_; }
 
   private:
     std::ostream& err_;
     std::filesystem::path path_;
+    bool named_ = false;
+    bool searchRefused_ = false;
     int mails_ = 0;
     int hits_ = 0;
     int matches_ = 0;

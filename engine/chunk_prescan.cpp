@@ -28,40 +28,22 @@ struct Found {
     bool valid = false;
 };
 
-// A kept list: a piece of the store.
-struct Kept {
-    const int* offsets = nullptr;
-    int size = 0;
-    bool valid = false;
-};
+using Kept = PrescanFinds::Kept;
+using ChunkFinds = PrescanFinds::ChunkFinds;
 
-struct ChunkFinds {
-    std::uint64_t stamp = 0;  // the chunk's contents the lists belong to
-    Kept marks;
-    Kept hits;
-};
-
-ChunkFinds g_finds[kChunkCapacity];
-std::string g_hitPattern;  // written before the load units start, read-only while they run
-
-// The kept lists of a load, one after another, with room taken as the lists are done. It holds
-// every list of a load whose chunks are all found twice (after blanking NULs), so that no list
-// goes unkept; its memory is only touched as far as it is used.
 constexpr std::size_t kStoreCapacity = std::size_t{kChunkCapacity} * 2 * 2 * kKeptPerChunk;
-int* g_store = nullptr;
-std::atomic<std::size_t> g_storeUsed{0};
 
-Kept Stored(const Found& found) {
+Kept Stored(PrescanFinds& prescan, const Found& found) {
     if (!found.valid) {
         return {};
     }
     const std::size_t size = found.offsets.size();
-    const std::size_t at = g_storeUsed.fetch_add(size);
+    const std::size_t at = prescan.storeUsed.fetch_add(size);
     if (at + size > kStoreCapacity) {
         return {};
     }
-    std::copy(found.offsets.begin(), found.offsets.end(), g_store + at);
-    return Kept{g_store + at, static_cast<int>(size), true};
+    std::copy(found.offsets.begin(), found.offsets.end(), prescan.store + at);
+    return Kept{prescan.store + at, static_cast<int>(size), true};
 }
 
 Found& ThreadList(int which) {
@@ -203,66 +185,81 @@ __attribute__((target("avx2"))) bool FindFused(std::string_view text, std::int64
 #endif
 
 // The marks and hits of one chunk into the thread's lists; false when the bytes hold a NUL.
-bool FindLists(std::string_view bytes, std::int64_t base, Found& marks, Found& hits) {
+bool FindLists(std::string_view bytes, std::int64_t base, const std::string& hitPattern,
+               Found& marks, Found& hits) {
 #if defined(__x86_64__)
-    if (g_hitPattern.size() <= kLongPattern && __builtin_cpu_supports("avx2")) {
+    if (hitPattern.size() <= kLongPattern && __builtin_cpu_supports("avx2")) {
         const Needle mark{kMark, &marks};
-        return FindFused(bytes, base, mark,
-                         g_hitPattern.empty() ? mark : Needle{g_hitPattern, &hits});
+        return FindFused(bytes, base, mark, hitPattern.empty() ? mark : Needle{hitPattern, &hits});
     }
 #endif
     if (std::memchr(bytes.data(), 0, bytes.size()) != nullptr) {
         return false;
     }
     Find(bytes, kMark, base, marks);
-    Find(bytes, g_hitPattern, base, hits);
+    Find(bytes, hitPattern, base, hits);
     return true;
 }
 
 }  // namespace
 
-void BeginPrescan(std::string searchPattern) {
-    g_hitPattern = std::move(searchPattern);
-    if (g_store == nullptr) {
-        g_store = static_cast<int*>(ReserveHugePageSpace(kStoreCapacity * sizeof(int)));
+PrescanFinds::~PrescanFinds() {
+    if (storeMapped) {
+        ReleaseHugePageSpace(store, kStoreCapacity * sizeof(int));
+    } else {
+        delete[] store;
     }
-    if (g_store == nullptr) {
-        static const std::unique_ptr<int[]> fallback =
-            std::make_unique_for_overwrite<int[]>(kStoreCapacity);
-        g_store = fallback.get();
+}
+
+std::unique_ptr<PrescanFinds> NewPrescanFinds() {
+    return std::make_unique<PrescanFinds>();
+}
+
+void BeginPrescan(SearchState& state, std::string searchPattern) {
+    PrescanFinds& prescan = state.Prescan();
+    prescan.hitPattern = std::move(searchPattern);
+    if (prescan.store == nullptr) {
+        prescan.store = static_cast<int*>(ReserveHugePageSpace(kStoreCapacity * sizeof(int)));
+        prescan.storeMapped = prescan.store != nullptr;
     }
-    g_storeUsed = 0;
-    for (ChunkFinds& finds : g_finds) {
+    if (prescan.store == nullptr) {
+        prescan.store = new int[kStoreCapacity];
+    }
+    prescan.storeUsed = 0;
+    for (ChunkFinds& finds : prescan.finds) {
         finds.marks = {};
         finds.hits = {};
     }
 }
 
-bool PrescanChunk(int c, std::string_view bytes) {
-    ChunkFinds& finds = g_finds[c];
+bool PrescanChunk(SearchState& state, int c, std::string_view bytes) {
+    PrescanFinds& prescan = state.Prescan();
+    ChunkFinds& finds = prescan.finds[c];
     const std::int64_t base = std::int64_t{c} * kChunkSize;
-    finds.stamp = g_fileChunks[c].stamp();
+    finds.stamp = state.m_fileChunks[c].stamp();
     finds.marks = {};
     finds.hits = {};
     Found& marks = ThreadList(0);
     Found& hits = ThreadList(1);
-    const bool clean = FindLists(bytes, base, marks, hits);
+    const bool clean = FindLists(bytes, base, prescan.hitPattern, marks, hits);
     if (clean) {
-        finds.marks = Stored(marks);
-        finds.hits = Stored(hits);
+        finds.marks = Stored(prescan, marks);
+        finds.hits = Stored(prescan, hits);
     }
     return clean;
 }
 
-bool TakePrescanned(int c, std::string_view pattern, std::vector<int>& out, std::size_t limit) {
-    ChunkFinds& finds = g_finds[c];
-    if (finds.stamp != g_fileChunks[c].stamp()) {
+bool TakePrescanned(SearchState& state, int c, std::string_view pattern, std::vector<int>& out,
+                    std::size_t limit) {
+    PrescanFinds& prescan = state.Prescan();
+    ChunkFinds& finds = prescan.finds[c];
+    if (finds.stamp != state.m_fileChunks[c].stamp()) {
         return false;
     }
     Kept* found = nullptr;
     if (finds.marks.valid && pattern == kMark) {
         found = &finds.marks;
-    } else if (finds.hits.valid && pattern == g_hitPattern) {
+    } else if (finds.hits.valid && pattern == prescan.hitPattern) {
         found = &finds.hits;
     } else {
         return false;

@@ -21,9 +21,9 @@ thread_local std::string t_edge;
 
 }  // namespace
 
-bool ScanChunk(int c, const ScanTable& table) {
-    const std::string_view pattern = g_pattern;
-    const std::string_view chunk = g_fileChunks[c].view();
+bool ScanChunk(SearchState& state, int c, const ScanTable& table) {
+    const std::string_view pattern = state.m_pattern;
+    const std::string_view chunk = state.m_fileChunks[c].view();
     const std::int64_t chunkStart = std::int64_t{c} * kChunkSize;
     // One more than can still be stored is enough to know that the table overflows: once
     // it is full, a unit stops at its first occurrence instead of scanning on.
@@ -40,14 +40,14 @@ bool ScanChunk(int c, const ScanTable& table) {
             std::max<std::int64_t>(0, chunkStart - static_cast<std::int64_t>(ov));
         t_edge.clear();
         for (std::int64_t at = from; at < chunkStart;) {
-            const std::string_view before = g_fileChunks[ChunkOf(at)].view();
+            const std::string_view before = state.m_fileChunks[ChunkOf(at)].view();
             t_edge.append(before.substr(std::min<std::size_t>(PlaceOf(at), before.size())));
             at = std::int64_t{ChunkOf(at) + 1} * kChunkSize;
         }
         t_edge.append(chunk.substr(0, std::min(ov, chunk.size())));
         FindAllOccurrences(t_edge, pattern, from, t_found, limit);
     }
-    if (!TakePrescanned(c, pattern, t_found, limit)) {
+    if (!TakePrescanned(state, c, pattern, t_found, limit)) {
         FindAllOccurrences(chunk, pattern, chunkStart, t_found, limit);
     }
 
@@ -65,15 +65,14 @@ bool ScanChunk(int c, const ScanTable& table) {
     return take == want;
 }
 
-void SortScanTable(int* entries, int count, const ScanRun* runs, int chunks) {
+void SortScanTable(int* entries, int count, const ScanRun* runs, int chunks, int* room) {
     if (std::is_sorted(entries, entries + count)) {
         return;
     }
     // The tables are sorted one at a time, on the thread that drives the search, in the room
-    // beside them; only a larger table (a test's) gets a buffer of its own.
+    // beside them; a table given no room or a larger one (a test's) gets a buffer of its own.
     thread_local std::vector<int> larger;
-    int* room = g_sortRoom;
-    if (count > kSortRoom) {
+    if (room == nullptr || count > kSortRoom) {
         larger.resize(static_cast<std::size_t>(count));
         room = larger.data();
     }

@@ -1,16 +1,13 @@
 // The scan unit shared by mail counting and the string search: every occurrence of
-// g_pattern whose last byte lies in one chunk, appended to a shared table of fixed capacity.
+// its state's m_pattern whose last byte lies in one chunk, appended to a shared table of fixed
+// capacity.
 #pragma once
 
 #include <atomic>
 
-namespace tarsel {
+#include "engine/search_state.h"
 
-// Where one unit's entries lie in a table.
-struct ScanRun {
-    int first = 0;
-    int length = 0;
-};
+namespace tarsel {
 
 struct ScanTable {
     int* entries;
@@ -21,12 +18,14 @@ struct ScanTable {
 
 // Scans chunk c. Returns false when the table overflowed (the caller then stores its
 // capacity code); otherwise every occurrence ending in chunk c has been stored once.
-bool ScanChunk(int c, const ScanTable& table);
+bool ScanChunk(SearchState& state, int c, const ScanTable& table);
 
 // Sorts the first count entries of a table the scan units filled. Each unit appends an
 // ascending run, so ordering by chunk first leaves little to sort. With the runs the units
 // of chunks 0..chunks-1 recorded (cleared before they ran), the runs are only put in chunk
 // order: every occurrence a unit finds begins after those the units of earlier chunks find.
-void SortScanTable(int* entries, int count, const ScanRun* runs = nullptr, int chunks = 0);
+// room, when given, holds kSortRoom entries to sort in; else a buffer of the thread's is used.
+void SortScanTable(int* entries, int count, const ScanRun* runs = nullptr, int chunks = 0,
+                   int* room = nullptr);
 
 }  // namespace tarsel

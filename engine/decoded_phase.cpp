@@ -38,48 +38,50 @@ bool CSearchController::StartDecodedSearch(const std::string& fileNameField,
 }
 
 bool CSearchController::StartDecodedPhase() {
-    ClearViewedFlags();
+    SearchState& state = *m_state;
+    state.ClearViewedFlags();
     m_needle = std::make_shared<const mime::DecodedNeedle>(m_strSearchUtf8);
-    g_pattern = m_strSearchUtf8;
-    g_hitCount = 0;
+    state.m_pattern = m_strSearchUtf8;
+    state.m_hitCount = 0;
     m_bResultKnown = false;
-    BeginPhase(kStateSearching, g_chunkCount);
+    BeginPhase(kStateSearching, state.m_chunkCount);
     if (m_pPanes != nullptr) {
         m_pPanes->SetProgress(0);
     }
-    WorkerPool::Shared().Post(&CSearchController::DecodedSearchUnit, this, g_chunkCount);
+    WorkerPool::Shared().Post(&CSearchController::DecodedSearchUnit, this, state.m_chunkCount);
     return true;
 }
 
 void CSearchController::DecodedSearchUnit(void* context, int c) {
     auto* self = static_cast<CSearchController*>(context);
+    SearchState& state = *self->m_state;
     // The unit of chunk c takes the mails whose marks lie in it, one by one: a unit per mail
     // would wake the waiting driver once per mail.
-    const int* const all = g_mailStarts;
-    const int* const allEnd = g_mailStarts + g_mailCount.load();
+    const int* const all = state.m_mailStarts;
+    const int* const allEnd = all + state.m_mailCount.load();
     const int* const first = std::lower_bound(all, allEnd, c * kChunkSize);
     const int* const last = std::lower_bound(first, allEnd, (c + 1) * kChunkSize);
     bool stored = true;
-    for (const int* mark = first; mark != last && stored && !g_cancelUnits.load(); ++mark) {
+    for (const int* mark = first; mark != last && stored && !state.m_cancelUnits.load(); ++mark) {
         thread_local std::string scratch;
         const std::string_view mail =
-            MailAfterMark(MailView(static_cast<int>(mark - all), scratch));
+            MailAfterMark(MailView(state, static_cast<int>(mark - all), scratch));
         const int want = static_cast<int>(
             std::min<std::size_t>(mime::CountInMail(mail, *self->m_needle), kHitCapacity + 1));
-        int old = g_hitCount.load();
+        int old = state.m_hitCount.load();
         int take = 0;
         do {
             take = std::clamp(kHitCapacity - old, 0, want);
-        } while (!g_hitCount.compare_exchange_weak(old, old + take));
-        std::fill_n(g_hits + old, take, *mark);
+        } while (!state.m_hitCount.compare_exchange_weak(old, old + take));
+        std::fill_n(state.m_hits + old, take, *mark);
         stored = take == want;
     }
     if (!stored) {
         self->m_nState = kStateHitCapacity;
-    } else if (!g_cancelUnits.load()) {
-        g_unitsDone.fetch_add(1);
+    } else if (!state.m_cancelUnits.load()) {
+        state.m_unitsDone.fetch_add(1);
     }
-    FinishUnit();
+    FinishUnit(state);
 }
 
 }  // namespace tarsel

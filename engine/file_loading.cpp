@@ -21,13 +21,11 @@
 namespace tarsel {
 namespace {
 
-// The file's size as a unit of the load last measured it (-1 before the first). A unit whose
-// chunk ends within it takes the view without measuring again, but every kMeasureEvery-th
-// chunk measures anyway, so that a file that shrinks while loading is noticed within a few
-// chunks; what vanished in between reads as blanks through the view's guard all the same.
-std::atomic<std::int64_t> g_measuredSize{-1};
+// A unit whose chunk ends within the file's size as a unit of the load last measured it takes
+// the view without measuring again, but every kMeasureEvery-th chunk measures anyway, so that a
+// file that shrinks while loading is noticed within a few chunks; what vanished in between
+// reads as blanks through the view's guard all the same.
 constexpr int kMeasureEvery = 16;
-int g_loadLanes = 1;  // see ChunkOfUnit; set before the load's units are posted
 
 // The chunk that load unit u reads. The units at work at one time are consecutive (they start
 // in order). On neighbouring chunks of a view, their threads would fault in its pages under the
@@ -90,13 +88,16 @@ int SpoolUnsizedFile(int fd, std::uint64_t& size, bool& tooLarge) {
 }  // namespace
 
 void CSearchController::ForgetLoadView() {
-    // Whichever controller made the view: the chunks are shared by all.
-    for (FileChunk& chunk : g_fileChunks) {
+    if (m_loadView == nullptr) {
+        return;
+    }
+    // The chunks of this context point into no other view than its own.
+    for (FileChunk& chunk : m_state->m_fileChunks) {
         if (InLoadFileView(chunk.view().data())) {
             chunk.Borrow(nullptr, 0);
         }
     }
-    UnmapLoadFile();
+    UnmapLoadFile(m_loadView);
     m_loadView = nullptr;
 }
 
@@ -104,8 +105,9 @@ bool CSearchController::StartLoading() {
     if (m_bPhaseRunning) {
         return false;
     }
-    g_unitsDone = 0;
-    g_filePath = m_strFilePath;
+    SearchState& state = *m_state;
+    state.m_unitsDone = 0;
+    state.m_filePath = m_strFilePath;
     const std::string shown = m_strFilePath.string();
     if (m_strFilePath.empty()) {
         ShowWarning(msg::kNoFile);
@@ -137,26 +139,29 @@ bool CSearchController::StartLoading() {
         if (loadFd >= 0) {
             ::close(loadFd);
         }
-        ShowWarning(msg::FileTooLarge());
+        ShowWarning(SeveralArchives()
+                        ? msg::InArchive(m_strFilePath.filename().string(), msg::FileTooLarge())
+                        : msg::FileTooLarge());
         return false;
     }
     CloseLoadFile();
     m_loadFd = loadFd;
-    g_loadFailed = false;
+    state.m_loadFailed = false;
     ForgetLoadView();
     if (m_bLoadFromView) {
         m_loadView = MapLoadFile(loadFd, m_nFileSize);
-        g_measuredSize = -1;
+        state.m_measuredSize = -1;
     }
-    g_loadLanes =
-        m_loadView != nullptr && LoadFileViewCached() ? WorkerPool::Shared().Threads() : 1;
+    state.m_loadLanes = m_loadView != nullptr && LoadFileViewCached(m_loadView)
+                            ? WorkerPool::Shared().Threads()
+                            : 1;
     const int chunks = static_cast<int>((m_nFileSize + kChunkSize - 1) / kChunkSize);
-    g_chunkCount = chunks;
-    g_lastChunkSize =
+    state.m_chunkCount = chunks;
+    state.m_lastChunkSize =
         chunks == 0
             ? 0
             : static_cast<int>(m_nFileSize - static_cast<std::uint64_t>(chunks - 1) * kChunkSize);
-    BeginPrescan(SearchPattern(m_strSearch));
+    BeginPrescan(state, SearchPattern(m_strSearch));
     BeginPhase(kStateLoading, chunks);
     if (m_pPanes != nullptr) {
         m_pPanes->SetProgress(0);
@@ -190,12 +195,12 @@ bool ReadChunk(int fd, off_t at, char* buffer, int want) {
 // Whether the file still holds its first end bytes, so that a view of them can be read. The
 // descriptor is a regular file (checked when it was opened) read only with pread, so its end
 // is measured by seeking there.
-bool FileReaches(int fd, int c, off_t end) {
-    if (c % kMeasureEvery != 0 && end <= g_measuredSize.load(std::memory_order_relaxed)) {
+bool FileReaches(SearchState& state, int fd, int c, off_t end) {
+    if (c % kMeasureEvery != 0 && end <= state.m_measuredSize.load(std::memory_order_relaxed)) {
         return true;
     }
     const off_t size = ::lseek(fd, 0, SEEK_END);
-    g_measuredSize.store(size, std::memory_order_relaxed);
+    state.m_measuredSize.store(size, std::memory_order_relaxed);
     return size >= end;
 }
 
@@ -203,40 +208,41 @@ bool FileReaches(int fd, int c, off_t end) {
 
 void CSearchController::LoadUnit(void* context, int unit) {
     auto* self = static_cast<CSearchController*>(context);
-    const int c = ChunkOfUnit(unit, g_chunkCount, g_loadLanes);
-    if (g_cancelUnits.load()) {
-        FinishUnit();
+    SearchState& state = *self->m_state;
+    const int c = ChunkOfUnit(unit, state.m_chunkCount, state.m_loadLanes);
+    if (state.m_cancelUnits.load()) {
+        FinishUnit(state);
         return;
     }
     if (c >= kChunkCapacity) {
         self->m_nState = kStateFileCapacity;
-        FinishUnit();
+        FinishUnit(state);
         return;
     }
-    const int want = c == g_chunkCount - 1 ? g_lastChunkSize : kChunkSize;
+    const int want = c == state.m_chunkCount - 1 ? state.m_lastChunkSize : kChunkSize;
     const off_t at = static_cast<off_t>(c) * kChunkSize;
     const auto bytes = static_cast<std::size_t>(want);
-    FileChunk& chunk = g_fileChunks[c];
+    FileChunk& chunk = state.m_fileChunks[c];
     char* buffer = nullptr;
-    if (self->m_loadView != nullptr && FileReaches(self->m_loadFd, c, at + want)) {
+    if (self->m_loadView != nullptr && FileReaches(state, self->m_loadFd, c, at + want)) {
         // The chunk is the view's bytes unless they hold a NUL, which needs a blanked copy.
         const char* viewed = self->m_loadView + at;
         chunk.Borrow(viewed, want);
-        if (!PrescanChunk(c, std::string_view(viewed, bytes))) {
+        if (!PrescanChunk(state, c, std::string_view(viewed, bytes))) {
             buffer = chunk.Prepare();
             std::memcpy(buffer, viewed, bytes);
         }
-        if (LoadFileViewFailed()) {
-            g_loadFailed = true;
+        if (LoadFileViewFailed(self->m_loadView)) {
+            state.m_loadFailed = true;
         }
     } else {
         buffer = chunk.Prepare();
         if (!ReadChunk(self->m_loadFd, at, buffer, want)) {
-            g_loadFailed = true;
+            state.m_loadFailed = true;
         }
         // NUL bytes read as blanks, so a chunk never holds one. They are rare: the pass that
         // finds the marks and hits for the later phases looks for them too.
-        if (PrescanChunk(c, std::string_view(buffer, bytes))) {
+        if (PrescanChunk(state, c, std::string_view(buffer, bytes))) {
             chunk.Commit(want);
             buffer = nullptr;
         }
@@ -245,11 +251,11 @@ void CSearchController::LoadUnit(void* context, int unit) {
         for (char* p = buffer; (p = static_cast<char*>(std::memchr(p, 0, buffer + want - p)));) {
             *p++ = ' ';
         }
-        PrescanChunk(c, std::string_view(buffer, bytes));
+        PrescanChunk(state, c, std::string_view(buffer, bytes));
         chunk.Commit(want);
     }
-    g_unitsDone.fetch_add(1);
-    FinishUnit();
+    state.m_unitsDone.fetch_add(1);
+    FinishUnit(state);
 }
 
 }  // namespace tarsel

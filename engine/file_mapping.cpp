@@ -16,11 +16,16 @@
 namespace tarsel {
 namespace {
 
-// Written by the thread that maps, read by the guard on any thread.
-std::atomic<char*> g_view{nullptr};
-std::atomic<std::size_t> g_viewLength{0};
-std::atomic<int> g_viewFd{-1};  // the mapped file, kept open so the guard can measure it
-std::atomic<bool> g_viewFailed{false};
+// One view. Written by the thread that maps and unmaps it, read by the guard on any thread:
+// the view's address is published last and withdrawn first.
+struct ViewSlot {
+    std::atomic<bool> taken{false};
+    std::atomic<char*> view{nullptr};
+    std::atomic<std::size_t> length{0};
+    std::atomic<int> fd{-1};  // the mapped file, kept open so the guard can read it
+    std::atomic<bool> failed{false};
+};
+ViewSlot g_views[kLoadFileViews];
 int g_blankFd = -1;  // one page of blanks that the guard maps over a page that vanished
 std::size_t g_pageSize = 4096;
 struct sigaction g_previous {};
@@ -30,11 +35,11 @@ std::atomic<void (*)()> g_faultHook{nullptr};
 // short and grown back since the fault, so its size says nothing about why the page failed; a
 // read of the page's first byte does: it finds the end of the file, or bytes that are there now,
 // unless the disk itself fails. pread is safe in a signal handler.
-bool PageStillReadable(std::uint64_t offset) {
+bool PageStillReadable(int fd, std::uint64_t offset) {
     char byte;
     ssize_t got;
     do {
-        got = ::pread(g_viewFd.load(), &byte, 1, static_cast<off_t>(offset));
+        got = ::pread(fd, &byte, 1, static_cast<off_t>(offset));
     } while (got < 0 && errno == EINTR);
     return got >= 0;
 }
@@ -47,21 +52,25 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
     (void)context;
     const int savedErrno = errno;
     const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
-    const auto view = reinterpret_cast<std::uintptr_t>(g_view.load());
-    const std::size_t length = g_viewLength.load();
-    if (view != 0 && at >= view && at - view < length) {
+    for (ViewSlot& slot : g_views) {
+        const auto view = reinterpret_cast<std::uintptr_t>(slot.view.load());
+        const std::size_t length = slot.length.load();
+        if (view == 0 || at < view || at - view >= length) {
+            continue;
+        }
         const std::uintptr_t page = at & ~std::uintptr_t{g_pageSize - 1};
         if (void (*hook)() = g_faultHook.load()) {
             hook();
         }
-        if (!PageStillReadable(page - view)) {
-            g_viewFailed = true;  // the bytes are there but cannot be read: the disk failed
+        if (!PageStillReadable(slot.fd.load(), page - view)) {
+            slot.failed = true;  // the bytes are there but cannot be read: the disk failed
         }
         if (::mmap(reinterpret_cast<void*>(page), g_pageSize, PROT_READ, MAP_PRIVATE | MAP_FIXED,
                    g_blankFd, 0) != MAP_FAILED) {
             errno = savedErrno;
             return;
         }
+        break;
     }
     ::sigaction(SIGBUS, &g_previous, nullptr);
     errno = savedErrno;
@@ -90,62 +99,89 @@ bool PrepareGuard() {
     return ready;
 }
 
+ViewSlot* SlotOf(const char* view) {
+    for (ViewSlot& slot : g_views) {
+        if (view != nullptr && slot.view.load() == view) {
+            return &slot;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 const char* MapLoadFile(int fd, std::uint64_t size) {
-    UnmapLoadFile();
     if (size == 0 || !PrepareGuard()) {
         return nullptr;
     }
+    ViewSlot* slot = nullptr;
+    for (ViewSlot& candidate : g_views) {
+        if (!candidate.taken.exchange(true)) {
+            slot = &candidate;
+            break;
+        }
+    }
+    if (slot == nullptr) {
+        return nullptr;
+    }
     const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (own < 0) {
-        return nullptr;
-    }
-    void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, own, 0);
+    void* p = own < 0 ? MAP_FAILED : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, own, 0);
     if (p == MAP_FAILED) {
-        ::close(own);
+        if (own >= 0) {
+            ::close(own);
+        }
+        slot->taken = false;
         return nullptr;
     }
-    g_viewFailed = false;
-    g_viewFd = own;
-    g_viewLength = size;
-    g_view = static_cast<char*>(p);
+    slot->failed = false;
+    slot->fd = own;
+    slot->length = size;
+    slot->view = static_cast<char*>(p);
     return static_cast<const char*>(p);
 }
 
-void UnmapLoadFile() {
-    char* view = g_view.exchange(nullptr);
-    if (view == nullptr) {
+void UnmapLoadFile(const char* view) {
+    ViewSlot* slot = SlotOf(view);
+    if (slot == nullptr) {
         return;
     }
-    ::munmap(view, g_viewLength.exchange(0));
-    ::close(g_viewFd.exchange(-1));
+    char* mapped = slot->view.exchange(nullptr);
+    ::munmap(mapped, slot->length.exchange(0));
+    ::close(slot->fd.exchange(-1));
+    slot->taken = false;
 }
 
 bool InLoadFileView(const char* p) {
-    const char* view = g_view.load();
-    return view != nullptr && p >= view && p < view + g_viewLength.load();
+    for (const ViewSlot& slot : g_views) {
+        const char* view = slot.view.load();
+        if (view != nullptr && p >= view && p < view + slot.length.load()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void SetViewFaultHookForTesting(void (*hook)()) {
     g_faultHook = hook;
 }
 
-bool LoadFileViewFailed() {
-    return g_viewFailed.load();
+bool LoadFileViewFailed(const char* view) {
+    const ViewSlot* slot = SlotOf(view);
+    return slot != nullptr && slot->failed.load();
 }
 
-bool LoadFileViewCached() {
+bool LoadFileViewCached(const char* view) {
     constexpr std::size_t kSamples = 16;
-    char* const view = g_view.load();
-    if (view == nullptr) {
+    const ViewSlot* slot = SlotOf(view);
+    if (slot == nullptr) {
         return false;
     }
-    const std::size_t pages = (g_viewLength.load() + g_pageSize - 1) / g_pageSize;
+    const std::size_t pages = (slot->length.load() + g_pageSize - 1) / g_pageSize;
     for (std::size_t sample = 0; sample < kSamples; ++sample) {
         unsigned char resident = 0;
         const std::size_t page = pages * sample / kSamples;
-        if (::mincore(view + page * g_pageSize, 1, &resident) != 0 || (resident & 1) == 0) {
+        void* at = const_cast<char*>(view) + page * g_pageSize;
+        if (::mincore(at, 1, &resident) != 0 || (resident & 1) == 0) {
             return false;
         }
     }

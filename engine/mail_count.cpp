@@ -7,42 +7,42 @@
 #include "engine/worker_pool.h"
 
 namespace tarsel {
-namespace {
-
-ScanRun g_mailRuns[kChunkCapacity];  // the run of each chunk's unit in g_mailStarts
-
-}  // namespace
-
 bool CSearchController::StartMailCount() {
     if (m_bPhaseRunning) {
         return false;
     }
-    g_pattern.assign("\x7F\x20\x7F", 3);
+    SearchState& state = *m_state;
+    state.m_pattern.assign("\x7F\x20\x7F", 3);
     m_nSelRow = -1;
-    g_mailCount = 0;
-    std::fill_n(g_mailRuns, g_chunkCount, ScanRun{});
-    BeginPhase(kStateCounting, g_chunkCount);
+    state.m_mailCount = 0;
+    std::fill_n(state.m_mailRuns, state.m_chunkCount, ScanRun{});
+    BeginPhase(kStateCounting, state.m_chunkCount);
     if (m_pPanes != nullptr) {
         m_pPanes->SetProgress(0);
     }
-    WorkerPool::Shared().Post(&CSearchController::CountUnit, this, g_chunkCount);
+    WorkerPool::Shared().Post(&CSearchController::CountUnit, this, state.m_chunkCount);
     return true;
 }
 
 void CSearchController::CountUnit(void* context, int c) {
     auto* self = static_cast<CSearchController*>(context);
-    if (!g_cancelUnits.load()) {
-        if (ScanChunk(c, ScanTable{g_mailStarts, &g_mailCount, kMailCapacity, g_mailRuns})) {
-            g_unitsDone.fetch_add(1);
+    SearchState& state = *self->m_state;
+    if (!state.m_cancelUnits.load()) {
+        if (ScanChunk(state, c,
+                      ScanTable{state.m_mailStarts, &state.m_mailCount, kMailCapacity,
+                                state.m_mailRuns})) {
+            state.m_unitsDone.fetch_add(1);
         } else {
             self->m_nState = kStateMailCapacity;
         }
     }
-    FinishUnit();
+    FinishUnit(state);
 }
 
 void CSearchController::SortMailStarts() {
-    SortScanTable(g_mailStarts, g_mailCount.load(), g_mailRuns, g_chunkCount);
+    SearchState& state = *m_state;
+    SortScanTable(state.m_mailStarts, state.m_mailCount.load(), state.m_mailRuns,
+                  state.m_chunkCount, state.m_sortRoom);
 }
 
 }  // namespace tarsel

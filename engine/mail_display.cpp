@@ -42,24 +42,30 @@ std::vector<BodyRun> CSearchController::BodyRunsOf(std::string_view mailText,
 
 void CSearchController::ShowSelectedMail() {
     const int position = m_nPage * kPageRows + m_nSelRow;
-    if (!m_bResultKnown || m_nSelRow < 0 || position >= g_hitCount.load()) {
+    SearchState& state = *m_state;
+    if (!m_bResultKnown || m_nSelRow < 0 || position >= ResultCount()) {
         return;
     }
-    MarkViewed(position);
+    if (SeveralArchives()) {
+        m_keptViewed[static_cast<std::size_t>(position)] = 1;
+    } else {
+        state.MarkViewed(position);
+    }
     if (m_pPanes != nullptr) {
         m_pPanes->SetMailPosition(position + 1);
         m_pPanes->MarkRowViewed(m_nSelRow);
         if (m_pPanes->WantsMailBody()) {
-            m_pPanes->ShowMailBody(
-                m_bDecoded ? DecodedMailBodyOf(MailText(g_hits[position]), m_strSearchUtf8)
-                           : MailBodyOf(MailText(g_hits[position]), m_strSearch));
+            std::string text = SeveralArchives() ? KeptMailText(position)
+                                                 : MailText(state, state.m_hits[position]);
+            m_pPanes->ShowMailBody(m_bDecoded ? DecodedMailBodyOf(text, m_strSearchUtf8)
+                                              : MailBodyOf(std::move(text), m_strSearch));
         }
     }
 }
 
 void CSearchController::SelectRow(int row) {
     if (row == m_nSelRow || m_bPhaseRunning || row < 0 || row >= kPageRows ||
-        !PageExists(m_nPage) || m_nPage * kPageRows + row >= g_hitCount.load()) {
+        !PageExists(m_nPage) || m_nPage * kPageRows + row >= ResultCount()) {
         return;
     }
     m_nSelRow = row;

@@ -38,4 +38,8 @@ std::string CannotRead(const std::string& path) {
     return "ファイルを読み込めません。\r\n\r\n" + path;
 }
 
+std::string InArchive(const std::string& name, const std::string& message) {
+    return "「" + name + "」\r\n\r\n" + message;
+}
+
 }  // namespace tarsel::msg

@@ -17,5 +17,7 @@ std::string HitCapacity();   // code 12
 std::string CannotOpen(const std::string& path);
 std::string NotRegularFile(const std::string& path);
 std::string CannotRead(const std::string& path);
+// A warning about one archive of a search of several, which names it.
+std::string InArchive(const std::string& name, const std::string& message);
 
 }  // namespace tarsel::msg

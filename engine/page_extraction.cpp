@@ -22,16 +22,16 @@ constexpr std::size_t kKeptScratch = 1 << 20;
 // to be printed would take memory and page faults.
 constexpr int kPagesAhead = 32;
 
-// Writes over row the row of the matching mail at the given place in g_hits.
-void FillRow(int place, bool decoded, HeaderRow& row) {
-    const int m = g_hits[place];
+// Writes over row the row of the matching mail at the given place in the state's m_hits.
+void FillRow(const SearchState& state, int place, bool decoded, HeaderRow& row) {
+    const int m = state.m_hits[place];
     // The mail is read where it lies; only one that spans chunks apart in memory is copied.
     thread_local std::string scratch;
-    const std::string_view text = MailView(m, scratch);
+    const std::string_view text = MailView(state, m, scratch);
     if (decoded) {
-        row = CSearchController::DecodedHeaderRow(text, g_mailStarts[m]);
+        row = CSearchController::DecodedHeaderRow(text, state.m_mailStarts[m]);
     } else {
-        ExtractHeaderRowInto(text, g_mailStarts[m], row);
+        ExtractHeaderRowInto(text, state.m_mailStarts[m], row);
     }
     if (scratch.capacity() > kKeptScratch) {
         std::string().swap(scratch);  // a huge copied mail is not kept for the next row
@@ -45,6 +45,7 @@ struct ListedPage {
 };
 
 struct RowListing {
+    const SearchState* state = nullptr;
     int firstPage = 0;
     int count = 0;  // pages
     bool decoded = false;
@@ -135,9 +136,10 @@ void RowListingUnit(void* context, int unit) {
     rows.resize(static_cast<std::size_t>(count));
     for (int row = 0; row < count; ++row) {
         if (row + 1 < count) {
-            PrefetchMailStart(g_hits[first + row + 1]);
+            PrefetchMailStart(*listing->state, listing->state->m_hits[first + row + 1]);
         }
-        FillRow(first + row, listing->decoded, rows[static_cast<std::size_t>(row)]);
+        FillRow(*listing->state, first + row, listing->decoded,
+                rows[static_cast<std::size_t>(row)]);
     }
     if (listing->prepare != nullptr) {
         page.text.clear();
@@ -156,7 +158,7 @@ bool CSearchController::StartHeaderExtraction() {
     if (m_pPanes != nullptr) {
         m_pPanes->ClearResultList();
     }
-    int rows = g_hitCount.load() - m_nPage * kPageRows;
+    int rows = ResultCount() - m_nPage * kPageRows;
     const bool next = rows > kPageRows;
     rows = std::min(rows, kPageRows);
     if (m_pPanes != nullptr) {
@@ -171,11 +173,36 @@ bool CSearchController::StartHeaderExtraction() {
 
 void CSearchController::HeaderUnit(void* context, int row) {
     auto* self = static_cast<CSearchController*>(context);
-    if (!g_cancelUnits.load()) {
-        FillRow(self->m_nPage * kPageRows + row, self->m_bDecoded,
-                self->m_pageRows[static_cast<std::size_t>(row)]);
+    SearchState& state = *self->m_state;
+    if (!state.m_cancelUnits.load()) {
+        const int position = self->m_nPage * kPageRows + row;
+        HeaderRow& slot = self->m_pageRows[static_cast<std::size_t>(row)];
+        if (self->SeveralArchives()) {
+            self->FillKeptRow(position, slot);
+        } else {
+            FillRow(state, position, self->m_bDecoded, slot);
+        }
     }
-    FinishUnit();
+    FinishUnit(state);
+}
+
+std::string CSearchController::KeptMailText(int position) const {
+    const KeptMail& kept = m_kept[static_cast<std::size_t>(position)];
+    std::string text;
+    // A file that has gone since it was searched shows as an empty mail.
+    ReadFileRange(m_archives[static_cast<std::size_t>(kept.archive)], kept.start, kept.end, text);
+    return text;
+}
+
+void CSearchController::FillKeptRow(int position, HeaderRow& row) const {
+    const KeptMail& kept = m_kept[static_cast<std::size_t>(position)];
+    const std::string text = KeptMailText(position);
+    if (m_bDecoded) {
+        row = DecodedHeaderRow(text, kept.start);
+    } else {
+        ExtractHeaderRowInto(text, kept.start, row);
+    }
+    row.file = m_archives[static_cast<std::size_t>(kept.archive)].filename().string();
 }
 
 bool CSearchController::ListRows(int firstPage, int lastPage, const PageTaker& take) {
@@ -192,17 +219,17 @@ bool CSearchController::ListRows(int firstPage, int lastPage, const PagePreparer
     }
     const int count = lastPage - firstPage + 1;
     RowListing listing;
+    listing.state = m_state.get();
     listing.firstPage = firstPage;
     listing.count = count;
     listing.decoded = m_bDecoded;
-    listing.hits = g_hitCount.load();
+    listing.hits = m_state->m_hitCount.load();
     listing.prepare = prepare ? &prepare : nullptr;
     listing.take = &take;
     listing.pages.resize(static_cast<std::size_t>(count));
     listing.done = std::vector<std::atomic<bool>>(static_cast<std::size_t>(count));
     WorkerPool::Shared().Post(&RowListingUnit, &listing, count);
-    // No phase runs, so the pool is idle once these units have returned.
-    WorkerPool::Shared().WaitIdle();
+    WorkerPool::Shared().WaitFor(&listing);
     return true;
 }
 

@@ -1,37 +1,26 @@
-// The one installed wake at the end of a phase. The wake is called under the lock, so that
-// removing it waits for a call in progress: a front end can then be destroyed safely.
+// The wake of one search state at the end of its phases.
 #include "engine/phase_end_wake.h"
-
-#include <mutex>
 
 namespace tarsel {
 
-namespace {
-
-std::mutex g_wakeMutex;
-PhaseEndWake g_wake = nullptr;
-void* g_wakeContext = nullptr;
-
-}  // namespace
-
-void SetPhaseEndWake(PhaseEndWake wake, void* context) {
-    std::lock_guard lock(g_wakeMutex);
-    g_wake = wake;
-    g_wakeContext = context;
+void PhaseEndWakeSlot::Set(PhaseEndWake wake, void* context) {
+    std::lock_guard lock(mutex_);
+    wake_ = wake;
+    context_ = context;
 }
 
-void ClearPhaseEndWake(void* context) {
-    std::lock_guard lock(g_wakeMutex);
-    if (g_wakeContext == context) {
-        g_wake = nullptr;
-        g_wakeContext = nullptr;
+void PhaseEndWakeSlot::Clear(void* context) {
+    std::lock_guard lock(mutex_);
+    if (context_ == context) {
+        wake_ = nullptr;
+        context_ = nullptr;
     }
 }
 
-void WakeAtPhaseEnd() {
-    std::lock_guard lock(g_wakeMutex);
-    if (g_wake != nullptr) {
-        g_wake(g_wakeContext);
+void PhaseEndWakeSlot::Wake() {
+    std::lock_guard lock(mutex_);
+    if (wake_ != nullptr) {
+        wake_(context_);
     }
 }
 

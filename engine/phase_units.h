@@ -1,15 +1,12 @@
-// What every work unit does at its end, and the stop flag used when the window closes.
+// What every work unit does at its end.
 #pragma once
 
-#include <atomic>
+#include "engine/search_state.h"
 
 namespace tarsel {
 
-// Set while a closing controller drains the pool: units then skip their work.
-extern std::atomic<bool> g_cancelUnits;
-
-// The last act of every unit: count down the phase and wake a front end that waits for it;
-// the last unit of a phase also calls the installed phase-end wake.
-void FinishUnit();
+// The last act of every unit of a phase of state: count down the phase and wake a front end
+// that waits for it; the last unit of a phase also calls the state's phase-end wake.
+void FinishUnit(SearchState& state);
 
 }  // namespace tarsel

@@ -1,6 +1,7 @@
-// The search controller: the members that carry one search from phase to phase, the phase
-// starters and the driver. The mail pane of the window is one; the terminal front end owns
-// one too. Runs on one thread (the "main thread"); the phases' units run on the worker pool.
+// The search controller: one search context, holding the search state of one archive and the
+// members that carry its searches from phase to phase, the phase starters and the driver. The
+// mail pane of a document window is one; the terminal front end owns one per archive. Each runs
+// on one thread (its "main thread"); the phases' units of every context run on the shared pool.
 #pragma once
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/phase_end_wake.h"
 #include "engine/search_panes.h"
 #include "engine/search_state.h"
 #include "headers/header_row.h"
@@ -23,14 +25,22 @@ class DecodedNeedle;
 
 class CSearchController {
   public:
-    // Publishes itself as g_mailView and resets g_filePath, g_pattern and g_workersRunning.
+    // Makes its own search state, with nothing loaded and nothing pending.
     CSearchController();
-    // Waits for the running phase's units before anything is destroyed.
+    // Waits for its running phase's units before anything is destroyed.
     virtual ~CSearchController();
     CSearchController(const CSearchController&) = delete;
     CSearchController& operator=(const CSearchController&) = delete;
 
     void SetPanes(SearchPanes* panes) { m_pPanes = panes; }
+    // The search state this context owns.
+    SearchState& State() { return *m_state; }
+    const SearchState& State() const { return *m_state; }
+    // The wake at the end of each of this context's phases (see PhaseEndWakeSlot).
+    void SetPhaseEndWake(PhaseEndWake wake, void* context) {
+        m_state->m_phaseEndWake.Set(wake, context);
+    }
+    void ClearPhaseEndWake(void* context) { m_state->m_phaseEndWake.Clear(context); }
 
     // The start button after its field checks: refuses an empty file name field or a search
     // string that is too short (or has no JIS form), then starts at loading or, on a loaded
@@ -41,6 +51,13 @@ class CSearchController {
     bool StartDecodedSearch(const std::string& fileNameField, const std::string& utf8Search);
     // A new file dropped on a pane: the next search loads it.
     void SetFilePath(const std::filesystem::path& path);
+    // Several files dropped (or a folder's archives): the next search covers them all, in the
+    // order of their paths, one after another. The counters are totals, and the results list
+    // the archives' matching mails archive by archive, pages running across them. An archive
+    // whose search fails is named in its warning and left out. One path is SetFilePath.
+    void SetFilePaths(std::vector<std::filesystem::path> paths);
+    // The archives of a search of several; empty for a search of one file.
+    const std::vector<std::filesystem::path>& Archives() const { return m_archives; }
     // Loads point the chunks into a view of the file instead of copying it (front ends that
     // search a file once). The loaded bytes then follow what another process writes into the
     // file afterwards, except that vanished ones read as blanks; the window keeps copies.
@@ -94,7 +111,8 @@ class CSearchController {
     bool IsPhaseRunning() const { return m_bPhaseRunning; }
     // Progress of the running phase, 0..100, read from the shared counters.
     int CurrentProgress() const;
-    // Stops the remaining units of the running phase from doing work and waits for all.
+    // Stops the remaining units of the running phase from doing work and waits for all of
+    // them; other contexts' units go on.
     void CancelAndWait();
 
     // The bytes the scan looks for: a string that begins with a Shift-JIS lead byte as bare
@@ -137,9 +155,34 @@ class CSearchController {
     void CloseLoadFile();
     void ForgetLoadView();  // the chunks no longer point into the view, which is gone
 
+    std::unique_ptr<SearchState> m_state;
+    // A matching mail of a search of several archives: where it lies, to be read again once
+    // its archive's bytes are gone.
+    struct KeptMail {
+        int archive;
+        std::int64_t start;
+        std::int64_t end;
+    };
+    bool SeveralArchives() const { return m_archives.size() > 1; }
+    int ResultCount() const;        // matching mails of the last search
+    bool StartArchivesFrom(int i);  // the first archive from i that starts loading
+    void EndArchive();              // keeps its result, gives its bytes back, goes on
+    void ArchiveFailed(const std::string& message);
+    void EndArchives();  // the result of every archive is known
+    std::string KeptMailText(int position) const;
+    void FillKeptRow(int position, HeaderRow& row) const;
+
+    std::vector<std::filesystem::path> m_archives;
+    int m_nArchive = 0;              // the archive being searched
+    std::vector<KeptMail> m_kept;    // matching mails of the archives searched so far
+    std::vector<char> m_keptViewed;  // by position in m_kept: 1 once shown
+    int m_nArchiveMails = 0;         // totals of the archives searched so far
+    int m_nArchiveHits = 0;
+    int m_nArchiveRawHits = 0;  // hits of the archive being searched, before mapping
+
     SearchPanes* m_pPanes = nullptr;
     bool m_bPhaseRunning = false;
-    bool m_bResultKnown = false;        // the matching mails of the last search are in g_hits
+    bool m_bResultKnown = false;        // the matching mails of the last search are in m_hits
     int m_nPageRows = 0;                // rows started by the running header phase
     std::vector<HeaderRow> m_pageRows;  // each header unit writes only its own slot
     int m_loadFd = -1;                  // the file, open read-only while it loads

@@ -2,37 +2,32 @@
 // plus the controller's life cycle and the checks before a search starts.
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "engine/messages.h"
-#include "engine/phase_end_wake.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
 #include "engine/worker_pool.h"
 
 namespace tarsel {
 
-std::atomic<bool> g_cancelUnits{false};
-
-void FinishUnit() {
-    // Only the end of the phase is waited for: waking the main thread for every unit would
-    // cost a system call per unit.
-    if (g_workersRunning.fetch_sub(1) == 1) {
-        g_workersRunning.notify_all();
-        WakeAtPhaseEnd();
+void FinishUnit(SearchState& state) {
+    // Only the end of the phase is waited for: waking the driving thread for every unit would
+    // cost a system call per unit. The unit is still running for the pool while it wakes, so
+    // the state outlives the wake (its owner waits for its units before it goes).
+    if (state.m_workersRunning.fetch_sub(1) == 1) {
+        state.m_workersRunning.notify_all();
+        state.m_phaseEndWake.Wake();
     }
 }
 
-CSearchController::CSearchController() {
-    g_filePath.clear();
-    g_pattern.clear();
-    g_workersRunning = 1;
-    g_mailView = this;
+CSearchController::CSearchController() : m_state(std::make_unique<SearchState>()) {
+    m_state->m_mailView = this;
 }
 
 CSearchController::~CSearchController() {
     CancelAndWait();
-    if (g_mailView == this) {
-        g_mailView = nullptr;
-    }
+    ForgetLoadView();
 }
 
 void CSearchController::ShowWarning(const std::string& message) {
@@ -43,18 +38,85 @@ void CSearchController::ShowWarning(const std::string& message) {
 
 void CSearchController::BeginPhase(int code, int units) {
     m_nState = code;
-    g_unitsDone = 0;
+    m_state->m_unitsDone = 0;
     m_bPhaseRunning = true;
-    g_workersRunning = units;
+    m_state->m_workersRunning = units;
     if (units == 0) {
-        WakeAtPhaseEnd();  // no unit will (an empty file loads in none)
+        m_state->m_phaseEndWake.Wake();  // no unit will (an empty file loads in none)
     }
 }
 
 void CSearchController::SetFilePath(const std::filesystem::path& path) {
     m_strFilePath = path;
+    m_archives.clear();
+    m_kept.clear();
+    m_nArchiveMails = m_nArchiveHits = 0;
     m_bLoaded = 0;
     m_bResultKnown = false;
+}
+
+void CSearchController::SetFilePaths(std::vector<std::filesystem::path> paths) {
+    std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    SetFilePath(paths.empty() ? std::filesystem::path() : paths.front());
+    if (paths.size() > 1) {
+        m_archives = std::move(paths);
+    }
+}
+
+int CSearchController::ResultCount() const {
+    return SeveralArchives() ? static_cast<int>(m_kept.size()) : m_state->m_hitCount.load();
+}
+
+bool CSearchController::StartArchivesFrom(int i) {
+    for (; i < static_cast<int>(m_archives.size()); ++i) {
+        m_nArchive = i;
+        m_strFilePath = m_archives[static_cast<std::size_t>(i)];
+        m_bLoaded = 0;
+        if (StartLoading()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CSearchController::EndArchive() {
+    const SearchState& state = *m_state;
+    const int mails = state.m_mailCount.load();
+    for (int p = 0; p < state.m_hitCount.load(); ++p) {
+        const int m = state.m_hits[p];
+        const std::int64_t end = m + 1 < mails ? state.m_mailStarts[m + 1] : state.LoadedSize();
+        m_kept.push_back(KeptMail{m_nArchive, state.m_mailStarts[m], end});
+    }
+    m_nArchiveMails += mails;
+    m_nArchiveHits += m_nArchiveRawHits;
+    // The archive's bytes go before the next is loaded: its mails are read again when shown.
+    ForgetLoadView();
+    m_state->ReleaseChunks();
+    if (!StartArchivesFrom(m_nArchive + 1)) {
+        EndArchives();
+    }
+}
+
+void CSearchController::ArchiveFailed(const std::string& message) {
+    ShowWarning(message);
+    ForgetLoadView();
+    m_state->ReleaseChunks();
+    if (m_pPanes != nullptr) {
+        m_pPanes->SetCounters(m_nArchiveMails, m_nArchiveHits, -1);
+    }
+    if (!StartArchivesFrom(m_nArchive + 1)) {
+        EndArchives();
+    }
+}
+
+void CSearchController::EndArchives() {
+    m_nArchive = -1;  // what follows is the end of the whole search
+    m_keptViewed.assign(m_kept.size(), 0);
+    if (m_pPanes != nullptr) {
+        m_pPanes->SetCounters(m_nArchiveMails, m_nArchiveHits, -1);
+    }
+    AdvanceSearch(kStateResultKnown);
 }
 
 bool CSearchController::StartSearch(const std::string& fileNameField, const std::string& search) {
@@ -77,6 +139,18 @@ bool CSearchController::StartSearch(const std::string& fileNameField, const std:
 
 bool CSearchController::BeginSearch() {
     m_bResultKnown = false;
+    if (SeveralArchives()) {
+        // The archives' bytes were given back after the last search: all load again.
+        if (m_pPanes != nullptr) {
+            m_pPanes->ResetForNewFile();
+        }
+        m_kept.clear();
+        m_nArchiveMails = m_nArchiveHits = 0;
+        if (!StartArchivesFrom(0)) {
+            EndArchives();
+        }
+        return true;
+    }
     if (m_bLoaded == 1) {
         if (m_pPanes != nullptr) {
             m_pPanes->ResetForNewSearch();
@@ -87,10 +161,10 @@ bool CSearchController::BeginSearch() {
 }
 
 bool CSearchController::OnTimer() {
-    if (g_workersRunning.load() != 0) {
+    if (m_state->m_workersRunning.load() != 0) {
         return false;
     }
-    g_workersRunning = 1;  // handled once: nothing pending from here on
+    m_state->m_workersRunning = 1;  // handled once: nothing pending from here on
     m_bPhaseRunning = false;
     const int code = m_nState;
     if (code < 10 && m_pPanes != nullptr) {
@@ -104,8 +178,9 @@ bool CSearchController::WaitAndAdvance() {
     if (!m_bPhaseRunning) {
         return false;
     }
-    for (int left = g_workersRunning.load(); left != 0; left = g_workersRunning.load()) {
-        g_workersRunning.wait(left);
+    std::atomic<int>& running = m_state->m_workersRunning;
+    for (int left = running.load(); left != 0; left = running.load()) {
+        running.wait(left);
     }
     return OnTimer();
 }
@@ -115,8 +190,12 @@ void CSearchController::AdvanceSearch(int code) {
     switch (code) {
         case kStateLoading:
             CloseLoadFile();
-            if (g_loadFailed.load()) {
+            if (m_state->m_loadFailed.load()) {
                 m_nState = kStateIdle;
+                if (SeveralArchives()) {
+                    ArchiveFailed(msg::CannotRead(m_strFilePath.string()));
+                    return;
+                }
                 ShowWarning(msg::CannotRead(m_strFilePath.string()));
                 return;
             }
@@ -128,7 +207,7 @@ void CSearchController::AdvanceSearch(int code) {
         case kStateCounting:
             SortMailStarts();
             if (panes != nullptr) {
-                panes->SetCounters(g_mailCount.load(), -1, -1);
+                panes->SetCounters(m_nArchiveMails + m_state->m_mailCount.load(), -1, -1);
                 panes->ShowPhaseIcon(PhaseIcon::kCount);
             }
             m_bLoaded = 1;
@@ -136,20 +215,25 @@ void CSearchController::AdvanceSearch(int code) {
             break;
         case kStateSearching:
             SortHits();
+            m_nArchiveRawHits = m_state->m_hitCount.load();
             if (panes != nullptr) {
-                panes->SetCounters(-1, g_hitCount.load(), -1);
+                panes->SetCounters(-1, m_nArchiveHits + m_nArchiveRawHits, -1);
             }
             MapHitsToMails();
             break;
         case kStateResultKnown:
+            if (SeveralArchives() && m_nArchive >= 0) {
+                EndArchive();  // on to the next archive, or to the end of them all
+                break;
+            }
             m_bResultKnown = true;
             if (panes != nullptr) {
-                panes->SetCounters(-1, -1, g_hitCount.load());
+                panes->SetCounters(-1, -1, ResultCount());
                 panes->ShowPhaseIcon(PhaseIcon::kSearch);
             }
             m_nSelRow = -1;
             m_nPage = 0;
-            if (g_hitCount.load() != 0) {
+            if (ResultCount() != 0) {
                 StartHeaderExtraction();
             } else if (panes != nullptr) {
                 panes->SetPageButtons(false, false);
@@ -163,7 +247,10 @@ void CSearchController::AdvanceSearch(int code) {
             if (panes != nullptr) {
                 std::vector<bool> viewed(m_pageRows.size());
                 for (std::size_t row = 0; row < viewed.size(); ++row) {
-                    viewed[row] = g_viewedFlags[m_nPage * kPageRows + static_cast<int>(row)] != 0;
+                    const int position = m_nPage * kPageRows + static_cast<int>(row);
+                    viewed[row] = SeveralArchives()
+                                      ? m_keptViewed[static_cast<std::size_t>(position)] != 0
+                                      : m_state->m_viewedFlags[position] != 0;
                 }
                 panes->ShowPageRows(m_pageRows, viewed);
             }
@@ -172,14 +259,19 @@ void CSearchController::AdvanceSearch(int code) {
             break;
         }
         case kStateFileCapacity:
-            ShowWarning(msg::FileCapacity());
-            break;
         case kStateMailCapacity:
-            ShowWarning(msg::MailCapacity());
+        case kStateHitCapacity: {
+            const std::string message = code == kStateFileCapacity   ? msg::FileCapacity()
+                                        : code == kStateMailCapacity ? msg::MailCapacity()
+                                                                     : msg::HitCapacity();
+            if (SeveralArchives() && m_nArchive >= 0) {
+                // Left out; the others' results are shown.
+                ArchiveFailed(msg::InArchive(m_strFilePath.filename().string(), message));
+                break;
+            }
+            ShowWarning(message);
             break;
-        case kStateHitCapacity:
-            ShowWarning(msg::HitCapacity());
-            break;
+        }
         default:
             break;  // idle, unused and unknown codes do nothing
     }
@@ -190,16 +282,17 @@ int CSearchController::CurrentProgress() const {
         return 100;
     }
     if (m_nState == kStateHeaders) {
-        const int left = g_workersRunning.load();
+        const int left = m_state->m_workersRunning.load();
         return m_nPageRows == 0 ? 0 : (m_nPageRows - left) * 100 / m_nPageRows;
     }
-    return g_chunkCount == 0 ? 0 : g_unitsDone.load() * 100 / g_chunkCount;
+    const int chunks = m_state->m_chunkCount;
+    return chunks == 0 ? 0 : m_state->m_unitsDone.load() * 100 / chunks;
 }
 
 void CSearchController::CancelAndWait() {
-    g_cancelUnits = true;
-    WorkerPool::Shared().WaitIdle();
-    g_cancelUnits = false;
+    m_state->m_cancelUnits = true;
+    WorkerPool::Shared().WaitFor(this);
+    m_state->m_cancelUnits = false;
     CloseLoadFile();
     if (m_bPhaseRunning) {
         // What the cancelled units left is incomplete: the next search starts afresh.
@@ -207,12 +300,12 @@ void CSearchController::CancelAndWait() {
         m_bLoaded = 0;
         m_bResultKnown = false;
         m_nState = kStateIdle;
-        g_workersRunning = 1;
+        m_state->m_workersRunning = 1;
     }
 }
 
 bool CSearchController::PageExists(int page) const {
-    return m_bResultKnown && page >= 0 && page * kPageRows < g_hitCount.load();
+    return m_bResultKnown && page >= 0 && page * kPageRows < ResultCount();
 }
 
 bool CSearchController::StepPage(int delta) {

@@ -74,6 +74,8 @@ class SearchPanes {
 
     // The input pane's reset before a search on the loaded file.
     virtual void ResetForNewSearch() = 0;
+    // The reset after a drop, before a search of several archives loads them all again.
+    virtual void ResetForNewFile() {}
 
     virtual void ClearResultList() = 0;
     virtual void SetPageButtons(bool previous, bool next) = 0;

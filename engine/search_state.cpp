@@ -1,10 +1,12 @@
-// Storage of the process-wide search state.
+// The search state of one archive: its tables and its chunk arena.
 #include "engine/search_state.h"
 
 #include <sys/mman.h>
 
 #include <algorithm>
 #include <iterator>
+
+#include "engine/chunk_prescan.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TARSEL_ASAN 1
@@ -25,16 +27,6 @@
 
 namespace tarsel {
 
-FileChunk g_fileChunks[kChunkCapacity];
-int g_lastChunkSize = 0;
-std::filesystem::path g_filePath;
-int g_chunkCount = 0;
-std::atomic<int> g_workersRunning{1};
-std::atomic<int> g_unitsDone{0};
-std::string g_pattern;
-std::atomic<int> g_mailCount{0};
-std::atomic<int> g_hitCount{0};
-
 void* ReserveHugePageSpace(std::size_t bytes) {
     constexpr std::size_t kHugePage = std::size_t{2} << 20;
     // Whole huge pages from a boundary on: the slack before the boundary stays unused.
@@ -44,9 +36,24 @@ void* ReserveHugePageSpace(std::size_t bytes) {
     if (p == MAP_FAILED) {
         return nullptr;
     }
-    const auto at = (reinterpret_cast<std::uintptr_t>(p) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto base = reinterpret_cast<std::uintptr_t>(p);
+    const auto at = (base + kHugePage - 1) & ~(kHugePage - 1);
+    // The slack on either side goes back at once, so that the space is exactly what
+    // ReleaseHugePageSpace gives back.
+    if (at > base) {
+        ::munmap(p, at - base);
+    }
+    if (const std::uintptr_t tail = base + length + kHugePage - (at + length); tail > 0) {
+        ::munmap(reinterpret_cast<void*>(at + length), tail);
+    }
     ::madvise(reinterpret_cast<void*>(at), length, MADV_HUGEPAGE);
     return reinterpret_cast<void*>(at);
+}
+
+void ReleaseHugePageSpace(void* space, std::size_t bytes) {
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    const std::size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    ::munmap(space, length);
 }
 
 namespace {
@@ -59,79 +66,88 @@ constexpr std::size_t kHitBytes = std::size_t{kHitCapacity} * sizeof(int);
 constexpr std::size_t kSortBytes = std::size_t{kSortRoom} * sizeof(int);
 constexpr std::size_t kTableBytes = kMailBytes + kHitBytes + kSortBytes + 3 * kGuard;
 
-char* Tables() {
-    static char* const tables = [] {
-        auto* space = static_cast<char*>(ReserveHugePageSpace(kTableBytes));
-        if (space == nullptr) {
-            space = new char[kTableBytes]();
-        }
-        TARSEL_POISON(space + kMailBytes, kGuard);
-        TARSEL_POISON(space + kMailBytes + kGuard + kHitBytes, kGuard);
-        TARSEL_POISON(space + kTableBytes - kGuard, kGuard);
-        return space;
-    }();
-    return tables;
-}
-
 }  // namespace
 
-int* const g_mailStarts = reinterpret_cast<int*>(Tables());
-int* const g_hits = reinterpret_cast<int*>(Tables() + kMailBytes + kGuard);
-int* const g_sortRoom = reinterpret_cast<int*>(Tables() + kMailBytes + kGuard + kHitBytes + kGuard);
-std::atomic<int> g_viewedFlags[kViewedCapacity];
-std::atomic<bool> g_loadFailed{false};
-CSearchController* g_mailView = nullptr;
-
-namespace {
-
-// One past the highest flag set since the last clearing. Marking and clearing are the
-// driver's, on the thread that drives the search.
-int g_viewedEnd = 0;
-
-}  // namespace
-
-void MarkViewed(int position) {
-    g_viewedFlags[position] = 1;
-    g_viewedEnd = std::max(g_viewedEnd, position + 1);
-}
-
-void ClearViewedFlags() {
-    for (int p = 0; p < g_viewedEnd; ++p) {
-        g_viewedFlags[p].store(0, std::memory_order_relaxed);
+SearchState::SearchState() : m_prescan(NewPrescanFinds()) {
+    auto* space = static_cast<char*>(ReserveHugePageSpace(kTableBytes));
+    m_tablesMapped = space != nullptr;
+    if (space == nullptr) {
+        space = new char[kTableBytes]();
     }
-    g_viewedEnd = 0;
-}
+    TARSEL_POISON(space + kMailBytes, kGuard);
+    TARSEL_POISON(space + kMailBytes + kGuard + kHitBytes, kGuard);
+    TARSEL_POISON(space + kTableBytes - kGuard, kGuard);
+    m_tables = space;
+    m_mailStarts = reinterpret_cast<int*>(space);
+    m_hits = reinterpret_cast<int*>(space + kMailBytes + kGuard);
+    m_sortRoom = reinterpret_cast<int*>(space + kMailBytes + kGuard + kHitBytes + kGuard);
 
-namespace {
-
-// Address space for the largest file, reserved at first use. Pages become memory only when
-// a load writes them, and huge pages keep the cost of those first writes low: a fresh
-// process spends most of its load time on page faults otherwise.
-char* ChunkArena() {
-    static char* const arena = [] {
-        void* p = ReserveHugePageSpace(kMaxFileSize);
-        if (p == nullptr) {
-            return static_cast<char*>(nullptr);
+    // Address space for the largest file. Pages become memory only when a load writes them,
+    // and huge pages keep the cost of those first writes low: a fresh process spends most of
+    // its load time on page faults otherwise. In sanitizer builds a slot is off limits past its
+    // chunk's loaded bytes once it has been loaded into (see FileChunk::Commit), so a read past
+    // a chunk's end is reported as it would be for a heap buffer.
+    m_arena = static_cast<char*>(ReserveHugePageSpace(kMaxFileSize));
+    for (int c = 0; c < kChunkCapacity; ++c) {
+        if (m_arena != nullptr) {
+            m_fileChunks[c].slot_ = m_arena + std::size_t(c) * kChunkSize;
         }
-        // In sanitizer builds the arena is off limits except for the loaded bytes of each
-        // chunk, so a read past a chunk's end is reported as it would be for a heap buffer.
-        TARSEL_POISON(p, kMaxFileSize);
-        return static_cast<char*>(p);
-    }();
-    return arena;
+    }
 }
 
-}  // namespace
+SearchState::~SearchState() {
+    if (m_arena != nullptr) {
+        // A later mapping at the same place must not find the sanitizer's marks of this one.
+        for (FileChunk& chunk : m_fileChunks) {
+            if (chunk.prepared_) {
+                TARSEL_UNPOISON(chunk.slot_, kChunkSize);
+            }
+        }
+        ReleaseHugePageSpace(m_arena, kMaxFileSize);
+    }
+    TARSEL_UNPOISON(m_tables, kTableBytes);
+    if (m_tablesMapped) {
+        ReleaseHugePageSpace(m_tables, kTableBytes);
+    } else {
+        delete[] m_tables;
+    }
+}
+
+void SearchState::MarkViewed(int position) {
+    m_viewedFlags[position] = 1;
+    m_viewedEnd = std::max(m_viewedEnd, position + 1);
+}
+
+void SearchState::ClearViewedFlags() {
+    for (int p = 0; p < m_viewedEnd; ++p) {
+        m_viewedFlags[p].store(0, std::memory_order_relaxed);
+    }
+    m_viewedEnd = 0;
+}
+
+void SearchState::ReleaseChunks() {
+    for (FileChunk& chunk : m_fileChunks) {
+        chunk.Borrow(nullptr, 0);
+        chunk.own_.reset();
+        if (m_arena == nullptr) {
+            chunk.slot_ = nullptr;
+        }
+    }
+    if (m_arena != nullptr) {
+        // The space stays reserved for the next load; only its memory goes.
+        ::madvise(m_arena, kMaxFileSize, MADV_DONTNEED);
+    }
+}
 
 char* FileChunk::Prepare() {
     if (slot_ == nullptr) {
-        char* arena = ChunkArena();
-        const auto index = this - std::begin(g_fileChunks);
         // Without an arena each chunk gets a buffer of its own, kept for later loads.
-        slot_ = arena != nullptr ? arena + index * kChunkSize : new char[kChunkSize];
+        own_ = std::make_unique<char[]>(kChunkSize);
+        slot_ = own_.get();
     }
     data_ = slot_;
     size_ = 0;
+    prepared_ = true;
     Restamp();
     TARSEL_UNPOISON(slot_, kChunkSize);
     return slot_;
@@ -153,11 +169,11 @@ void FileChunk::Restamp() {
     stamp_ = stamps.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
-std::int64_t LoadedSize() {
-    if (g_chunkCount == 0) {
+std::int64_t SearchState::LoadedSize() const {
+    if (m_chunkCount == 0) {
         return 0;
     }
-    return std::int64_t{g_chunkCount - 1} * kChunkSize + g_fileChunks[g_chunkCount - 1].size();
+    return std::int64_t{m_chunkCount - 1} * kChunkSize + m_fileChunks[m_chunkCount - 1].size();
 }
 
 }  // namespace tarsel

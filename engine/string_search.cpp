@@ -9,12 +9,6 @@
 #include "engine/worker_pool.h"
 
 namespace tarsel {
-namespace {
-
-ScanRun g_hitRuns[kChunkCapacity];  // the run of each chunk's unit in g_hits
-
-}  // namespace
-
 std::string CSearchController::SearchPattern(std::string typed) {
     if (!typed.empty() && IsSjisLeadByte(static_cast<unsigned char>(typed[0]))) {
         ConvertPatternToJis(typed);
@@ -29,55 +23,63 @@ bool CSearchController::StartStringSearch() {
     if (m_bDecoded) {
         return StartDecodedPhase();
     }
-    ClearViewedFlags();
+    SearchState& state = *m_state;
+    state.ClearViewedFlags();
     const std::string pattern = SearchPattern(m_strSearch);
     if (pattern.empty()) {
         return false;  // StartSearch refuses such a string before any phase
     }
-    g_pattern = pattern;
-    g_hitCount = 0;
-    std::fill_n(g_hitRuns, g_chunkCount, ScanRun{});
+    state.m_pattern = pattern;
+    state.m_hitCount = 0;
+    std::fill_n(state.m_hitRuns, state.m_chunkCount, ScanRun{});
     m_bResultKnown = false;
-    BeginPhase(kStateSearching, g_chunkCount);
+    BeginPhase(kStateSearching, state.m_chunkCount);
     if (m_pPanes != nullptr) {
         m_pPanes->SetProgress(0);
     }
-    WorkerPool::Shared().Post(&CSearchController::SearchUnit, this, g_chunkCount);
+    WorkerPool::Shared().Post(&CSearchController::SearchUnit, this, state.m_chunkCount);
     return true;
 }
 
 void CSearchController::SearchUnit(void* context, int c) {
     auto* self = static_cast<CSearchController*>(context);
-    if (!g_cancelUnits.load()) {
-        if (ScanChunk(c, ScanTable{g_hits, &g_hitCount, kHitCapacity, g_hitRuns})) {
-            g_unitsDone.fetch_add(1);
+    SearchState& state = *self->m_state;
+    if (!state.m_cancelUnits.load()) {
+        if (ScanChunk(state, c,
+                      ScanTable{state.m_hits, &state.m_hitCount, kHitCapacity, state.m_hitRuns})) {
+            state.m_unitsDone.fetch_add(1);
         } else {
             self->m_nState = kStateHitCapacity;
         }
     }
-    FinishUnit();
+    FinishUnit(state);
 }
 
 void CSearchController::SortHits() {
-    SortScanTable(g_hits, g_hitCount.load(), g_hitRuns, g_chunkCount);
+    SearchState& state = *m_state;
+    SortScanTable(state.m_hits, state.m_hitCount.load(), state.m_hitRuns, state.m_chunkCount,
+                  state.m_sortRoom);
 }
 
 void CSearchController::MapHitsToMails() {
     // A merge walk over the two ascending tables. A hit belongs to the last mail whose mark
     // begins at or before it; hits before the first mark belong to no mail and are dropped.
-    const int hits = g_hitCount.load();
-    const int mails = g_mailCount.load();
+    SearchState& state = *m_state;
+    int* const hitTable = state.m_hits;
+    const int* const mailStarts = state.m_mailStarts;
+    const int hits = state.m_hitCount.load();
+    const int mails = state.m_mailCount.load();
     int mail = -1;
     int kept = 0;
     for (int i = 0; i < hits; ++i) {
-        while (mail + 1 < mails && g_mailStarts[mail + 1] <= g_hits[i]) {
+        while (mail + 1 < mails && mailStarts[mail + 1] <= hitTable[i]) {
             ++mail;
         }
-        if (mail >= 0 && (kept == 0 || g_hits[kept - 1] != mail)) {
-            g_hits[kept++] = mail;
+        if (mail >= 0 && (kept == 0 || hitTable[kept - 1] != mail)) {
+            hitTable[kept++] = mail;
         }
     }
-    g_hitCount = kept;
+    state.m_hitCount = kept;
     AdvanceSearch(kStateResultKnown);
 }
 

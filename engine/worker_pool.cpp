@@ -39,6 +39,23 @@ void WorkerPool::WaitIdle() {
     idle_.wait(lock, [this] { return queue_.empty() && busy_ == 0; });
 }
 
+bool WorkerPool::Idle() {
+    std::lock_guard lock(mutex_);
+    return queue_.empty() && busy_ == 0;
+}
+
+void WorkerPool::WaitFor(const void* context) {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [&] {
+        for (const Batch& batch : queue_) {
+            if (batch.context == context && (batch.Claimable() || batch.working != 0)) {
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
 WorkerPool::Batch* WorkerPool::FirstClaimable() {
     for (Batch& batch : queue_) {
         if (batch.Claimable()) {
@@ -65,12 +82,14 @@ void WorkerPool::Run() {
         lock.lock();
         --batch->working;
         --busy_;
+        const bool left = batch->working == 0;  // the batch may be gone below
         // Batches leave from the front once claimed out and left by every thread, so a batch
         // never moves or vanishes while a thread still reads it.
         while (!queue_.empty() && !queue_.front().Claimable() && queue_.front().working == 0) {
             queue_.pop_front();
         }
-        if (queue_.empty() && busy_ == 0) {
+        // Whoever waits for this batch's context, or for the whole pool, looks again.
+        if (left || (queue_.empty() && busy_ == 0)) {
             idle_.notify_all();
         }
     }

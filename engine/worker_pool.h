@@ -26,6 +26,11 @@ class WorkerPool {
     void Post(UnitFn fn, void* context, int count);
     // Returns when no unit is queued or running.
     void WaitIdle();
+    // Whether no unit is queued or running now.
+    bool Idle();
+    // Returns when no unit posted with context is queued or running: one search context waits
+    // for its own units while others go on using the pool.
+    void WaitFor(const void* context);
     // How many threads run units.
     int Threads() const { return static_cast<int>(threads_.size()); }
 

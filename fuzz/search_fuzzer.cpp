@@ -175,7 +175,7 @@ void CheckChunkScan(const std::string& text, const std::string& pattern) {
         return;
     }
     test::PutIntoChunks(text);
-    g_pattern = pattern;
+    test::State().m_pattern = pattern;
     const std::vector<int> naive = NaiveOccurrences(text, pattern);
     const int capacities[] = {static_cast<int>(naive.size()), static_cast<int>(naive.size()) - 1};
     for (const int capacity : capacities) {
@@ -185,8 +185,8 @@ void CheckChunkScan(const std::string& text, const std::string& pattern) {
         std::vector<int> entries(naive.size() + 1);
         std::atomic<int> count{0};
         bool complete = true;
-        for (int c = 0; c < g_chunkCount; ++c) {
-            complete &= ScanChunk(c, ScanTable{entries.data(), &count, capacity});
+        for (int c = 0; c < test::State().m_chunkCount; ++c) {
+            complete &= ScanChunk(test::State(), c, ScanTable{entries.data(), &count, capacity});
         }
         entries.resize(std::size_t(count.load()));
         std::sort(entries.begin(), entries.end());

@@ -15,6 +15,8 @@ struct HeaderRow {
     std::string date;     // year/month/day time of the last Date field; empty for no date
     std::string address;  // "0x" and the body's absolute file offset in lower-case hex
     bool utf8 = false;    // the decoded search's rows hold UTF-8 texts instead
+    // The archive's file name (native bytes) when the search covers several; else empty.
+    std::string file{};
 };
 
 // Extracts the row of one mail. mailText runs from the first byte of the mail mark to the

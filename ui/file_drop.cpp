@@ -1,10 +1,15 @@
 // Files dropped onto a pane.
 #include "ui/file_drop.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
 #include <QUrl>
+
+#include <algorithm>
+#include <system_error>
 
 #include "engine/search_controller.h"
 #include "ui/input_view.h"
@@ -22,6 +27,60 @@ std::filesystem::path FirstDroppedFile(const QMimeData* mime) {
         }
     }
     return {};
+}
+
+namespace {
+
+// Whether the file begins with the mail mark, its NUL bytes read as blanks as a load does.
+bool BeginsWithMark(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    char head[3] = {};
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    ::close(fd);
+    return got == 3 && head[0] == '\x7F' && (head[1] == ' ' || head[1] == '\0') &&
+           head[2] == '\x7F';
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> ArchivesOf(const std::vector<std::filesystem::path>& paths,
+                                              bool* folders) {
+    std::vector<std::filesystem::path> archives;
+    for (const std::filesystem::path& path : paths) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(path, error)) {
+            archives.push_back(path);
+            continue;
+        }
+        if (folders != nullptr) {
+            *folders = true;
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
+            std::error_code kind;
+            if (entry.is_regular_file(kind) && BeginsWithMark(entry.path())) {
+                archives.push_back(entry.path());
+            }
+        }
+    }
+    std::sort(archives.begin(), archives.end());
+    archives.erase(std::unique(archives.begin(), archives.end()), archives.end());
+    return archives;
+}
+
+std::vector<std::filesystem::path> DroppedArchives(const QMimeData* mime, bool* folders) {
+    std::vector<std::filesystem::path> paths;
+    if (mime != nullptr && mime->hasUrls()) {
+        for (const QUrl& url : mime->urls()) {
+            if (url.isLocalFile()) {
+                const QByteArray native = QFile::encodeName(url.toLocalFile());
+                paths.emplace_back(std::string(native.constData(), native.size()));
+            }
+        }
+    }
+    return ArchivesOf(paths, folders);
 }
 
 std::string FileNameOf(const std::filesystem::path& path) {
@@ -48,7 +107,10 @@ void DeliverFileDrop(QDropEvent* event, CInputView* input, const CSearchControll
         return;
     }
     event->acceptProposedAction();
-    input->OnDropFiles(FirstDroppedFile(event->mimeData()));
+    bool folders = false;
+    const std::vector<std::filesystem::path> archives =
+        DroppedArchives(event->mimeData(), &folders);
+    input->OnDropFiles(archives, folders);
 }
 
 }  // namespace tarsel

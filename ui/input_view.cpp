@@ -192,6 +192,31 @@ void CInputView::OnDropFiles(const std::filesystem::path& path) {
     m_pTarselView->RefreshControlStates();
 }
 
+void CInputView::OnDropFiles(const std::vector<std::filesystem::path>& paths, bool folders) {
+    if (m_pTarselView->IsPhaseRunning()) {
+        return;
+    }
+    if (paths.size() <= 1) {
+        if (paths.empty() && folders) {
+            m_pTarselView->ShowWarning(ui_text::kNoArchiveInFolder);
+        }
+        OnDropFiles(paths.empty() ? std::filesystem::path() : paths.front());
+        return;
+    }
+    UpdateData(true);
+    m_strFileName = FileNameOf(paths.front()) + ui_text::kMoreFilesBefore +
+                    std::to_string(paths.size() - 1) + ui_text::kMoreFilesAfter;
+    QStringList shown;
+    for (const std::filesystem::path& path : paths) {
+        shown << QString::fromStdString(ShownOnOneLine(
+            QFile::decodeName(QByteArray::fromStdString(path.native())).toStdString()));
+    }
+    m_editFileName->setToolTip(shown.join(QLatin1Char('\n')));
+    ResetForNewFile();
+    m_pTarselView->SetFilePaths(paths);
+    m_pTarselView->RefreshControlStates();
+}
+
 void CInputView::ResetForNewFile() {
     m_strMailCount = m_strHitCount = m_strMatchCount = std::to_string(0);
     UpdateData(false);

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine/search_panes.h"
 
@@ -34,6 +35,9 @@ class CInputView : public QWidget {
     void OnStartSearch();
     // The drop handler of every pane: the dropped file becomes the file to search.
     void OnDropFiles(const std::filesystem::path& path);
+    // Several files, or the archives of dropped folders (folders: the drop held one, which a
+    // warning names when it holds no archive): all of them become the files to search.
+    void OnDropFiles(const std::vector<std::filesystem::path>& paths, bool folders = false);
     void ResetForNewFile();
     void ResetForNewSearch();
 

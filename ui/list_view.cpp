@@ -3,6 +3,7 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -227,15 +228,50 @@ void CListView1::UpdateButtons() {
     m_btnNext->setEnabled(!m_bBusy && m_bWantNext && leadsInto(page + 1));
 }
 
+void CListView1::ShowFileColumn(bool shown) {
+    if (shown == (m_listMails->columnCount() == 5)) {
+        return;
+    }
+    // The four columns keep their widths beside the archive's name, which takes the date's.
+    QList<int> widths;
+    for (int column = 0; column < m_listMails->columnCount(); ++column) {
+        widths << m_listMails->columnWidth(column);
+    }
+    if (shown) {
+        widths.prepend(widths[2]);
+    } else {
+        widths.removeFirst();
+    }
+    QStringList labels{
+        QString::fromUtf8(ui_text::kColumnSender), QString::fromUtf8(ui_text::kColumnSubject),
+        QString::fromUtf8(ui_text::kColumnDate), QString::fromUtf8(ui_text::kColumnAddress)};
+    if (shown) {
+        labels.prepend(QString::fromUtf8(ui_text::kColumnFile));
+    }
+    m_listMails->setColumnCount(static_cast<int>(labels.size()));
+    m_listMails->setHeaderLabels(labels);
+    for (int column = 0; column < m_listMails->columnCount(); ++column) {
+        m_listMails->headerItem()->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
+        m_listMails->setColumnWidth(column, widths[column]);
+    }
+}
+
 void CListView1::ShowRows(const std::vector<HeaderRow>& rows, const std::vector<bool>& viewed) {
     const QSignalBlocker quiet(m_listMails);
     m_listMails->clear();
+    const bool files = !rows.empty() && !rows.front().file.empty();
+    ShowFileColumn(files);
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(rows.size()));
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const HeaderRow& row = rows[r];
         auto* item = new QTreeWidgetItem;
         int column = 0;
+        if (files) {
+            const QString name = QFile::decodeName(QByteArray::fromStdString(row.file));
+            item->setText(column, QString::fromStdString(ShownOnOneLine(name.toStdString())));
+            ++column;
+        }
         for (const std::string* text : {&row.sender, &row.subject, &row.date, &row.address}) {
             item->setText(column, Shown(row, *text, kCellCharacters));
             if (text->size() > kCellCharacters &&

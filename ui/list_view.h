@@ -63,6 +63,8 @@ class CListView1 : public QWidget {
     void dropEvent(QDropEvent* event) override;
 
   private:
+    // The first column ファイル, while a search covers several archives.
+    void ShowFileColumn(bool shown);
     void OnItemChangedList(QTreeWidgetItem* current);
     void SetColumnWidths(int listWidth);
     // Wide enough for the column's label and for its widest text.

@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -37,6 +39,20 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     m_actionOpen->setShortcutContext(Qt::WindowShortcut);
     addAction(m_actionOpen);
     connect(m_actionOpen, &QAction::triggered, this, &CMainFrame::openRequested);
+
+    // Closing the last document window must not strand the user: a new one is a key away.
+    m_actionNew = new QAction(this);
+    m_actionNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    m_actionNew->setShortcutContext(Qt::WindowShortcut);
+    addAction(m_actionNew);
+    connect(m_actionNew, &QAction::triggered, this, [this] { NewDocumentWindow(); });
+
+    // In the area's own layout, which manages only the hint: the document windows stay free.
+    m_labelNoDocument = new QLabel(QString::fromUtf8(ui_text::kNoDocumentHint));
+    m_labelNoDocument->setAlignment(Qt::AlignCenter);
+    m_labelNoDocument->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* hintLayout = new QGridLayout(m_mdiArea->viewport());
+    hintLayout->addWidget(m_labelNoDocument, 0, 0);
 
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::UpdateFrameTitle);
     UpdateFrameTitle();
@@ -78,19 +94,29 @@ CChildFrame* CMainFrame::NewDocumentWindow() {
 }
 
 CChildFrame* CMainFrame::ActiveChild() const {
-    const QList<QMdiSubWindow*> windows = m_mdiArea->subWindowList();
-    for (QMdiSubWindow* window : windows) {
+    if (auto* current = qobject_cast<CChildFrame*>(m_mdiArea->currentSubWindow())) {
+        return current;
+    }
+    const QList<CChildFrame*> windows = DocumentWindows();
+    return windows.isEmpty() ? nullptr : windows.front();
+}
+
+QList<CChildFrame*> CMainFrame::DocumentWindows() const {
+    QList<CChildFrame*> children;
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        // A window being destroyed is no longer one of ours.
         if (auto* child = qobject_cast<CChildFrame*>(window)) {
-            return child;
+            children << child;
         }
     }
-    return nullptr;
+    return children;
 }
 
 // "Tarsel", and while the document window is not maximised also its document's title; the
 // about entry has a blank before "(&A)" while a document window is open.
 void CMainFrame::UpdateFrameTitle() {
     CChildFrame* child = ActiveChild();
+    m_labelNoDocument->setVisible(child == nullptr);
     QString title = QString::fromUtf8(ui_text::kAppTitle);
     if (child != nullptr && !child->isMaximized()) {
         title += QStringLiteral(" - ") + child->m_pTarselView->GetDocument()->Title();

@@ -12,6 +12,7 @@
 
 #include "ui/child_frame.h"
 #include "ui/close_request.h"
+#include "ui/file_drop.h"
 #include "ui/input_view.h"
 #include "ui/launch_options.h"
 #include "ui/main_frame.h"
@@ -114,15 +115,18 @@ void CTarselApp::OnFileOpen() {
         return;  // nothing to search in, or a drop would be refused now as well
     }
     QFileDialog dialog(m_pMainFrame.get());
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
     // The document window may have gone while the chooser was open.
     child = m_pMainFrame ? m_pMainFrame->ActiveChild() : nullptr;
     if (child != nullptr) {
-        const QByteArray path = QFile::encodeName(dialog.selectedFiles().front());
-        child->m_pInputView->OnDropFiles(std::filesystem::path(path.toStdString()));
+        std::vector<std::filesystem::path> paths;
+        for (const QString& file : dialog.selectedFiles()) {
+            paths.emplace_back(QFile::encodeName(file).toStdString());
+        }
+        child->m_pInputView->OnDropFiles(ArchivesOf(paths));
     }
 }
 

@@ -168,6 +168,10 @@ void CTarselView::DismissWarnings() {
     }
 }
 
+void CTarselView::ResetForNewFile() {
+    m_pInputView->ResetForNewFile();
+}
+
 void CTarselView::ResetForNewSearch() {
     m_pInputView->ResetForNewSearch();
 }

@@ -58,6 +58,7 @@ class CTarselView : public QPlainTextEdit, public CSearchController, public Sear
     void SetProgress(int percent) override;
     void ShowWarning(const std::string& message) override;
     void ResetForNewSearch() override;
+    void ResetForNewFile() override;
     void ClearResultList() override;
     void SetPageButtons(bool previous, bool next) override;
     void ShowPageRows(const std::vector<HeaderRow>& rows, const std::vector<bool>& viewed) override;

@@ -12,6 +12,8 @@ inline constexpr const char* kHelpFinder = "ﾄﾋﾟｯｸの検索(&H)";
 // The about item reads with a blank before "(&A)" while a document window is open.
 inline constexpr const char* kAboutWithDocument = "ﾊﾞｰｼﾞｮﾝ情報(Tarsel) (&A)...";
 inline constexpr const char* kAboutWithoutDocument = "ﾊﾞｰｼﾞｮﾝ情報(Tarsel)(&A)...";
+// The centre of the main window while no document window is open.
+inline constexpr const char* kNoDocumentHint = "Ctrl+N で新しいウィンドウを開きます。";
 
 // Input pane.
 inline constexpr const char* kFileLabel = "対象ファイル ：";
@@ -36,6 +38,12 @@ inline constexpr const char* kColumnSender = "差出人";
 inline constexpr const char* kColumnSubject = "件名";
 inline constexpr const char* kColumnDate = "送信日時";
 inline constexpr const char* kColumnAddress = "アドレス";
+// The first column while a search covers several archives: the archive of the row.
+inline constexpr const char* kColumnFile = "ファイル";
+// After the first archive's name in 対象ファイル: " ほか " N " 件".
+inline constexpr const char* kMoreFilesBefore = " ほか ";
+inline constexpr const char* kMoreFilesAfter = " 件";
+inline constexpr const char* kNoArchiveInFolder = "フォルダに、検索できるファイルがありません。";
 
 // Version-information dialog.
 inline constexpr const char* kVersionTitle = "Version Infomation Tarsel";

@@ -310,5 +310,67 @@ TEST(UnsizedFileTest, IsReadToItsEnd) {
     EXPECT_EQ(r.out.find("該当個数 ：0 個"), std::string::npos) << r.out;
 }
 
+// Three archives, the middle one unreadable: the other two are searched and listed in the
+// order given, counted together, and the status tells of the one that failed.
+TEST(SeveralArchivesTest, ListsTheReadableOnesInOrderAndFailsForTheRest) {
+    test::TempDir dir;
+    std::string first;
+    for (int i = 1; i <= 15; ++i) {
+        first += Mail("first " + std::to_string(i), "needle\r\n");
+    }
+    const std::string a = dir.Write("first.mbox", first + Mail("none", "hay\r\n")).string();
+    const std::string b = (dir.path() / "missing.mbox").string();
+    const std::string c =
+        dir.Write("second.mbox", Mail("second 1", "needle needle\r\n") +
+                                     Mail("second 2", "hay\r\n") + Mail("second 3", "needle"))
+            .string();
+    const struct {
+        std::vector<std::string> options;
+        bool body;  // the 16th matching mail: the first of the third archive, read again
+    } cases[] = {
+        {{}, false},
+        {{"--show", "16"}, true},
+    };
+    for (const auto& k : cases) {
+        std::vector<std::string> args = k.options;
+        args.insert(args.end(), {"--json", a, b, c, "needle"});
+        const Result r = RunCli(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(b), std::string::npos) << r.err;
+        const auto json = nlohmann::json::parse(r.out);
+        EXPECT_EQ(json["mails"], 19);
+        EXPECT_EQ(json["hits"], 18);
+        EXPECT_EQ(json["matching"], 17);
+        ASSERT_EQ(json["archives"].size(), 2u);
+        EXPECT_EQ(json["archives"][0]["path"], a);
+        EXPECT_EQ(json["archives"][1]["path"], c);
+        EXPECT_EQ(json["archives"][1]["hits"], 3);
+        EXPECT_EQ(json["archives"][1]["matching"], 2);
+        ASSERT_EQ(json["rows"].size(), 17u);
+        EXPECT_EQ(json["rows"][0]["file"], a);
+        EXPECT_EQ(json["rows"][15]["position"], 16);
+        EXPECT_EQ(json["rows"][15]["file"], c);
+        EXPECT_EQ(json["rows"][16]["subject"], "second 3");
+        ASSERT_EQ(json.contains("body"), k.body);
+        if (k.body) {
+            EXPECT_EQ(json["body"][0]["text"], "needle");
+            EXPECT_EQ(json["body"][2]["text"], "needle");
+        }
+    }
+    // A page that runs across two archives; text rows begin with their archive's path.
+    std::string second;
+    for (int i = 1; i <= 10; ++i) {
+        second += Mail("more " + std::to_string(i), "needle\r\n");
+    }
+    const std::string d = dir.Write("more.mbox", second).string();
+    const Result r = RunCli({"--page", "2", a, d, "needle"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("該当メール数 ：25 通\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n" + d + "\t21\tTaro <taro@example.jp>\tmore 6\t"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("\t20\t"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(a + "\t"), std::string::npos) << "page 2 holds none of the first";
+}
+
 }  // namespace
 }  // namespace tarsel::cli

@@ -11,6 +11,7 @@
 
 #include "engine/pattern_finder.h"
 #include "engine/search_state.h"
+#include "tests/support/archive_builder.h"
 
 namespace tarsel {
 namespace {
@@ -25,12 +26,12 @@ struct Take {
 
 // Chunk c refilled with text, then found by its load: what TakePrescanned then gives.
 Take Prescanned(int c, const std::string& text, const std::string& pattern, std::size_t limit) {
-    char* buffer = g_fileChunks[c].Prepare();
+    char* buffer = test::State().m_fileChunks[c].Prepare();
     std::copy(text.begin(), text.end(), buffer);
     Take take;
-    take.clean = PrescanChunk(c, std::string_view(buffer, text.size()));
-    g_fileChunks[c].Commit(static_cast<int>(text.size()));
-    take.taken = TakePrescanned(c, pattern, take.found, limit);
+    take.clean = PrescanChunk(test::State(), c, std::string_view(buffer, text.size()));
+    test::State().m_fileChunks[c].Commit(static_cast<int>(text.size()));
+    take.taken = TakePrescanned(test::State(), c, pattern, take.found, limit);
     return take;
 }
 
@@ -64,7 +65,7 @@ TEST(ChunkPrescan, FindsWhatTheScanFindsOnRandomChunks) {
         }
         const int c = static_cast<int>(random() % 5);
         const std::size_t limit = round % 3 == 0 ? random() % 50 : kHitCapacity + 1;
-        BeginPrescan(pattern);
+        BeginPrescan(test::State(), pattern);
         const bool hasNul = text.find('\0') != std::string::npos;
         for (const std::string& wanted : {kMark, pattern}) {
             const Take take = Prescanned(c, text, wanted, limit);
@@ -83,20 +84,20 @@ TEST(ChunkPrescan, FindsWhatTheScanFindsOnRandomChunks) {
 
 TEST(ChunkPrescan, GivesItsFindsOnceAndOnlyForTheChunkAsFound) {
     const std::string text = "xx" + kMark + "needle" + kMark + "needle";
-    BeginPrescan("needle");
+    BeginPrescan(test::State(), "needle");
     EXPECT_EQ(Prescanned(2, text, "needle", 100).found, (std::vector<int>{200005, 200014}));
     std::vector<int> out;
-    EXPECT_FALSE(TakePrescanned(2, "needle", out, 100)) << "taken twice";
+    EXPECT_FALSE(TakePrescanned(test::State(), 2, "needle", out, 100)) << "taken twice";
 
     Prescanned(2, text, "needle", 100);
-    EXPECT_FALSE(TakePrescanned(2, "other", out, 100)) << "another search string";
-    EXPECT_TRUE(TakePrescanned(2, kMark, out, 100));
+    EXPECT_FALSE(TakePrescanned(test::State(), 2, "other", out, 100)) << "another search string";
+    EXPECT_TRUE(TakePrescanned(test::State(), 2, kMark, out, 100));
     EXPECT_EQ(out, (std::vector<int>{200002, 200011}));
 
     Prescanned(2, text, "needle", 100);
-    g_fileChunks[2].Prepare();  // refilled, as a new load or a test fills it
-    g_fileChunks[2].Commit(0);
-    EXPECT_FALSE(TakePrescanned(2, "needle", out, 100));
+    test::State().m_fileChunks[2].Prepare();  // refilled, as a new load or a test fills it
+    test::State().m_fileChunks[2].Commit(0);
+    EXPECT_FALSE(TakePrescanned(test::State(), 2, "needle", out, 100));
 }
 
 }  // namespace

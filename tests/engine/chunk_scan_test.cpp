@@ -21,13 +21,13 @@ namespace {
 std::vector<int> BlockScan(const std::string& pattern) {
     std::vector<int> found;
     const int m = static_cast<int>(pattern.size());
-    for (int c = 0; c < g_chunkCount; ++c) {
+    for (int c = 0; c < test::State().m_chunkCount; ++c) {
         const int ov = c > 0 ? m - 1 : 0;
         std::string work;
         if (c > 0) {
-            work = std::string(g_fileChunks[c - 1].view().substr(kChunkSize - ov));
+            work = std::string(test::State().m_fileChunks[c - 1].view().substr(kChunkSize - ov));
         }
-        work += g_fileChunks[c].view();
+        work += test::State().m_fileChunks[c].view();
         const int length = static_cast<int>(work.size());
         for (int k = 0;; ++k) {
             const int n =
@@ -51,12 +51,15 @@ std::vector<int> BlockScan(const std::string& pattern) {
 }
 
 std::vector<int> FastScan(const std::string& pattern, int capacity = kHitCapacity) {
-    g_pattern = pattern;
-    g_hitCount = 0;
-    for (int c = 0; c < g_chunkCount; ++c) {
-        EXPECT_TRUE(ScanChunk(c, ScanTable{g_hits, &g_hitCount, capacity}));
+    test::State().m_pattern = pattern;
+    test::State().m_hitCount = 0;
+    for (int c = 0; c < test::State().m_chunkCount; ++c) {
+        EXPECT_TRUE(
+            ScanChunk(test::State(), c,
+                      ScanTable{test::State().m_hits, &test::State().m_hitCount, capacity}));
     }
-    std::vector<int> found(g_hits, g_hits + g_hitCount.load());
+    std::vector<int> found(test::State().m_hits,
+                           test::State().m_hits + test::State().m_hitCount.load());
     std::sort(found.begin(), found.end());
     return found;
 }
@@ -130,16 +133,19 @@ TEST(ChunkScan, OverflowsOnlyBeyondCapacity) {
     }
     test::PutIntoChunks(text);
     TARSEL_GCC12_RESTRICT_FALSE_POSITIVE_BEGIN;  // GCC bug 105329, see the header
-    g_pattern = "q";
+    test::State().m_pattern = "q";
     TARSEL_GCC12_RESTRICT_FALSE_POSITIVE_END;
     for (const int capacity : {10, 9}) {
-        g_hitCount = 0;
+        test::State().m_hitCount = 0;
         bool complete = true;
-        for (int c = 0; c < g_chunkCount; ++c) {
-            complete = ScanChunk(c, ScanTable{g_hits, &g_hitCount, capacity}) && complete;
+        for (int c = 0; c < test::State().m_chunkCount; ++c) {
+            complete =
+                ScanChunk(test::State(), c,
+                          ScanTable{test::State().m_hits, &test::State().m_hitCount, capacity}) &&
+                complete;
         }
         EXPECT_EQ(complete, capacity == 10) << capacity;
-        EXPECT_EQ(g_hitCount.load(), capacity);
+        EXPECT_EQ(test::State().m_hitCount.load(), capacity);
     }
 }
 

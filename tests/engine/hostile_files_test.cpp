@@ -196,10 +196,11 @@ TEST_F(HostileFilesTest, LoadsMissingBytesAsBlanksWhenTheFileShrinksWhileLoading
         // The size measured at the start stands; what vanished reads as blanks.
         const std::string loaded =
             original.substr(0, keep) + std::string(original.size() - keep, ' ');
-        ASSERT_EQ(LoadedSize(), static_cast<std::int64_t>(original.size())) << keep;
+        ASSERT_EQ(controller.State().LoadedSize(), static_cast<std::int64_t>(original.size()))
+            << keep;
         std::string chunks;
-        for (int c = 0; c < g_chunkCount; ++c) {
-            chunks += g_fileChunks[c].view();
+        for (int c = 0; c < controller.State().m_chunkCount; ++c) {
+            chunks += controller.State().m_fileChunks[c].view();
         }
         EXPECT_TRUE(chunks == loaded) << keep;
         const NaiveResult naive = ReadNaively(loaded, "needle");
@@ -224,7 +225,7 @@ TEST_F(HostileFilesTest, LoadsOnlyTheMeasuredSizeWhenTheFileGrowsWhileLoading) {
     test::DriveToEnd(controller);
 
     const NaiveResult naive = ReadNaively(original, "needle");
-    EXPECT_EQ(LoadedSize(), static_cast<std::int64_t>(original.size()));
+    EXPECT_EQ(controller.State().LoadedSize(), static_cast<std::int64_t>(original.size()));
     EXPECT_EQ(panes.mails, static_cast<int>(naive.marks.size()));
     EXPECT_EQ(panes.hits, naive.hits);
     EXPECT_EQ(ShowEveryMatchingMail(), static_cast<int>(naive.matching.size()));
@@ -247,9 +248,9 @@ TEST_F(HostileFilesTest, KeepsEveryLoadedByteOrABlankWhileAnotherProcessTruncate
         test::DriveToEnd(controller);
         cutter.join();
 
-        ASSERT_EQ(LoadedSize(), static_cast<std::int64_t>(original.size()));
-        for (int c = 0; c < g_chunkCount; ++c) {
-            const std::string_view chunk = g_fileChunks[c].view();
+        ASSERT_EQ(controller.State().LoadedSize(), static_cast<std::int64_t>(original.size()));
+        for (int c = 0; c < controller.State().m_chunkCount; ++c) {
+            const std::string_view chunk = controller.State().m_fileChunks[c].view();
             const std::string_view was =
                 std::string_view(original).substr(std::size_t(c) * kChunkSize, chunk.size());
             for (std::size_t i = 0; i < chunk.size(); ++i) {
@@ -325,8 +326,8 @@ TEST_F(HostileFilesTest, APageThatVanishedReadsAsBlanksWhateverTheFileHasBecome)
         const char last = *static_cast<const volatile char*>(view + g_faultedBytes.size() - 1);
         SetViewFaultHookForTesting(nullptr);
         EXPECT_EQ(last, ' ');
-        EXPECT_EQ(LoadFileViewFailed(), c.failed);
-        UnmapLoadFile();
+        EXPECT_EQ(LoadFileViewFailed(view), c.failed);
+        UnmapLoadFile(view);
     }
 }
 
@@ -628,9 +629,10 @@ TEST_F(HostileFilesTest, LoadsFromAViewOfTheFileAsFromACopy) {
         }
         EXPECT_EQ(ShowEveryMatchingMail(), static_cast<int>(naive.matching.size())) << c.name;
         std::string chunks;
-        for (int chunk = 0; chunk < g_chunkCount; ++chunk) {
-            chunks += g_fileChunks[chunk].view();
-            EXPECT_EQ(InLoadFileView(g_fileChunks[chunk].view().data()), c.viewed[chunk])
+        for (int chunk = 0; chunk < controller.State().m_chunkCount; ++chunk) {
+            chunks += controller.State().m_fileChunks[chunk].view();
+            EXPECT_EQ(InLoadFileView(controller.State().m_fileChunks[chunk].view().data()),
+                      c.viewed[chunk])
                 << c.name << " chunk " << chunk;
         }
         EXPECT_TRUE(chunks == c.loaded) << c.name;

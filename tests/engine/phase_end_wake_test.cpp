@@ -22,13 +22,23 @@ void CountWake(void* context) {
     static_cast<std::atomic<int>*>(context)->fetch_add(1);
 }
 
-// Runs a whole search and counts the wakes; the pool's idleness covers a wake still running
-// on the worker after the driver has moved on.
-int WakesOfSearch(const std::string& archive, const std::string& search) {
+enum class Wake { kInstalled, kOtherRemoved, kRemoved };
+
+// Runs a whole search with the wake installed (and then removed as wake says) and counts the
+// wakes; the pool's idleness covers a wake still running on the worker after the driver has
+// moved on.
+int WakesOfSearch(const std::string& archive, const std::string& search,
+                  Wake wake = Wake::kInstalled) {
     test::TempDir dir;
     test::RecordingPanes panes;
     CSearchController controller;
     controller.SetPanes(&panes);
+    controller.SetPhaseEndWake(&CountWake, &g_wakes);
+    if (wake == Wake::kOtherRemoved) {
+        controller.ClearPhaseEndWake(nullptr);  // another front end's context: the wake stays
+    } else if (wake == Wake::kRemoved) {
+        controller.ClearPhaseEndWake(&g_wakes);
+    }
     controller.SetFilePath(dir.Write("a.mbox", archive));
     g_wakes = 0;
     if (controller.StartSearch("archive", search)) {
@@ -50,14 +60,11 @@ TEST(PhaseEndWakeTest, WakesOnceForEveryPhase) {
         {"no match: no headers", test::Mail("a", "abc\r\n"), "zzz", 3},
         {"empty file: phases of no units", "", "abc", 3},
     };
-    SetPhaseEndWake(&CountWake, &g_wakes);
     for (const auto& c : cases) {
         EXPECT_EQ(WakesOfSearch(c.archive, c.search), c.wakes) << c.name;
     }
-    ClearPhaseEndWake(nullptr);  // another front end's context: the wake stays
-    EXPECT_EQ(WakesOfSearch(cases[0].archive, "abc"), 4);
-    ClearPhaseEndWake(&g_wakes);
-    EXPECT_EQ(WakesOfSearch(cases[0].archive, "abc"), 0);
+    EXPECT_EQ(WakesOfSearch(cases[0].archive, "abc", Wake::kOtherRemoved), 4);
+    EXPECT_EQ(WakesOfSearch(cases[0].archive, "abc", Wake::kRemoved), 0);
 }
 
 }  // namespace

@@ -198,10 +198,10 @@ TEST_F(SearchDriverTest, RunsEveryPhaseOnAnEmptyFile) {
 
 TEST_F(SearchDriverTest, LoadsAFileOfExactlyTheCapacity) {
     Search(dir.Sparse("max.mbox", kMaxFileSize), "abc");
-    EXPECT_EQ(g_chunkCount, kChunkCapacity);
-    EXPECT_EQ(g_fileChunks[kChunkCapacity - 1].size(), kChunkSize);
+    EXPECT_EQ(controller.State().m_chunkCount, kChunkCapacity);
+    EXPECT_EQ(controller.State().m_fileChunks[kChunkCapacity - 1].size(), kChunkSize);
     // NUL bytes read as spaces.
-    EXPECT_EQ(g_fileChunks[0].view().find('\0'), std::string_view::npos);
+    EXPECT_EQ(controller.State().m_fileChunks[0].view().find('\0'), std::string_view::npos);
     EXPECT_EQ(panes.warnings, std::vector<std::string>{msg::kSearchDone});
 }
 
@@ -342,8 +342,77 @@ TEST_F(SearchDriverTest, CancellingARunningPhaseLeavesNothingPending) {
     ASSERT_TRUE(controller.StartSearch("c.mbox", "kk"));
     controller.CancelAndWait();
     EXPECT_FALSE(controller.IsPhaseRunning());
-    EXPECT_EQ(g_workersRunning.load(), 1);
+    EXPECT_EQ(controller.State().m_workersRunning.load(), 1);
     EXPECT_EQ(controller.m_bLoaded, 0);
+}
+
+// Two contexts search two archives at once on the one pool: each ends with exactly its own
+// result, also when the other is cancelled in the middle of its search.
+TEST_F(SearchDriverTest, TwoContextsSearchAtOnceEachWithItsOwnResult) {
+    std::string big;
+    for (int i = 0; i < 3000; ++i) {
+        big += Mail("big " + std::to_string(i), i % 3 == 0 ? "needle\r\n" : "hay\r\n");
+    }
+    std::string small;
+    for (int i = 0; i < 7; ++i) {
+        small += Mail("small " + std::to_string(i), "needle needle\r\n");
+    }
+    const std::filesystem::path files[] = {dir.Write("big.mbox", big),
+                                           dir.Write("small.mbox", small)};
+    for (const bool cancelFirst : {false, true}) {
+        SCOPED_TRACE(cancelFirst ? "first cancelled" : "both to the end");
+        test::RecordingPanes seen[2];
+        CSearchController contexts[2];
+        for (int k = 0; k < 2; ++k) {
+            contexts[k].SetPanes(&seen[k]);
+            contexts[k].SetFilePath(files[k]);
+            ASSERT_TRUE(contexts[k].StartSearch("archive", "needle"));
+        }
+        if (cancelFirst) {
+            contexts[0].CancelAndWait();
+        }
+        while (contexts[0].IsPhaseRunning() || contexts[1].IsPhaseRunning()) {
+            for (CSearchController& context : contexts) {
+                context.OnTimer();
+            }
+        }
+        if (!cancelFirst) {
+            EXPECT_EQ(seen[0].mails, 3000);
+            EXPECT_EQ(seen[0].hits, 1000);
+            EXPECT_EQ(seen[0].matches, 1000);
+            ASSERT_EQ(seen[0].rows.size(), std::size_t{kPageRows});
+            EXPECT_EQ(seen[0].rows[1].subject, "big 3");
+        }
+        EXPECT_EQ(seen[1].mails, 7);
+        EXPECT_EQ(seen[1].hits, 14);
+        EXPECT_EQ(seen[1].matches, 7);
+        ASSERT_EQ(seen[1].rows.size(), std::size_t{7});
+        EXPECT_EQ(seen[1].rows[6].subject, "small 6");
+        EXPECT_EQ(seen[1].warnings, std::vector<std::string>{msg::kSearchDone});
+    }
+}
+
+// A search of several archives: an archive that cannot be searched is named in its warning and
+// left out; the others' results are counted together and listed archive by archive.
+TEST_F(SearchDriverTest, SeveralArchivesLeaveOutTheOnesThatFail) {
+    const std::filesystem::path large = dir.Sparse("b-large.mbox", kMaxFileSize + 1);
+    const std::filesystem::path missing = dir.path() / "c-missing.mbox";
+    controller.SetFilePaths({dir.Write("d.mbox", Mail("d1", "abc\r\n") + Mail("d2", "abc\r\n")),
+                             missing, large, dir.Write("a.mbox", Mail("a1", "abc abc\r\n"))});
+    SearchAgain("abc");
+    EXPECT_EQ(panes.mails, 3);
+    EXPECT_EQ(panes.hits, 4);
+    EXPECT_EQ(panes.matches, 3);
+    ASSERT_EQ(panes.rows.size(), 3u);
+    EXPECT_EQ(panes.rows[0].file, "a.mbox");
+    EXPECT_EQ(panes.rows[1].subject, "d1");
+    EXPECT_EQ(panes.rows[2].file, "d.mbox");
+    EXPECT_EQ(BodyText(), "[abc] [abc]\r\n");
+    EXPECT_EQ(panes.warnings,
+              (std::vector<std::string>{msg::InArchive("b-large.mbox", msg::FileTooLarge()),
+                                        msg::CannotOpen(missing.string()), msg::kSearchDone}));
+    controller.SelectRow(2);
+    EXPECT_EQ(BodyText(), "[abc]\r\n");
 }
 
 }  // namespace

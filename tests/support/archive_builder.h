@@ -25,15 +25,22 @@ inline std::string Mail(std::string_view subject, std::string_view body,
     return mail;
 }
 
-// Puts text into the chunks as a load would (without NUL replacement).
-inline void PutIntoChunks(std::string_view text) {
-    g_chunkCount = static_cast<int>((text.size() + kChunkSize - 1) / kChunkSize);
-    for (int c = 0; c < g_chunkCount; ++c) {
+// The search state of the tests that fill chunks and tables themselves, without a controller.
+inline SearchState& State() {
+    static SearchState* const state = new SearchState;
+    return *state;
+}
+
+// Puts text into the chunks of state as a load would (without NUL replacement).
+inline void PutIntoChunks(std::string_view text, SearchState& state = State()) {
+    state.m_chunkCount = static_cast<int>((text.size() + kChunkSize - 1) / kChunkSize);
+    for (int c = 0; c < state.m_chunkCount; ++c) {
         const std::string_view piece = text.substr(std::size_t(c) * kChunkSize, kChunkSize);
-        std::memcpy(g_fileChunks[c].Prepare(), piece.data(), piece.size());
-        g_fileChunks[c].Commit(static_cast<int>(piece.size()));
+        std::memcpy(state.m_fileChunks[c].Prepare(), piece.data(), piece.size());
+        state.m_fileChunks[c].Commit(static_cast<int>(piece.size()));
     }
-    g_lastChunkSize = g_chunkCount == 0 ? 0 : g_fileChunks[g_chunkCount - 1].size();
+    state.m_lastChunkSize =
+        state.m_chunkCount == 0 ? 0 : state.m_fileChunks[state.m_chunkCount - 1].size();
 }
 
 }  // namespace tarsel::test

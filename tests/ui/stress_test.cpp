@@ -13,6 +13,7 @@
 
 #include "engine/messages.h"
 #include "engine/search_state.h"
+#include "engine/worker_pool.h"
 #include "tests/support/temp_files.h"
 #include "tests/ui/window_test_support.h"
 #include "ui/child_frame.h"
@@ -51,7 +52,7 @@ void Close(CChildFrame* child, const QString& how) {
 // After a window went mid-search: nothing of the search is left pending, and a new window
 // searches the same file from a clean start.
 void ExpectACleanStartAfterwards(const std::filesystem::path& file, WarningLog& log) {
-    QCOMPARE(g_workersRunning.load(), 1);
+    QVERIFY(WorkerPool::Shared().Idle());
     CChildFrame* next = OpenWindow();
     QVERIFY(next);
     QVERIFY(DropFile(next->m_pInputView, file));

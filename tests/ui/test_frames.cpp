@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTreeWidget>
 
 #include "tests/support/temp_files.h"
 #include "tests/ui/window_test_support.h"
@@ -21,6 +22,7 @@
 #include "ui/close_request.h"
 #include "ui/input_view.h"
 #include "ui/launch_options.h"
+#include "ui/list_view.h"
 #include "ui/main_frame.h"
 #include "ui/tarsel_view.h"
 #include "ui/version_info_dlg.h"
@@ -41,6 +43,8 @@ class TestFrames : public QObject {
     void CommandLineDropsTheFileAndStartsTheSearch();
     void CloseRequestUnderTheEndBoxClosesTheWindow();
     void CtrlOChoosesTheFileToSearch();
+    void CtrlNOpensAWorkingWindowAfterTheLastOneClosed();
+    void TwoWindowsSearchAtOnceEachWithItsOwnResult();
     void HelpAndVersionNeedNoDisplay_data();
     void HelpAndVersionNeedNoDisplay();
     void ScreenshotModeSavesTheWindowOfAQuickSearch();
@@ -271,6 +275,74 @@ void TestFrames::CtrlOChoosesTheFileToSearch() {
     QCOMPARE(child->m_pInputView->m_editFileName->text(), QString("chosen.mbox"));
     QCOMPARE(child->m_pTarselView->m_strFilePath, file);
     QVERIFY(child->m_pTarselView->document()->isEmpty());
+}
+
+namespace {
+
+QString CountersOf(const CChildFrame* child) {
+    const CInputView* input = child->m_pInputView;
+    return input->m_editMailCount->text() + "/" + input->m_editHitCount->text() + "/" +
+           input->m_editMatchCount->text();
+}
+
+}  // namespace
+
+void TestFrames::CtrlNOpensAWorkingWindowAfterTheLastOneClosed() {
+    TempDir dir;
+    const auto file = dir.Write("again.mbox", NeedleMails(3));
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    CMainFrame* frame = App()->MainFrame();
+    QVERIFY(frame->m_labelNoDocument->isHidden());
+    QVERIFY(child->close());
+    QTRY_COMPARE(frame->ActiveChild(), nullptr);
+    QVERIFY(frame->m_labelNoDocument->isVisible());
+    QCOMPARE(frame->m_labelNoDocument->text(), QString("Ctrl+N で新しいウィンドウを開きます。"));
+
+    QTest::keyClick(frame, Qt::Key_N, Qt::ControlModifier);
+    CChildFrame* next = frame->ActiveChild();
+    QVERIFY(next);
+    QVERIFY(frame->m_labelNoDocument->isHidden());
+    QVERIFY(DropFile(next->m_pInputView, file));
+    WarningLog log;
+    QVERIFY(Search(next, "needle", log));
+    QCOMPARE(CountersOf(next), QString("3/3/3"));
+}
+
+void TestFrames::TwoWindowsSearchAtOnceEachWithItsOwnResult() {
+    TempDir dir;
+    const auto many = dir.Write("many.mbox", NeedleMails(4000));
+    const auto few = dir.Write("few.mbox", NeedleMails(5));
+    CChildFrame* first = OpenWindow();
+    QVERIFY(first);
+    CMainFrame* frame = App()->MainFrame();
+    QTest::keyClick(frame, Qt::Key_N, Qt::ControlModifier);
+    CChildFrame* second = frame->ActiveChild();
+    QVERIFY(second && second != first);
+    QCOMPARE(frame->DocumentWindows().size(), 2);
+
+    WarningLog log;
+    QVERIFY(DropFile(first->m_pInputView, many));
+    QVERIFY(DropFile(second->m_pInputView, few));
+    for (CChildFrame* child : {first, second}) {
+        child->m_pInputView->m_editSearch->setText("needle");
+        child->OnSearchStart();
+    }
+    QVERIFY(first->m_pTarselView->IsPhaseRunning());
+    QVERIFY(WaitForSearchEnd(first, log, 2));
+    QVERIFY(WaitForIdle(second));
+    QCOMPARE(CountersOf(first), QString("4000/4000/4000"));
+    QCOMPARE(CountersOf(second), QString("5/5/5"));
+    QCOMPARE(second->m_pListView->m_listMails->topLevelItemCount(), 5);
+
+    // Closing one window mid-search stops only its own work.
+    first->m_pInputView->m_editSearch->setText("mail");
+    first->OnSearchStart();
+    second->m_pInputView->m_editSearch->setText("mail");
+    second->OnSearchStart();
+    QVERIFY(first->close());
+    QVERIFY(WaitForSearchEnd(second, log, 3));
+    QCOMPARE(CountersOf(second), QString("5/10/5"));
 }
 
 void TestFrames::HelpAndVersionNeedNoDisplay_data() {

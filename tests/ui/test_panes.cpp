@@ -1,11 +1,15 @@
 // The four panes as they first appear, their layout, and a file dropped onto each of them.
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include "engine/messages.h"
 #include "tests/support/temp_files.h"
@@ -56,7 +60,9 @@ class TestPanes : public QObject {
     void ProgressBarKeepsFourPixelMargins();
     void DropOnEachPaneChoosesTheFile_data();
     void DropOnEachPaneChoosesTheFile();
-    void DropTakesTheFirstFileAndItsWholePath();
+    void DropTakesTheWholePath();
+    void DropOfSeveralFilesOrAFolderSearchesThemAll_data();
+    void DropOfSeveralFilesOrAFolderSearchesThemAll();
     void DropClearsThePreviousResult();
     void DropIsRefusedWhileAPhaseRuns();
     void FileNamesShowTheCharactersThatWouldReorderThem();
@@ -178,7 +184,7 @@ void TestPanes::DropOnEachPaneChoosesTheFile() {
     QCOMPARE(child->m_pInputView->m_editMailCount->text(), QString("3"));
 }
 
-void TestPanes::DropTakesTheFirstFileAndItsWholePath() {
+void TestPanes::DropTakesTheWholePath() {
     TempDir dir;
     // A path far longer than 255 bytes, with Japanese folder names.
     std::filesystem::path folder = dir.path();
@@ -188,18 +194,72 @@ void TestPanes::DropTakesTheFirstFileAndItsWholePath() {
     std::filesystem::create_directories(folder);
     const auto first = folder / "最初.mbox";
     dir.Write(std::filesystem::relative(first, dir.path()).string(), NeedleMails(2));
-    const auto second = dir.Write("second.mbox", NeedleMails(5));
     QVERIFY(first.native().size() > 255);
 
     CChildFrame* child = OpenWindow();
     QVERIFY(child);
-    QVERIFY(DropFile(child->m_pInputView, first, second));
+    QVERIFY(DropFile(child->m_pInputView, first));
     QCOMPARE(child->m_pTarselView->m_strFilePath, first);
     QCOMPARE(child->m_pInputView->m_editFileName->text(), QString("最初.mbox"));
     QCOMPARE(child->m_pInputView->m_editFileName->toolTip(), QString::fromStdString(first));
     WarningLog log;
     QVERIFY(Search(child, "needle", log));
     QCOMPARE(child->m_pInputView->m_editMailCount->text(), QString("2"));
+}
+
+void TestPanes::DropOfSeveralFilesOrAFolderSearchesThemAll_data() {
+    QTest::addColumn<bool>("folder");
+    QTest::newRow("three files") << false;
+    QTest::newRow("a folder") << true;
+}
+
+// The archives are searched in the order of their names, the counters are totals and the
+// rows run across them, each named in the first column; a mail of an earlier archive is read
+// again when shown.
+void TestPanes::DropOfSeveralFilesOrAFolderSearchesThemAll() {
+    QFETCH(bool, folder);
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() / "box" / "inner");
+    const auto c = dir.Write("box/c.mbox", NeedleMails(10));
+    const auto a = dir.Write("box/a.mbox", NeedleMails(15));
+    const auto b = dir.Write("box/b.mbox", Mail("nothing", "hay"));
+    dir.Write("box/notes.txt", "needle, but no mail");
+
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const auto& path : folder ? std::vector{dir.path() / "box"} : std::vector{c, a, b}) {
+        urls << QUrl::fromLocalFile(QString::fromStdString(path.string()));
+    }
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(child->m_pInputView, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(child->m_pInputView, &drop);
+    QCOMPARE(child->m_pInputView->m_editFileName->text(), QString("a.mbox ほか 2 件"));
+    QCOMPARE(child->m_pInputView->m_editFileName->toolTip(),
+             QString::fromStdString(a.string() + "\n" + b.string() + "\n" + c.string()));
+
+    WarningLog log;
+    QVERIFY(Search(child, "needle", log));
+    QCOMPARE(log.texts(), QStringList{QString::fromUtf8(msg::kSearchDone)});
+    const CInputView* input = child->m_pInputView;
+    QCOMPARE(input->m_editMailCount->text() + "/" + input->m_editHitCount->text() + "/" +
+                 input->m_editMatchCount->text(),
+             QString("26/25/25"));
+    const QTreeWidget* list = child->m_pListView->m_listMails;
+    QCOMPARE(list->headerItem()->text(0), QString("ファイル"));
+    QCOMPARE(list->topLevelItemCount(), kPageRows);
+    QCOMPARE(list->topLevelItem(0)->text(0), QString("a.mbox"));
+    QCOMPARE(list->topLevelItem(15)->text(0), QString("c.mbox"));
+    QCOMPARE(list->topLevelItem(15)->text(2), QString("mail 1"));
+    QVERIFY(child->m_pTarselView->toPlainText().contains("mail 1 with a needle"));
+    PressAlt(child, Qt::Key_N);
+    QVERIFY(WaitForIdle(child));
+    QCOMPARE(list->topLevelItemCount(), 5);
+    QCOMPARE(list->topLevelItem(4)->text(2), QString("mail 10"));
+    QCOMPARE(child->m_pListView->m_editMailNo->text(), QString("21"));
 }
 
 void TestPanes::DropClearsThePreviousResult() {
