@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "decode/cp932.h"
 #include "decode/cp932_table.h"
@@ -91,16 +93,22 @@ void Listing::Begin(const TerminalPanes& panes, bool decoded) {
     if (json_) {
         out_.Own("{\n  \"mode\": ");
         out_.JsonString(decoded ? "decoded" : "raw");
-        out_.Own(",\n  \"mails\": ");
-        out_.Number(panes.mails());
-        out_.Own(",\n  \"hits\": ");
-        out_.Number(panes.hits());
-        out_.Own(",\n  \"matching\": ");
-        out_.Number(panes.matches());
+        JsonCounts("\n  ", panes.mails(), panes.hits(), panes.matches());
         out_.Own(",\n  \"rows\": [");
         return;
     }
     BeginText(panes.mails(), panes.hits(), panes.matches());
+}
+
+void Listing::JsonCounts(std::string_view lineStart, int mails, int hits, int matches) {
+    const std::pair<std::string_view, int> counts[] = {
+        {"\"mails\": ", mails}, {"\"hits\": ", hits}, {"\"matching\": ", matches}};
+    for (const auto& [key, count] : counts) {
+        out_.Own(",");
+        out_.Own(lineStart);
+        out_.Own(key);
+        out_.Number(count);
+    }
 }
 
 void Listing::BeginText(int mails, int hits, int matches) {
@@ -121,24 +129,14 @@ void Listing::Begin(const ArchiveCounts& totals, const std::vector<ArchiveCounts
     }
     out_.Own("{\n  \"mode\": ");
     out_.JsonString(decoded ? "decoded" : "raw");
-    out_.Own(",\n  \"mails\": ");
-    out_.Number(totals.mails);
-    out_.Own(",\n  \"hits\": ");
-    out_.Number(totals.hits);
-    out_.Own(",\n  \"matching\": ");
-    out_.Number(totals.matches);
+    JsonCounts("\n  ", totals.mails, totals.hits, totals.matches);
     out_.Own(",\n  \"archives\": [");
     bool first = true;
     for (const ArchiveCounts& archive : archives) {
         out_.Own(first ? "\n    {\n      \"path\": " : ",\n    {\n      \"path\": ");
         first = false;
         out_.JsonString(archive.path);
-        out_.Own(",\n      \"mails\": ");
-        out_.Number(archive.mails);
-        out_.Own(",\n      \"hits\": ");
-        out_.Number(archive.hits);
-        out_.Own(",\n      \"matching\": ");
-        out_.Number(archive.matches);
+        JsonCounts("\n      ", archive.mails, archive.hits, archive.matches);
         out_.Own("\n    }");
     }
     out_.Own(first ? "],\n  \"rows\": [" : "\n  ],\n  \"rows\": [");

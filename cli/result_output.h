@@ -44,6 +44,8 @@ class Listing {
 
   private:
     void BeginText(int mails, int hits, int matches);
+    // The three counters as JSON members, each after a comma and lineStart.
+    void JsonCounts(std::string_view lineStart, int mails, int hits, int matches);
     void PrintRow(Printer& out, bool first, int position, const HeaderRow& row,
                   std::string_view file) const;
 

@@ -125,7 +125,6 @@ std::int64_t FindBodyStart(std::string_view mailText) {
     const std::size_t first = mailText.size() - mail.size();
     std::int64_t body = -1;
     ForEachLine(mailText, first, [&](std::size_t start, std::size_t end, std::size_t next) {
-        (void)next;
         if (start == end) {
             body = static_cast<std::int64_t>(next);
             return false;
