@@ -18,7 +18,7 @@
 namespace tarsel {
 
 bool CSearchController::StartDecodedSearch(const std::string& fileNameField,
-                                           const std::string& utf8Search) {
+                                           const std::string& utf8Search, bool exact, bool kana) {
     if (m_bPhaseRunning) {
         return false;
     }

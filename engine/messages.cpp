@@ -26,6 +26,12 @@ std::string HitCapacity() {
            " 個を超えています。\r\n\r\n容量オーバーにより、文字列の検索を中断しました。";
 }
 
+std::string DateNotRead(const std::string& date) {
+    return "日付の指定「date:" + date +
+           "」が読めません。\r\n\r\nYYYY、YYYY-MM、YYYY-MM-DD か、その二つを .. でつないだ期間を"
+           "指定してください。";
+}
+
 std::string CannotOpen(const std::string& path) {
     return "ファイルを開けません。\r\n\r\n" + path;
 }

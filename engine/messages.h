@@ -14,6 +14,8 @@ std::string FileTooLarge();  // refusal before loading
 std::string FileCapacity();  // code 10
 std::string MailCapacity();  // code 11
 std::string HitCapacity();   // code 12
+// A query's date condition that is no day, month or year (the text after "date:").
+std::string DateNotRead(const std::string& date);
 std::string CannotOpen(const std::string& path);
 std::string NotRegularFile(const std::string& path);
 std::string CannotRead(const std::string& path);

@@ -46,9 +46,13 @@ class CSearchController {
     // string that is too short (or has no JIS form), then starts at loading or, on a loaded
     // file, at the string search. Returns false when nothing was started.
     bool StartSearch(const std::string& fileNameField, const std::string& search);
-    // The same in the decoded mode: the string (UTF-8, at least two bytes) is looked for in
-    // what a reader is shown of each mail. The mode holds until a raw StartSearch.
-    bool StartDecodedSearch(const std::string& fileNameField, const std::string& utf8Search);
+    // The same in the decoded mode: the query (UTF-8, at least two bytes; see query/query.h)
+    // is answered from what a reader is shown of each mail, its words folded unless exact
+    // (kana: hiragana and katakana alike). A query without a word to find and without a date,
+    // or with a date it cannot read, is refused with its warning. The mode holds until a raw
+    // StartSearch.
+    bool StartDecodedSearch(const std::string& fileNameField, const std::string& utf8Query,
+                            bool exact = false, bool kana = false);
     // A new file dropped on a pane: the next search loads it.
     void SetFilePath(const std::filesystem::path& path);
     // Several files dropped (or a folder's archives): the next search covers them all, in the
