@@ -22,7 +22,10 @@ const char* const kUsage =
     "are their totals and each line begins with its archive's path and a tab.\n"
     "\n"
     "  --decoded           search the decoded Subject, From and body text of every mail\n"
-    "                      (any charset and transfer encoding) instead of the raw bytes\n"
+    "                      (any charset and transfer encoding) instead of the raw bytes;\n"
+    "                      SEARCH is then a query (see below)\n"
+    "  --exact             with --decoded: compare words as typed, without folding\n"
+    "  --kana              with --decoded: hiragana and katakana alike\n"
     "  --json              print one JSON object instead of text\n"
     "  --page N            list only page N (from 1) of 20 matching mails\n"
     "  --show N            add the body of matching mail N (from 1), hits marked\n"
@@ -30,6 +33,12 @@ const char* const kUsage =
     "                      is a terminal and NO_COLOR is not set), always or never\n"
     "  -h, --help          print this help\n"
     "  --version           print the version\n"
+    "\n"
+    "A decoded query matches the mails that hold all its words (blanks between them):\n"
+    "  \"a phrase\"  one word with blanks     -word  mails without it\n"
+    "  A OR B      either of two words      subject:/件名: from:/差出人: body:/本文:  one field\n"
+    "  date:2012, date:2012-04..2012-06, date:..2005-06  the day of the Date field\n"
+    "Words are compared folded (width, case, accents, ～ and 〜 and the like) unless --exact.\n"
     "\n"
     "Options may follow the operands; \"--\" ends the options, so SEARCH may begin with \"-\".\n"
     "Control characters from mails (ESC, BEL, DEL, C1 and the like) are written as \\xHH,\n"
@@ -66,7 +75,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::ostream& err) {
         {"json", no_argument, nullptr, 'j'},        {"decoded", no_argument, nullptr, 'd'},
         {"page", required_argument, nullptr, 'p'},  {"show", required_argument, nullptr, 's'},
         {"color", optional_argument, nullptr, 'c'}, {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'v'},     {nullptr, 0, nullptr, 0},
+        {"version", no_argument, nullptr, 'v'},     {"exact", no_argument, nullptr, 'e'},
+        {"kana", no_argument, nullptr, 'k'},        {nullptr, 0, nullptr, 0},
     };
     optind = 0;  // 0, not 1: glibc then also forgets the state of an earlier call
     opterr = 0;
@@ -87,6 +97,12 @@ bool ParseOptions(int argc, char** argv, Options& options, std::ostream& err) {
                 break;
             case 'd':
                 options.decoded = true;
+                break;
+            case 'e':
+                options.exact = true;
+                break;
+            case 'k':
+                options.kana = true;
                 break;
             case 'p':
                 if (!ParsePositive(optarg, options.page)) {

@@ -12,6 +12,8 @@ enum class ColourWhen { kAuto, kAlways, kNever };
 struct Options {
     bool json = false;
     bool decoded = false;  // --decoded: search what a mail reader shows, in any charset
+    bool exact = false;    // --exact: a decoded query's words compared as typed
+    bool kana = false;     // --kana: hiragana and katakana alike
     bool help = false;
     bool version = false;
     ColourWhen colour = ColourWhen::kAuto;

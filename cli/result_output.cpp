@@ -89,10 +89,34 @@ void JsonMember(Printer& out, std::string_view start, const HeaderRow& row, cons
 Listing::Listing(Printer& out, bool json, int rows)
     : out_(out), json_(json), table_(rows >= kTableWorthRows) {}
 
-void Listing::Begin(const TerminalPanes& panes, bool decoded) {
+void Listing::JsonMode(const query::Query* query) {
+    out_.Own("{\n  \"mode\": ");
+    out_.JsonString(query != nullptr ? "decoded" : "raw");
+    if (query == nullptr) {
+        return;
+    }
+    static constexpr std::string_view kFields[] = {"any", "subject", "from", "body", "date"};
+    // A clause per element, each a list of the terms that OR joins.
+    out_.Own(",\n  \"query\": [");
+    for (std::size_t c = 0; c < query->clauses.size(); ++c) {
+        out_.Own(c == 0 ? "[" : ", [");
+        for (std::size_t t = 0; t < query->clauses[c].size(); ++t) {
+            const query::Term& term = query->clauses[c][t];
+            out_.Own(t == 0 ? "{\"field\": " : ", {\"field\": ");
+            out_.JsonString(kFields[static_cast<std::size_t>(term.field)]);
+            out_.Own(term.excluded ? ", \"excluded\": true, \"text\": "
+                                   : ", \"excluded\": false, \"text\": ");
+            out_.JsonString(term.text);
+            out_.Own("}");
+        }
+        out_.Own("]");
+    }
+    out_.Own("]");
+}
+
+void Listing::Begin(const TerminalPanes& panes, const query::Query* query) {
     if (json_) {
-        out_.Own("{\n  \"mode\": ");
-        out_.JsonString(decoded ? "decoded" : "raw");
+        JsonMode(query);
         JsonCounts("\n  ", panes.mails(), panes.hits(), panes.matches());
         out_.Own(",\n  \"rows\": [");
         return;
@@ -122,13 +146,12 @@ void Listing::BeginText(int mails, int hits, int matches) {
 }
 
 void Listing::Begin(const ArchiveCounts& totals, const std::vector<ArchiveCounts>& archives,
-                    bool decoded) {
+                    const query::Query* query) {
     if (!json_) {
         BeginText(totals.mails, totals.hits, totals.matches);
         return;
     }
-    out_.Own("{\n  \"mode\": ");
-    out_.JsonString(decoded ? "decoded" : "raw");
+    JsonMode(query);
     JsonCounts("\n  ", totals.mails, totals.hits, totals.matches);
     out_.Own(",\n  \"archives\": [");
     bool first = true;
@@ -204,9 +227,9 @@ void Listing::End() {
     }
 }
 
-void PrintListing(Printer& out, const TerminalPanes& panes, bool json, bool decoded) {
+void PrintListing(Printer& out, const TerminalPanes& panes, bool json, const query::Query* query) {
     Listing listing(out, json, static_cast<int>(panes.rows().size()));
-    listing.Begin(panes, decoded);
+    listing.Begin(panes, query);
     for (const ListedRow& listed : panes.rows()) {
         listing.Row(listed.position, listed.row);
     }

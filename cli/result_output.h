@@ -9,6 +9,7 @@
 
 #include "cli/printer.h"
 #include "cli/terminal_panes.h"
+#include "query/query.h"
 
 namespace tarsel::cli {
 
@@ -27,10 +28,11 @@ class Listing {
     // rows: about how many rows will be listed, which decides how their texts are converted.
     Listing(Printer& out, bool json, int rows);
     // The counters of the panes.
-    void Begin(const TerminalPanes& panes, bool decoded);
+    // query: the decoded search's query, named in JSON; null for a raw search.
+    void Begin(const TerminalPanes& panes, const query::Query* query);
     // The totals of a search of several archives, and (in JSON) each archive's counters.
     void Begin(const ArchiveCounts& totals, const std::vector<ArchiveCounts>& archives,
-               bool decoded);
+               const query::Query* query);
     // One row; position counts from 1 across pages.
     void Row(int position, const HeaderRow& row);
     // The rows from position on, printed into text as Row would print them, on any thread;
@@ -44,6 +46,8 @@ class Listing {
 
   private:
     void BeginText(int mails, int hits, int matches);
+    // The mode, and a decoded query's terms as understood.
+    void JsonMode(const query::Query* query);
     // The three counters as JSON members, each after a comma and lineStart.
     void JsonCounts(std::string_view lineStart, int mails, int hits, int matches);
     void PrintRow(Printer& out, bool first, int position, const HeaderRow& row,
@@ -56,7 +60,7 @@ class Listing {
 };
 
 // Begin, the rows the panes hold, End.
-void PrintListing(Printer& out, const TerminalPanes& panes, bool json, bool decoded);
+void PrintListing(Printer& out, const TerminalPanes& panes, bool json, const query::Query* query);
 // The runs of the body, after the listing.
 void PrintBody(Printer& out, const MailBody& body, bool json);
 // Closes what PrintListing opened.

@@ -18,6 +18,7 @@
 #include "engine/mail_text.h"
 #include "engine/messages.h"
 #include "engine/search_controller.h"
+#include "mime/query_search.h"
 
 namespace tarsel::cli {
 namespace {
@@ -71,8 +72,29 @@ struct MailPlace {
 // A search of several archives, one after another. Each archive's rows of the asked pages are
 // printed while it is loaded and its loaded bytes go before the next is loaded; positions and
 // pages count across the archives.
+// The decoded search's query as the controller read it; null for a raw search.
+const query::Query* DecodedQueryOf(const CSearchController& controller) {
+    return controller.m_bDecoded && controller.DecodedQuery() != nullptr
+               ? &controller.DecodedQuery()->Query()
+               : nullptr;
+}
+
+// The query of a decoded search of several archives, read once for the listing and the body;
+// each archive's controller refuses one that cannot be read before this is asked for.
+std::unique_ptr<mime::QueryMatcher> ArchivesQuery(const Options& options) {
+    if (!options.decoded) {
+        return nullptr;
+    }
+    query::Query parsed;
+    std::string badDate;
+    query::ParseQuery(options.search, options.exact, query::FoldOptions{options.kana}, parsed,
+                      badDate);
+    return std::make_unique<mime::QueryMatcher>(std::move(parsed));
+}
+
 int RunArchives(const Options& options, const std::string& search, Printer& out, std::ostream& err,
                 bool progress) {
+    const std::unique_ptr<mime::QueryMatcher> query = ArchivesQuery(options);
     const int asked = options.page > 0 ? options.page : 0;
     const int low = asked > 0 ? (asked - 1) * kPageRows + 1 : 1;  // positions listed, from 1
     const int high = asked > 0 ? asked * kPageRows : INT_MAX;
@@ -93,7 +115,8 @@ int RunArchives(const Options& options, const std::string& search, Printer& out,
         controller.LoadFromView(true);
         const bool started =
             options.decoded
-                ? controller.StartDecodedSearch(path.filename().string(), options.search)
+                ? controller.StartDecodedSearch(path.filename().string(), options.search,
+                                                options.exact, options.kana)
                 : controller.StartSearch(path.filename().string(), search);
         if (panes.searchRefused()) {
             return 2;  // refused for every archive alike
@@ -145,7 +168,7 @@ int RunArchives(const Options& options, const std::string& search, Printer& out,
     const int status = failed ? 2 : totals.matches == 0 ? 1 : 0;
     if (totals.matches == 0) {
         if (options.show == 0) {  // a body that does not exist prints nothing at all
-            listing.Begin(totals, searched, options.decoded);
+            listing.Begin(totals, searched, query ? &query->Query() : nullptr);
             listing.End();
             EndResult(out, options.json);
         }
@@ -162,7 +185,7 @@ int RunArchives(const Options& options, const std::string& search, Printer& out,
             << totals.matches << " 通）。\n";
         return 2;
     }
-    listing.Begin(totals, searched, options.decoded);
+    listing.Begin(totals, searched, query ? &query->Query() : nullptr);
     listing.TakeRows(listed, rows);
     listing.End();
     if (options.show > 0) {
@@ -173,8 +196,8 @@ int RunArchives(const Options& options, const std::string& search, Printer& out,
             return 2;
         }
         PrintBody(out,
-                  options.decoded ? CSearchController::DecodedMailBodyOf(text, options.search)
-                                  : CSearchController::MailBodyOf(std::move(text), search),
+                  query ? CSearchController::DecodedMailBodyOf(text, *query)
+                        : CSearchController::MailBodyOf(std::move(text), search),
                   options.json);
     }
     EndResult(out, options.json);
@@ -200,7 +223,8 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     controller.SetFilePath(path);
     controller.LoadFromView(true);  // one search, then the process ends
     const bool started =
-        options.decoded ? controller.StartDecodedSearch(path.filename().string(), options.search)
+        options.decoded ? controller.StartDecodedSearch(path.filename().string(), options.search,
+                                                        options.exact, options.kana)
                         : controller.StartSearch(path.filename().string(), search);
     if (!started) {
         return 2;
@@ -213,7 +237,7 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     const int matches = panes.matches();
     if (matches == 0) {
         if (options.show == 0) {  // a body that does not exist prints nothing at all
-            PrintListing(out, panes, options.json, options.decoded);
+            PrintListing(out, panes, options.json, DecodedQueryOf(controller));
             EndResult(out, options.json);
         }
         return 1;
@@ -235,7 +259,7 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     const int last = options.page > 0 ? options.page - 1 : pages - 1;
     const int rows = std::min(matches, (last + 1) * kPageRows) - first * kPageRows;
     Listing listing(out, options.json, rows);
-    listing.Begin(panes, options.decoded);
+    listing.Begin(panes, DecodedQueryOf(controller));
     // Page 0 is listed when the first other page arrives, with the pool at work on the rest, so
     // what its rows need first (the conversion table) is made meanwhile.
     bool firstListed = first != 0;

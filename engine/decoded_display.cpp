@@ -1,36 +1,33 @@
 // What the decoded mode shows of one mail: the row's sender and subject in any charset, and
 // the body's shown text parts (read with GMime, loaded on first use) with every occurrence of the
-// string in red.
+// query's words in red.
 #include "decode/cp932_table.h"
-#include "engine/pattern_finder.h"
 #include "engine/search_controller.h"
 #include "mime/header_fields.h"
 #include "mime/header_text.h"
+#include "mime/query_search.h"
 #include "mime/shown_texts.h"
 
 namespace tarsel {
 MailBody CSearchController::DecodedMailBodyOf(std::string_view mailText,
-                                              std::string_view utf8Search) {
+                                              const mime::QueryMatcher& query) {
     MailBody body;
     body.utf8 = true;
-    body.hitLength = utf8Search.size();
-    const mime::MailTexts texts = mime::ShownTextsOfMail(MailAfterMark(mailText), utf8Search);
+    const auto holds = [&query](std::string_view text) { return query.BodyHolds(text); };
+    const mime::MailTexts texts =
+        mime::ShownTextsOfMail(MailAfterMark(mailText), mime::TextHolds(holds));
+    std::vector<mime::QueryMatcher::Run> runs;
     for (const std::string& part : texts.parts) {
         if (!body.text.empty()) {
             body.text += "\r\n";  // parts are shown one below the other
         }
         const std::size_t base = body.text.size();
         body.text += part;
-        // Left to right without overlap, within the part: a run never spans two parts.
-        std::size_t at = 0;
-        while (!utf8Search.empty() && at < part.size()) {
-            const std::size_t p =
-                FindFirstOccurrence(std::string_view(part).substr(at), utf8Search);
-            if (p == std::string_view::npos) {
-                break;
-            }
-            body.hits.push_back(base + at + p);
-            at += p + utf8Search.size();
+        // Within the part: a run never spans two parts.
+        query.MarkBodyWords(part, runs);
+        for (const mime::QueryMatcher::Run& run : runs) {
+            body.hits.push_back(base + run.offset);
+            body.hitLengths.push_back(run.length);
         }
     }
     return body;

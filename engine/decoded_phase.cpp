@@ -1,5 +1,5 @@
-// The decoded search phase: in place of the byte scan, each mail is searched on its own for
-// the string in what a reader is shown of it, on the worker pool (one unit per chunk, for the
+// The decoded search phase: in place of the byte scan, each mail is matched on its own against
+// the query in what a reader is shown of it, on the worker pool (one unit per chunk, for the
 // mails whose marks lie in it). Each occurrence is recorded as the offset of its mail's mark,
 // so the driver's sorting and mapping turn the hits into matching mails exactly as for the
 // byte scan.
@@ -13,7 +13,8 @@
 #include "engine/search_controller.h"
 #include "engine/worker_pool.h"
 #include "headers/header_row.h"
-#include "mime/decoded_search.h"
+#include "mime/query_search.h"
+#include "query/query.h"
 
 namespace tarsel {
 
@@ -31,8 +32,20 @@ bool CSearchController::StartDecodedSearch(const std::string& fileNameField,
         ShowWarning(msg::kNoSearch);
         return false;
     }
+    query::Query parsed;
+    std::string badDate;
+    if (!query::ParseQuery(utf8Search, exact, query::FoldOptions{kana}, parsed, badDate)) {
+        ShowWarning(msg::DateNotRead(badDate));
+        return false;
+    }
+    if (!parsed.HasPositiveWord() && !parsed.HasDateTerm()) {
+        ShowWarning(msg::kNoSearch);
+        return false;
+    }
     m_strSearchUtf8 = utf8Search;
     m_strSearch = Utf8ToCp932(utf8Search);
+    m_bExact = exact;
+    m_bKana = kana;
     m_bDecoded = true;
     return BeginSearch();
 }
@@ -40,9 +53,13 @@ bool CSearchController::StartDecodedSearch(const std::string& fileNameField,
 bool CSearchController::StartDecodedPhase() {
     SearchState& state = *m_state;
     state.ClearViewedFlags();
-    m_needle = std::make_shared<const mime::DecodedNeedle>(m_strSearchUtf8);
+    query::Query parsed;
+    std::string badDate;
+    query::ParseQuery(m_strSearchUtf8, m_bExact, query::FoldOptions{m_bKana}, parsed, badDate);
+    m_query = std::make_shared<const mime::QueryMatcher>(std::move(parsed));
     state.m_pattern = m_strSearchUtf8;
     state.m_hitCount = 0;
+    state.m_matchOnlyEntries = 0;
     m_bResultKnown = false;
     BeginPhase(kStateSearching, state.m_chunkCount);
     if (m_pPanes != nullptr) {
@@ -66,14 +83,24 @@ void CSearchController::DecodedSearchUnit(void* context, int c) {
         thread_local std::string scratch;
         const std::string_view mail =
             MailAfterMark(MailView(state, static_cast<int>(mark - all), scratch));
-        const int want = static_cast<int>(
-            std::min<std::size_t>(mime::CountInMail(mail, *self->m_needle), kHitCapacity + 1));
+        const mime::QueryMatcher::Verdict verdict = self->m_query->Match(mail);
+        if (!verdict.matches) {
+            continue;
+        }
+        // A mail that matches without a hit (by its date, or by what it lacks) still takes
+        // one entry, which the hit counter leaves out.
+        const bool entryOnly = verdict.hits == 0;
+        const int want =
+            entryOnly ? 1 : static_cast<int>(std::min<std::size_t>(verdict.hits, kHitCapacity + 1));
         int old = state.m_hitCount.load();
         int take = 0;
         do {
             take = std::clamp(kHitCapacity - old, 0, want);
         } while (!state.m_hitCount.compare_exchange_weak(old, old + take));
         std::fill_n(state.m_hits + old, take, *mark);
+        if (entryOnly && take == 1) {
+            state.m_matchOnlyEntries.fetch_add(1);
+        }
         stored = take == want;
     }
     if (!stored) {

@@ -57,7 +57,7 @@ void CSearchController::ShowSelectedMail() {
         if (m_pPanes->WantsMailBody()) {
             std::string text = SeveralArchives() ? KeptMailText(position)
                                                  : MailText(state, state.m_hits[position]);
-            m_pPanes->ShowMailBody(m_bDecoded ? DecodedMailBodyOf(text, m_strSearchUtf8)
+            m_pPanes->ShowMailBody(m_bDecoded ? DecodedMailBodyOf(text, *m_query)
                                               : MailBodyOf(std::move(text), m_strSearch));
         }
     }

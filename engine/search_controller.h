@@ -20,7 +20,7 @@
 namespace tarsel {
 
 namespace mime {
-class DecodedNeedle;
+class QueryMatcher;
 }
 
 class CSearchController {
@@ -126,8 +126,10 @@ class CSearchController {
     static MailBody MailBodyOf(std::string mailText, std::string_view search);
     static std::vector<BodyRun> BodyRunsOf(std::string_view mailText, std::string_view search);
     // The decoded mode's mail body: the text parts a reader is shown (UTF-8), each
-    // occurrence of the UTF-8 search string a red run.
-    static MailBody DecodedMailBodyOf(std::string_view mailText, std::string_view utf8Search);
+    // occurrence of the query's positive words a red run.
+    static MailBody DecodedMailBodyOf(std::string_view mailText, const mime::QueryMatcher& query);
+    // The query of the last decoded search; null before one started.
+    const mime::QueryMatcher* DecodedQuery() const { return m_query.get(); }
     // The decoded mode's row: sender and subject decoded from any charset, all UTF-8.
     static HeaderRow DecodedHeaderRow(std::string_view mailText, std::int64_t mailStart);
 
@@ -138,7 +140,9 @@ class CSearchController {
     std::filesystem::path m_strFilePath;
     std::string m_strSearch;      // Shift-JIS, as typed
     bool m_bDecoded = false;      // the last search started was a decoded one
-    std::string m_strSearchUtf8;  // the decoded search's string
+    std::string m_strSearchUtf8;  // the decoded search's query
+    bool m_bExact = false;        // its words compared as typed
+    bool m_bKana = false;         // hiragana and katakana alike
     std::uint64_t m_nFileSize = 0;
     int m_bLoaded = 0;
 
@@ -192,7 +196,7 @@ class CSearchController {
     int m_loadFd = -1;                  // the file, open read-only while it loads
     bool m_bLoadFromView = false;
     const char* m_loadView = nullptr;  // the view the chunks of this load point into
-    std::shared_ptr<const mime::DecodedNeedle> m_needle;  // read by the decoded units
+    std::shared_ptr<const mime::QueryMatcher> m_query;  // read by the decoded units
 };
 
 }  // namespace tarsel

@@ -215,7 +215,7 @@ void CSearchController::AdvanceSearch(int code) {
             break;
         case kStateSearching:
             SortHits();
-            m_nArchiveRawHits = m_state->m_hitCount.load();
+            m_nArchiveRawHits = m_state->m_hitCount.load() - m_state->m_matchOnlyEntries.load();
             if (panes != nullptr) {
                 panes->SetCounters(-1, m_nArchiveHits + m_nArchiveRawHits, -1);
             }

@@ -24,10 +24,11 @@ struct BodyRun {
 // The body of the mail shown, held once: its converted text and where the red runs stand.
 // A huge mail is never copied run by run; front ends walk the runs as views into the text.
 struct MailBody {
-    std::string text;               // Shift-JIS, or UTF-8 when utf8 is set
-    bool utf8 = false;              // the decoded search shows text in any charset as UTF-8
-    std::vector<std::size_t> hits;  // offsets of the red runs in text, ascending, disjoint
-    std::size_t hitLength = 0;      // every red run is the search string
+    std::string text;                     // Shift-JIS, or UTF-8 when utf8 is set
+    bool utf8 = false;                    // the decoded search shows text in any charset as UTF-8
+    std::vector<std::size_t> hits;        // offsets of the red runs in text, ascending, disjoint
+    std::size_t hitLength = 0;            // every red run is the search string,
+    std::vector<std::size_t> hitLengths;  // unless each run has its own length (a query's words)
 
     // Calls visit(std::string_view run, bool hit) for each run in order; a black run is
     // never empty.
@@ -35,12 +36,14 @@ struct MailBody {
     void ForEachRun(Visit&& visit) const {
         const std::string_view all = text;
         std::size_t at = 0;
-        for (const std::size_t hit : hits) {
+        for (std::size_t i = 0; i < hits.size(); ++i) {
+            const std::size_t hit = hits[i];
+            const std::size_t length = hitLengths.empty() ? hitLength : hitLengths[i];
             if (hit > at) {
                 visit(all.substr(at, hit - at), false);
             }
-            visit(all.substr(hit, hitLength), true);
-            at = hit + hitLength;
+            visit(all.substr(hit, length), true);
+            at = hit + length;
         }
         if (at < all.size()) {
             visit(all.substr(at), false);

@@ -103,6 +103,9 @@ class SearchState {
     std::atomic<int> m_mailCount{0};  // entries of m_mailStarts in use
     int* m_mailStarts = nullptr;      // kMailCapacity: absolute offsets of the mail marks
     std::atomic<int> m_hitCount{0};   // hits, then (after mapping) matching mails
+    // Entries of m_hits that stand for a matching mail without a hit (a query that a mail
+    // matches by its date or by the words it lacks): not hits, so the counter leaves them out.
+    std::atomic<int> m_matchOnlyEntries{0};
     int* m_hits = nullptr;  // kHitCapacity: hit offsets, then mail indexes of matching mails
     // Room for sorting one of the tables, used on the thread that drives the search.
     int* m_sortRoom = nullptr;

@@ -31,6 +31,7 @@ bool CSearchController::StartStringSearch() {
     }
     state.m_pattern = pattern;
     state.m_hitCount = 0;
+    state.m_matchOnlyEntries = 0;
     std::fill_n(state.m_hitRuns, state.m_chunkCount, ScanRun{});
     m_bResultKnown = false;
     BeginPhase(kStateSearching, state.m_chunkCount);

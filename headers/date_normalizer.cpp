@@ -126,10 +126,11 @@ std::string_view ReadTime(DateReader& reader) {
     return reader.From(from);
 }
 
-}  // namespace
-
-bool NormalizeDateInto(std::string_view value, std::string& text) {
-    text.clear();
+// The pieces of a date as written; false when the value is no date.
+struct DatePieces {
+    std::string_view day, month, year, time;  // month as its two-digit number
+};
+bool ReadDate(std::string_view value, DatePieces& pieces) {
     DateReader reader(value);
     reader.SkipGap();
     if (IsLetter(reader.Peek())) {
@@ -139,23 +140,40 @@ bool NormalizeDateInto(std::string_view value, std::string& text) {
             reader.SkipGap();
         }
     }
-    const std::string_view day = reader.Digits(2);
-    if (day.empty() || !reader.SkipGap()) {
+    pieces.day = reader.Digits(2);
+    if (pieces.day.empty() || !reader.SkipGap()) {
         return false;
     }
-    const std::string_view month = MonthNumber(reader.Letters());
-    if (month.empty() || !reader.SkipGap()) {
+    pieces.month = MonthNumber(reader.Letters());
+    if (pieces.month.empty() || !reader.SkipGap()) {
         return false;
     }
-    std::string_view year = reader.Digits(4);
-    if (year.size() < 2 || !reader.SkipGap()) {
+    pieces.year = reader.Digits(4);
+    if (pieces.year.size() < 2 || !reader.SkipGap()) {
         return false;
     }
-    year.remove_prefix(year.size() - 2);
-    const std::string_view time = ReadTime(reader);
-    if (time.empty()) {
+    pieces.time = ReadTime(reader);
+    return !pieces.time.empty();
+}
+
+int Number(std::string_view digits) {
+    int n = 0;
+    for (const char c : digits) {
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+}  // namespace
+
+bool NormalizeDateInto(std::string_view value, std::string& text) {
+    text.clear();
+    DatePieces pieces;
+    if (!ReadDate(value, pieces)) {
         return false;
     }
+    const std::string_view day = pieces.day, month = pieces.month, time = pieces.time;
+    const std::string_view year = pieces.year.substr(pieces.year.size() - 2);
     const std::string_view pad = day.size() == 1 ? "0" : "";
     // Sized once and filled piece by piece: a row's date is rewritten into the same string
     // mail after mail.
@@ -170,6 +188,20 @@ bool NormalizeDateInto(std::string_view value, std::string& text) {
     *to++ = ' ';
     std::copy(time.begin(), time.end(), to);
     return true;
+}
+
+int MailDay(std::string_view value) {
+    DatePieces pieces;
+    if (!ReadDate(value, pieces)) {
+        return 0;
+    }
+    int year = Number(pieces.year);
+    if (pieces.year.size() == 2) {
+        year += year < 50 ? 2000 : 1900;  // as RFC 5322 reads obsolete years
+    } else if (pieces.year.size() == 3) {
+        year += 1900;
+    }
+    return year * 10000 + Number(pieces.month) * 100 + Number(pieces.day);
 }
 
 std::string NormalizeDate(std::string_view value) {

@@ -13,6 +13,9 @@ namespace tarsel {
 // number, the day in two digits, the time as written. A value that is no such date leaves text
 // empty and gives false.
 bool NormalizeDateInto(std::string_view value, std::string& text);
+// The day the value names, read as above, as yyyymmdd (a two-digit year 00-49 in 2000-2049,
+// 50-99 and three digits in the 1900s); 0 when the value is no date.
+int MailDay(std::string_view value);
 // The same as a new string; empty when the value is no date.
 std::string NormalizeDate(std::string_view value);
 

@@ -7,236 +7,15 @@
 
 #include "decode/jis.h"
 #include "decode/utf8.h"
-#include "mime/alternatives.h"
 #include "mime/header_fields.h"
 #include "mime/header_text.h"
-#include "mime/html_text.h"
+#include "mime/mime_walk.h"
 #include "mime/text_util.h"
-#include "mime/transfer.h"
 
 namespace tarsel::mime {
 namespace {
 
 constexpr std::string_view kReplacementChar = "\xEF\xBF\xBD";
-
-// A text part as the walk hands it over: its bytes after the transfer encoding.
-struct TextPart {
-    std::string_view bytes;
-    Charset charset;
-    std::string_view charsetName;
-    bool html;
-};
-
-class PartVisitor {
-  public:
-    virtual ~PartVisitor() = default;
-    virtual void Visit(const TextPart& part) = 0;
-    // A line of a forwarded mail's header (its sender or its subject), decoded.
-    virtual void VisitLine(std::string_view utf8) = 0;
-
-    // Alternatives are read into the visitor one after the other, as far as the choice needs
-    // them, and then all but the chosen one are dropped again. A mark is a position in what
-    // has been visited.
-    virtual bool Searching() const = 0;
-    virtual std::size_t Mark() const = 0;
-    virtual bool Holds(std::size_t from, std::size_t to) const = 0;
-    // Drops what was visited from `from` on, except [keepFrom, keepTo).
-    virtual void KeepOnly(std::size_t from, std::size_t keepFrom, std::size_t keepTo) = 0;
-};
-
-template <class Unit>
-void KeepOnlyOf(std::vector<Unit>& units, std::size_t from, std::size_t keepFrom,
-                std::size_t keepTo) {
-    units.erase(units.begin() + static_cast<std::ptrdiff_t>(keepTo), units.end());
-    units.erase(units.begin() + static_cast<std::ptrdiff_t>(from),
-                units.begin() + static_cast<std::ptrdiff_t>(keepFrom));
-}
-
-bool IsMessage(const ContentInfo& info) {
-    return EqualsNoCase(info.type, "message") && EqualsNoCase(info.subtype, "rfc822");
-}
-
-bool IsType(std::string_view type, std::string_view want) {
-    return EqualsNoCase(type, want);
-}
-
-// Calls f with each body part of a multipart body (between its delimiter lines).
-template <class F>
-void ForEachBodyPart(std::string_view body, std::string_view boundary, F&& f) {
-    std::size_t partStart = std::string_view::npos;
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t at = FindBytes(body, boundary, pos);
-        if (at == std::string_view::npos) {
-            break;
-        }
-        pos = at + 1;
-        if (at < 2 || body[at - 2] != '-' || body[at - 1] != '-' ||
-            (at > 2 && body[at - 3] != '\n')) {
-            continue;
-        }
-        std::size_t p = at + boundary.size();
-        const bool close = body.substr(p, 2) == "--";
-        p += close ? 2 : 0;
-        while (p < body.size() && (body[p] == ' ' || body[p] == '\t')) {
-            ++p;
-        }
-        if (p < body.size() && body[p] != '\r' && body[p] != '\n') {
-            continue;  // the boundary followed by more text is no delimiter
-        }
-        if (partStart != std::string_view::npos) {
-            // The line break before the delimiter belongs to it.
-            std::size_t end = at - 2;
-            if (end > partStart && body[end - 1] == '\n') {
-                --end;
-                if (end > partStart && body[end - 1] == '\r') {
-                    --end;
-                }
-            }
-            f(body.substr(partStart, std::max(end, partStart) - partStart));
-        }
-        if (close) {
-            return;
-        }
-        const std::size_t eol = body.find('\n', p);
-        partStart = eol == std::string_view::npos ? body.size() : eol + 1;
-        pos = partStart;
-    }
-    if (partStart != std::string_view::npos) {
-        f(body.substr(partStart));
-    }
-}
-
-void WalkEntity(std::string_view text, int depth, PartVisitor& visitor, bool inDigest = false);
-
-void WalkAlternatives(std::string_view body, const ContentInfo& info, int depth,
-                      PartVisitor& visitor) {
-    struct Alternative {
-        std::string_view text;
-        bool plain;
-        std::size_t from = std::string_view::npos, to = std::string_view::npos;
-    };
-    std::vector<Alternative> alternatives;
-    ForEachBodyPart(body, info.boundary, [&](std::string_view part) {
-        const ContentInfo child = ContentInfoOf(SplitEntity(part).headers);
-        if (!child.attachment &&
-            (IsType(child.type, "text") || IsType(child.type, "multipart") || IsMessage(child))) {
-            alternatives.push_back(
-                {part, IsType(child.type, "text") && IsType(child.subtype, "plain")});
-        }
-    });
-    const std::size_t start = visitor.Mark();
-    auto read = [&](std::size_t i) -> Alternative& {
-        Alternative& a = alternatives[i];
-        if (a.from == std::string_view::npos) {
-            a.from = visitor.Mark();
-            WalkEntity(a.text, depth + 1, visitor);
-            a.to = visitor.Mark();
-        }
-        return a;
-    };
-    const std::size_t chosen = ChosenAlternative(
-        alternatives.size(), [&](std::size_t i) { return alternatives[i].plain; },
-        [&](std::size_t i) {
-            if (!visitor.Searching()) {
-                return false;
-            }
-            const Alternative& a = read(i);
-            return visitor.Holds(a.from, a.to);
-        });
-    if (chosen == std::string_view::npos) {
-        return;
-    }
-    const Alternative& a = read(chosen);
-    visitor.KeepOnly(start, a.from, a.to);
-}
-
-void WalkMultipart(std::string_view body, const ContentInfo& info, int depth,
-                   PartVisitor& visitor) {
-    if (IsType(info.subtype, "alternative")) {
-        WalkAlternatives(body, info, depth, visitor);
-        return;
-    }
-    const bool digest = IsType(info.subtype, "digest");
-    ForEachBodyPart(body, info.boundary,
-                    [&](std::string_view part) { WalkEntity(part, depth + 1, visitor, digest); });
-}
-
-// A forwarded mail as a reader shows it: a line with its sender, one with its subject, and its
-// body.
-void WalkMessage(std::string_view mail, int depth, PartVisitor& visitor) {
-    const std::string_view headers = SplitEntity(mail).headers;
-    std::string_view value;
-    for (const std::string_view field : {"From", "Subject"}) {
-        if (FindField(headers, field, value)) {
-            std::string line = HeaderText(value);
-            BlankNuls(line);
-            if (!line.empty()) {
-                visitor.VisitLine(line);
-            }
-        }
-    }
-    WalkEntity(mail, depth, visitor);
-}
-
-void WalkEntity(std::string_view text, int depth, PartVisitor& visitor, bool inDigest) {
-    const Entity entity = SplitEntity(text);
-    ContentInfo info = ContentInfoOf(entity.headers);
-    std::string_view typeField;
-    if (inDigest && !FindField(entity.headers, "Content-Type", typeField)) {
-        info.type = "message";  // a digest's parts are mails unless typed otherwise
-        info.subtype = "rfc822";
-    }
-    if (IsType(info.type, "multipart")) {
-        if (!info.boundary.empty() && depth < kMaxMimeDepth) {
-            WalkMultipart(entity.body, info, depth, visitor);
-        }
-        return;
-    }
-    if (IsMessage(info)) {
-        if (depth < kMaxMimeDepth) {
-            WalkMessage(entity.body, depth + 1, visitor);
-        }
-        return;
-    }
-    if (info.attachment || !IsType(info.type, "text")) {
-        return;  // what is not shown as text never counts
-    }
-    thread_local std::string decoded;
-    std::string_view bytes = entity.body;
-    switch (TransferEncodingOf(info.transferEncoding)) {
-        case TransferEncoding::kBase64:
-            DecodeBase64To(bytes, decoded);
-            bytes = decoded;
-            break;
-        case TransferEncoding::kQuotedPrintable:
-            DecodeQuotedPrintableTo(bytes, decoded);
-            bytes = decoded;
-            break;
-        case TransferEncoding::kIdentity:
-            break;
-    }
-    Charset charset = CharsetOf(info.charset);
-    if (charset == Charset::kNone) {
-        charset = GuessCharset(bytes);
-    }
-    visitor.Visit(TextPart{bytes, charset, info.charset, IsType(info.subtype, "html")});
-}
-
-void AppendPartText(const TextPart& part, std::string& out) {
-    const std::size_t start = out.size();
-    if (!part.html) {
-        AppendUtf8(part.bytes, part.charset, part.charsetName, out);
-    } else {
-        thread_local std::string html;
-        html.clear();
-        AppendUtf8(part.bytes, part.charset, part.charsetName, html);
-        thread_local std::string text;
-        HtmlToText(html, text);
-        out += text;
-    }
-    BlankNuls(out, start);
-}
 
 // Counts per part and line, so that the alternatives not chosen can be taken back out.
 class CountingVisitor : public PartVisitor {
@@ -246,31 +25,9 @@ class CountingVisitor : public PartVisitor {
         counts_.clear();
     }
     void Visit(const TextPart& part) override {
-        if (part.html && part.charset != Charset::kJis &&
-            FindBytes(part.bytes, "&") == std::string_view::npos) {
-            // Without references every character of the page's text stands in its bytes.
-            const DecodedNeedle::Filter& filter = needle_.FilterFor(part.charset, part.charsetName);
-            if (filter.impossible ||
-                (!filter.character.empty() &&
-                 FindBytes(part.bytes, filter.character) == std::string_view::npos)) {
-                counts_.push_back(0);
-                return;
-            }
-        }
-        if (!part.html) {
-            const DecodedNeedle::Filter& filter = needle_.FilterFor(part.charset, part.charsetName);
-            if (filter.impossible) {
-                counts_.push_back(0);
-                return;
-            }
-            // In ISO-2022-JP the bytes only speak for the text when the reader's runs stand
-            // whole in them (an escape may join two runs, a stray 8-bit byte read as CP932).
-            if (!filter.bytes.empty() &&
-                FindBytes(part.bytes, filter.bytes) == std::string_view::npos &&
-                (part.charset != Charset::kJis || JisRunsStayInBytes(part.bytes))) {
-                counts_.push_back(0);
-                return;
-            }
+        if (!needle_.MayStandIn(part)) {
+            counts_.push_back(0);
+            return;
         }
         thread_local std::string text;
         text.clear();
@@ -305,20 +62,18 @@ class CountingVisitor : public PartVisitor {
 
 class CollectingVisitor : public PartVisitor {
   public:
-    explicit CollectingVisitor(std::string_view search) : search_(search) {}
+    explicit CollectingVisitor(const TextHolds& holds) : holds_(holds) {}
     void Visit(const TextPart& part) override {
         parts.emplace_back();
         AppendPartText(part, parts.back());
     }
     void VisitLine(std::string_view utf8) override { parts.emplace_back(utf8); }
-    bool Searching() const override { return !search_.empty(); }
+    bool Searching() const override { return !holds_.Empty(); }
     std::size_t Mark() const override { return parts.size(); }
     bool Holds(std::size_t from, std::size_t to) const override {
         return std::any_of(parts.begin() + static_cast<std::ptrdiff_t>(from),
                            parts.begin() + static_cast<std::ptrdiff_t>(to),
-                           [this](const std::string& part) {
-                               return FindBytes(part, search_) != std::string_view::npos;
-                           });
+                           [this](const std::string& part) { return holds_(part); });
     }
     void KeepOnly(std::size_t from, std::size_t keepFrom, std::size_t keepTo) override {
         KeepOnlyOf(parts, from, keepFrom, keepTo);
@@ -326,7 +81,7 @@ class CollectingVisitor : public PartVisitor {
     std::vector<std::string> parts;
 
   private:
-    std::string_view search_;
+    const TextHolds& holds_;
 };
 
 // The UTF-8 characters of text, one view each (invalid bytes one by one).
@@ -504,6 +259,38 @@ const DecodedNeedle::Filter& DecodedNeedle::FilterFor(Charset charset,
     return none_;
 }
 
+bool AsciiBytesStandForThemselves(Charset charset, std::string_view name) {
+    switch (charset) {
+        case Charset::kUtf8:
+        case Charset::kCp932:
+        case Charset::kEucJp:
+            return true;
+        case Charset::kOther:
+            return !NeedsNoFilter(name);
+        case Charset::kJis:
+        case Charset::kNone:
+            break;
+    }
+    return false;
+}
+
+bool DecodedNeedle::MayStandIn(const TextPart& part) const {
+    const Filter& filter = FilterFor(part.charset, part.charsetName);
+    if (part.html) {
+        // Without references every character of the page's text stands in its bytes.
+        return part.charset == Charset::kJis ||
+               FindBytes(part.bytes, "&") != std::string_view::npos ||
+               (!filter.impossible &&
+                (filter.character.empty() ||
+                 FindBytes(part.bytes, filter.character) != std::string_view::npos));
+    }
+    // In ISO-2022-JP the bytes only speak for the text when the reader's runs stand whole in
+    // them (an escape may join two runs, a stray 8-bit byte read as CP932).
+    return !filter.impossible &&
+           (filter.bytes.empty() || FindBytes(part.bytes, filter.bytes) != std::string_view::npos ||
+            (part.charset == Charset::kJis && !JisRunsStayInBytes(part.bytes)));
+}
+
 std::size_t CountInMail(std::string_view mail, const DecodedNeedle& needle) {
     thread_local std::string withLineFeeds;
     mail = WithLineFeeds(mail, withLineFeeds);
@@ -520,11 +307,16 @@ std::size_t CountInMail(std::string_view mail, const DecodedNeedle& needle) {
     }
     thread_local std::vector<std::size_t> counts;
     CountingVisitor visitor(needle, counts);
-    WalkEntity(mail, 0, visitor);
+    WalkMail(mail, visitor);
     return count + visitor.Total();
 }
 
 MailTexts TextsOfMail(std::string_view mail, std::string_view search) {
+    return WithSearchHolds(search,
+                           [&](const TextHolds& holds) { return TextsOfMail(mail, holds); });
+}
+
+MailTexts TextsOfMail(std::string_view mail, const TextHolds& holds) {
     std::string withLineFeeds;
     mail = WithLineFeeds(mail, withLineFeeds);
     MailTexts texts;
@@ -536,8 +328,8 @@ MailTexts TextsOfMail(std::string_view mail, std::string_view search) {
     if (FindField(headers, "From", value)) {
         texts.from = HeaderText(value);
     }
-    CollectingVisitor visitor(search);
-    WalkEntity(mail, 0, visitor);
+    CollectingVisitor visitor(holds);
+    WalkMail(mail, visitor);
     texts.parts = std::move(visitor.parts);
     return texts;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mime/charset.h"
+#include "mime/mime_walk.h"
 
 namespace tarsel::mime {
 
@@ -28,11 +29,17 @@ class DecodedNeedle {
 
     const std::string& utf8() const { return utf8_; }
     const Filter& FilterFor(Charset charset, std::string_view name) const;
+    // False when the part's bytes show that its text cannot hold the string.
+    bool MayStandIn(const TextPart& part) const;
 
   private:
     std::string utf8_;
     Filter utf8Filter_, jis_, cp932_, eucJp_, asciiCompatible_, none_;
 };
+
+// True when a part of this charset whose bytes are all ASCII reads as exactly those
+// characters (not so for ISO-2022-JP, UTF-7 and the like).
+bool AsciiBytesStandForThemselves(Charset charset, std::string_view name);
 
 // Occurrences (overlapping ones included) of the string in the decoded Subject, From and
 // body text of one mail. mail is the text after the mail mark. The needle must not be empty.
@@ -46,8 +53,36 @@ struct MailTexts {
     // as a part each before its own parts.
     std::vector<std::string> parts;
 };
-// search (UTF-8) chooses among alternatives (see ChosenAlternative); without one the
-// preferred alternative is taken.
+// Whether a text (UTF-8) holds what is searched for, which chooses among alternatives (see
+// ChosenAlternative); an empty one searches for nothing, and the preferred alternative is
+// taken. A view of a callable, which must outlive it.
+class TextHolds {
+  public:
+    TextHolds() = default;
+    template <class F>
+    explicit TextHolds(const F& f)
+        : context_(&f), call_([](const void* context, std::string_view text) {
+              return static_cast<bool>((*static_cast<const F*>(context))(text));
+          }) {}
+    bool Empty() const { return call_ == nullptr; }
+    bool operator()(std::string_view text) const { return call_(context_, text); }
+
+  private:
+    const void* context_ = nullptr;
+    bool (*call_)(const void*, std::string_view) = nullptr;
+};
+
+MailTexts TextsOfMail(std::string_view mail, const TextHolds& holds);
+// search (UTF-8) chooses: the alternative that holds it.
 MailTexts TextsOfMail(std::string_view mail, std::string_view search = {});
+
+// Calls f with a TextHolds for search, empty when search is.
+template <class F>
+auto WithSearchHolds(std::string_view search, F&& f) {
+    const auto holds = [search](std::string_view text) {
+        return text.find(search) != std::string_view::npos;
+    };
+    return f(search.empty() ? TextHolds() : TextHolds(holds));
+}
 
 }  // namespace tarsel::mime

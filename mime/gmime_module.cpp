@@ -5,8 +5,7 @@
 #include "mime/gmime_reader.h"
 
 extern "C" __attribute__((visibility("default"))) void tarsel_read_mail_with_gmime(
-    const char* mail, std::size_t size, const char* search, std::size_t searchSize,
+    const char* mail, std::size_t size, const tarsel::mime::TextHolds* holds,
     tarsel::mime::MailTexts* out) {
-    *out = tarsel::mime::ReadMailWithGMime(std::string_view(mail, size),
-                                           std::string_view(search, searchSize));
+    *out = tarsel::mime::ReadMailWithGMime(std::string_view(mail, size), *holds);
 }

@@ -8,10 +8,10 @@
 // The module's file name, found through the program's library search path.
 inline constexpr const char* kTarselGMimeModule = "tarsel-gmime.so";
 
-// The module's one entry: ReadMailWithGMime of the size bytes at mail with the searchSize bytes
-// at search, stored in out.
+// The module's one entry: ReadMailWithGMime of the size bytes at mail with holds, stored in out.
 extern "C" {
-using TarselReadMailFn = void (*)(const char* mail, std::size_t size, const char* search,
-                                  std::size_t searchSize, tarsel::mime::MailTexts* out);
+using TarselReadMailFn = void (*)(const char* mail, std::size_t size,
+                                  const tarsel::mime::TextHolds* holds,
+                                  tarsel::mime::MailTexts* out);
 }
 inline constexpr const char* kTarselReadMailSymbol = "tarsel_read_mail_with_gmime";

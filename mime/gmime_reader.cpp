@@ -98,10 +98,10 @@ bool IsShownAlternative(GMimeObject* child) {
             g_mime_content_type_is_type(type, "message", "rfc822"));
 }
 
-void CollectParts(GMimeObject* object, int depth, std::string_view search,
+void CollectParts(GMimeObject* object, int depth, const TextHolds& holds,
                   std::vector<std::string>& parts);
 
-void CollectAlternatives(GMimeMultipart* multipart, int depth, std::string_view search,
+void CollectAlternatives(GMimeMultipart* multipart, int depth, const TextHolds& holds,
                          std::vector<std::string>& parts) {
     struct Alternative {
         GMimeObject* object;
@@ -122,7 +122,7 @@ void CollectAlternatives(GMimeMultipart* multipart, int depth, std::string_view 
         Alternative& a = alternatives[i];
         if (a.from == std::string_view::npos) {
             a.from = parts.size();
-            CollectParts(a.object, depth + 1, search, parts);
+            CollectParts(a.object, depth + 1, holds, parts);
             a.to = parts.size();
         }
         return a;
@@ -130,15 +130,13 @@ void CollectAlternatives(GMimeMultipart* multipart, int depth, std::string_view 
     const std::size_t chosen = ChosenAlternative(
         alternatives.size(), [&](std::size_t i) { return alternatives[i].plain; },
         [&](std::size_t i) {
-            if (search.empty()) {
+            if (holds.Empty()) {
                 return false;
             }
             const Alternative& a = read(i);
             return std::any_of(parts.begin() + static_cast<std::ptrdiff_t>(a.from),
                                parts.begin() + static_cast<std::ptrdiff_t>(a.to),
-                               [&](const std::string& part) {
-                                   return FindBytes(part, search) != std::string_view::npos;
-                               });
+                               [&](const std::string& part) { return holds(part); });
         });
     if (chosen == std::string_view::npos) {
         return;
@@ -149,7 +147,7 @@ void CollectAlternatives(GMimeMultipart* multipart, int depth, std::string_view 
                 parts.begin() + static_cast<std::ptrdiff_t>(a.from));
 }
 
-void CollectParts(GMimeObject* object, int depth, std::string_view search,
+void CollectParts(GMimeObject* object, int depth, const TextHolds& holds,
                   std::vector<std::string>& parts) {
     GMimeContentType* type = g_mime_object_get_content_type(object);
     if (GMIME_IS_MULTIPART(object)) {
@@ -158,11 +156,11 @@ void CollectParts(GMimeObject* object, int depth, std::string_view search,
             return;
         }
         if (g_mime_content_type_is_type(type, "multipart", "alternative")) {
-            CollectAlternatives(multipart, depth, search, parts);
+            CollectAlternatives(multipart, depth, holds, parts);
             return;
         }
         for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
-            CollectParts(g_mime_multipart_get_part(multipart, i), depth + 1, search, parts);
+            CollectParts(g_mime_multipart_get_part(multipart, i), depth + 1, holds, parts);
         }
         return;
     }
@@ -181,7 +179,7 @@ void CollectParts(GMimeObject* object, int depth, std::string_view search,
             }
         }
         if (GMimeObject* body = g_mime_message_get_mime_part(message)) {
-            CollectParts(body, depth + 1, search, parts);
+            CollectParts(body, depth + 1, holds, parts);
         }
         return;
     }
@@ -195,6 +193,11 @@ void CollectParts(GMimeObject* object, int depth, std::string_view search,
 }  // namespace
 
 MailTexts ReadMailWithGMime(std::string_view mail, std::string_view search) {
+    return WithSearchHolds(search,
+                           [&](const TextHolds& holds) { return ReadMailWithGMime(mail, holds); });
+}
+
+MailTexts ReadMailWithGMime(std::string_view mail, const TextHolds& holds) {
     std::string withLineFeeds;  // GMime reads bare CRs as bytes of a line
     mail = WithLineFeeds(mail, withLineFeeds);
     MailTexts texts;
@@ -207,7 +210,7 @@ MailTexts ReadMailWithGMime(std::string_view mail, std::string_view search) {
         texts.from = HeaderOf(GMIME_OBJECT(message), "From");
         GMimeObject* body = g_mime_message_get_mime_part(message);
         if (body != nullptr) {
-            CollectParts(body, 0, search, texts.parts);
+            CollectParts(body, 0, holds, texts.parts);
         }
         g_object_unref(message);
     }

@@ -9,8 +9,9 @@
 
 namespace tarsel::mime {
 
-// mail is the text after the mail mark; search (UTF-8) chooses among alternatives as in
-// TextsOfMail. Safe to call from several threads at once.
+// mail is the text after the mail mark; holds (or search, UTF-8) chooses among alternatives as
+// in TextsOfMail. Safe to call from several threads at once.
+MailTexts ReadMailWithGMime(std::string_view mail, const TextHolds& holds);
 MailTexts ReadMailWithGMime(std::string_view mail, std::string_view search = {});
 
 }  // namespace tarsel::mime

@@ -197,14 +197,19 @@ void MakeUtf8(std::string& text) {
 }  // namespace
 
 MailTexts ShownTextsOfMail(std::string_view mail, std::string_view search) {
+    return WithSearchHolds(search,
+                           [&](const TextHolds& holds) { return ShownTextsOfMail(mail, holds); });
+}
+
+MailTexts ShownTextsOfMail(std::string_view mail, const TextHolds& holds) {
     static const TarselReadMailFn read = LoadReader();
     std::string withLineFeeds;
     mail = WithLineFeeds(mail, withLineFeeds);
     if (read == nullptr || GMimeLoad(mail).TooBig()) {
-        return TextsOfMail(mail, search);
+        return TextsOfMail(mail, holds);
     }
     MailTexts texts;
-    read(mail.data(), mail.size(), search.data(), search.size(), &texts);
+    read(mail.data(), mail.size(), &holds, &texts);
     // GMime passes on bytes that it could not convert, and takes some that are no UTF-8 for
     // UTF-8: each such byte is shown as U+FFFD, as the lean scanner shows it.
     for (std::string* text : {&texts.subject, &texts.from}) {

@@ -26,8 +26,9 @@ inline constexpr std::size_t kAddressWork = std::size_t{1} << 27;
 
 // mail is the text after the mail mark. Safe to call from several threads at once. Where the
 // GMime module cannot be loaded (a program copied without it), and for a mail past the bounds
-// above, the lean scanner's texts, which the decoded search looks at, stand in. search (UTF-8)
-// chooses among alternatives as in TextsOfMail.
+// above, the lean scanner's texts, which the decoded search looks at, stand in. holds (or
+// search, UTF-8) chooses among alternatives as in TextsOfMail.
+MailTexts ShownTextsOfMail(std::string_view mail, const TextHolds& holds);
 MailTexts ShownTextsOfMail(std::string_view mail, std::string_view search = {});
 
 }  // namespace tarsel::mime

@@ -21,8 +21,10 @@ class DecodedPhaseTest : public ::testing::Test {
   protected:
     DecodedPhaseTest() { controller.SetPanes(&panes); }
 
+    // The string exactly as given: one word (a phrase where it holds blanks), not folded.
     void Decoded(const std::string& utf8) {
-        if (controller.StartDecodedSearch("archive", utf8)) {
+        const bool phrase = utf8.find(' ') != std::string::npos;
+        if (controller.StartDecodedSearch("archive", phrase ? '"' + utf8 + '"' : utf8, true)) {
             test::DriveToEnd(controller);
         }
     }

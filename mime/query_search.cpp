@@ -1,0 +1,267 @@
+// The decoded search's queries over one mail. Each word is counted in the fields it may stand
+// in: the decoded Subject and From, and the body's shown parts (each part on its own, so that
+// no occurrence spans two). Texts are folded as the words are, unless the query is exact.
+#include "mime/query_search.h"
+
+#include <algorithm>
+
+#include "headers/date_normalizer.h"
+#include "mime/header_fields.h"
+#include "mime/header_text.h"
+#include "mime/text_util.h"
+
+namespace tarsel::mime {
+
+struct QueryMatcher::Word {
+    const query::Term* term;
+    std::size_t clause;
+    bool subject, from, body;
+    bool positive;
+    bool ascii;                             // its compared form is all ASCII
+    std::unique_ptr<DecodedNeedle> needle;  // exact queries: the byte filters of the word
+};
+
+namespace {
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool HoldsNoCase(std::string_view bytes, std::string_view lowerWord) {
+    if (lowerWord.size() > bytes.size()) {
+        return false;
+    }
+    for (std::size_t at = 0; at + lowerWord.size() <= bytes.size(); ++at) {
+        if (LowerAscii(bytes[at]) == lowerWord[0] &&
+            EqualsNoCase(bytes.substr(at, lowerWord.size()), lowerWord)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The text compared with the words: folded as they are, or as it is for an exact query.
+std::string_view Compared(std::string_view utf8, const query::Query& query, std::string& folded) {
+    if (query.exact) {
+        return utf8;
+    }
+    folded.clear();
+    query::AppendFolded(utf8, query.folding, folded);
+    return folded;
+}
+
+}  // namespace
+
+// Counts every word in each part and line of the body, so that the alternatives not chosen can
+// be taken back out: a unit is one entry per word.
+class QueryMatcher::Visitor : public PartVisitor {
+  public:
+    Visitor(const QueryMatcher& matcher, std::vector<std::size_t>& counts)
+        : matcher_(matcher), words_(matcher.words_.size()), counts_(counts) {
+        counts_.clear();
+    }
+    void Visit(const TextPart& part) override {
+        const std::size_t unit = counts_.size();
+        counts_.resize(unit + words_, 0);
+        if (!MayHoldAny(part)) {
+            return;
+        }
+        thread_local std::string text;
+        text.clear();
+        AppendPartText(part, text);
+        Count(text, unit);
+    }
+    void VisitLine(std::string_view utf8) override {
+        const std::size_t unit = counts_.size();
+        counts_.resize(unit + words_, 0);
+        Count(utf8, unit);
+    }
+    bool Searching() const override { return true; }
+    std::size_t Mark() const override { return counts_.size(); }
+    bool Holds(std::size_t from, std::size_t to) const override {
+        for (std::size_t i = from; i < to; ++i) {
+            const Word& word = matcher_.words_[i % words_];
+            if (counts_[i] > 0 && word.positive && word.body) {
+                return true;
+            }
+        }
+        return false;
+    }
+    void KeepOnly(std::size_t from, std::size_t keepFrom, std::size_t keepTo) override {
+        KeepOnlyOf(counts_, from, keepFrom, keepTo);
+    }
+
+  private:
+    // False when the part's bytes show that no body word can stand in its text.
+    bool MayHoldAny(const TextPart& part) const {
+        const std::vector<Word>& words = matcher_.words_;
+        if (matcher_.query_.exact) {
+            return std::any_of(words.begin(), words.end(), [&](const Word& word) {
+                return word.body && word.needle->MayStandIn(part);
+            });
+        }
+        // Text of ASCII bytes alone folds to those bytes in lower case: it holds no word that
+        // folds to more than ASCII, and a plain part only the words its bytes hold.
+        if (!AsciiBytesStandForThemselves(part.charset, part.charsetName) || !IsAscii(part.bytes) ||
+            (part.html && FindBytes(part.bytes, "&") != std::string_view::npos)) {
+            return true;
+        }
+        return std::any_of(words.begin(), words.end(), [&](const Word& word) {
+            return word.body && word.ascii &&
+                   (part.html || HoldsNoCase(part.bytes, word.term->folded));
+        });
+    }
+    void Count(std::string_view utf8, std::size_t unit) {
+        thread_local std::string folded;
+        const std::string_view text = Compared(utf8, matcher_.query_, folded);
+        for (std::size_t w = 0; w < words_; ++w) {
+            if (matcher_.words_[w].body) {
+                counts_[unit + w] = CountOccurrences(text, matcher_.words_[w].term->folded);
+            }
+        }
+    }
+
+    const QueryMatcher& matcher_;
+    const std::size_t words_;
+    std::vector<std::size_t>& counts_;
+};
+
+QueryMatcher::QueryMatcher(query::Query query) : query_(std::move(query)) {
+    for (std::size_t c = 0; c < query_.clauses.size(); ++c) {
+        for (const query::Term& term : query_.clauses[c]) {
+            if (term.field == query::Field::kDate) {
+                continue;
+            }
+            Word word{&term,
+                      c,
+                      term.field == query::Field::kAny || term.field == query::Field::kSubject,
+                      term.field == query::Field::kAny || term.field == query::Field::kFrom,
+                      term.field == query::Field::kAny || term.field == query::Field::kBody,
+                      !term.excluded,
+                      IsAscii(term.folded),
+                      query_.exact ? std::make_unique<DecodedNeedle>(term.folded) : nullptr};
+            anySubject_ |= word.subject;
+            anyFrom_ |= word.from;
+            anyBody_ |= word.body;
+            words_.push_back(std::move(word));
+        }
+    }
+}
+
+QueryMatcher::~QueryMatcher() = default;
+
+void QueryMatcher::CountIn(std::string_view utf8, bool Word::*inField,
+                           std::vector<std::size_t>& counts) const {
+    thread_local std::string folded;
+    const std::string_view text = Compared(utf8, query_, folded);
+    for (std::size_t w = 0; w < words_.size(); ++w) {
+        if (words_[w].*inField) {
+            counts[w] += CountOccurrences(text, words_[w].term->folded);
+        }
+    }
+}
+
+QueryMatcher::Verdict QueryMatcher::Match(std::string_view mail) const {
+    thread_local std::string withLineFeeds;
+    mail = WithLineFeeds(mail, withLineFeeds);
+    const std::string_view headers = SplitEntity(mail).headers;
+    thread_local std::vector<std::size_t> counts;
+    counts.assign(words_.size(), 0);
+    thread_local std::string text;
+    std::string_view value;
+    if (anySubject_ && FindField(headers, "Subject", value)) {
+        text.clear();
+        AppendHeaderText(value, text);
+        CountIn(text, &Word::subject, counts);
+    }
+    if (anyFrom_ && FindField(headers, "From", value)) {
+        text.clear();
+        AppendHeaderText(value, text);
+        CountIn(text, &Word::from, counts);
+    }
+    if (anyBody_) {
+        thread_local std::vector<std::size_t> units;
+        Visitor visitor(*this, units);
+        WalkMail(mail, visitor);
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            counts[i % words_.size()] += units[i];
+        }
+    }
+    int day = -1;  // read only when a date term asks
+    Verdict verdict;
+    verdict.matches = true;
+    std::size_t w = 0;
+    for (const std::vector<query::Term>& clause : query_.clauses) {
+        bool holds = false;
+        for (const query::Term& term : clause) {
+            bool present = false;
+            if (term.field == query::Field::kDate) {
+                if (day < 0) {
+                    day = FindField(headers, "Date", value) ? MailDay(value) : 0;
+                }
+                present = day != 0 && day >= term.firstDay && day <= term.lastDay;
+            } else {
+                present = counts[w++] > 0;
+            }
+            holds |= present != term.excluded;
+        }
+        verdict.matches &= holds;
+    }
+    if (verdict.matches) {
+        for (std::size_t i = 0; i < words_.size(); ++i) {
+            verdict.hits += words_[i].positive ? counts[i] : 0;
+        }
+    }
+    return verdict;
+}
+
+bool QueryMatcher::BodyHolds(std::string_view utf8) const {
+    std::string folded;
+    const std::string_view text = Compared(utf8, query_, folded);
+    return std::any_of(words_.begin(), words_.end(), [&](const Word& word) {
+        return word.positive && word.body &&
+               FindBytes(text, word.term->folded) != std::string_view::npos;
+    });
+}
+
+void QueryMatcher::MarkBodyWords(std::string_view utf8, std::vector<Run>& runs) const {
+    runs.clear();
+    std::string folded;
+    std::vector<query::Span> spans;
+    if (!query_.exact) {
+        query::AppendFolded(utf8, query_.folding, folded, &spans);
+    }
+    const std::string_view text = query_.exact ? utf8 : std::string_view(folded);
+    for (const Word& word : words_) {
+        if (!word.positive || !word.body) {
+            continue;
+        }
+        // Left to right without overlap, as a reader's find marks them.
+        const std::string_view needle = word.term->folded;
+        for (std::size_t at = FindBytes(text, needle); at != std::string_view::npos;
+             at = FindBytes(text, needle, at + needle.size())) {
+            if (query_.exact) {
+                runs.push_back({at, needle.size()});
+            } else {
+                const std::size_t begin = spans[at].begin;
+                runs.push_back({begin, spans[at + needle.size() - 1].end - begin});
+            }
+        }
+    }
+    std::sort(runs.begin(), runs.end(),
+              [](const Run& a, const Run& b) { return a.offset < b.offset; });
+    std::size_t kept = 0;
+    for (const Run& run : runs) {
+        if (kept > 0 && run.offset < runs[kept - 1].offset + runs[kept - 1].length) {
+            Run& last = runs[kept - 1];
+            last.length =
+                std::max(last.offset + last.length, run.offset + run.length) - last.offset;
+        } else {
+            runs[kept++] = run;
+        }
+    }
+    runs.resize(kept);
+}
+
+}  // namespace tarsel::mime

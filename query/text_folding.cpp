@@ -1,0 +1,239 @@
+// Folding of text for the decoded search. A text is folded character by character, each with
+// the combining marks that follow it (a "unit"), so that every folded byte knows the original
+// bytes it came from: utf8proc gives the compatibility decomposition and the case folding,
+// the marks U+0300-U+036F are dropped, the rest is composed again, and a few pairs that
+// Japanese decoders disagree on get one form. Most characters fold alone to one character;
+// their folds are kept in a table made once, and only the rest go through utf8proc.
+#include "query/text_folding.h"
+
+#include <utf8proc.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace tarsel::query {
+namespace {
+
+using CodePoint = utf8proc_int32_t;
+
+// The unit's code points, decomposed: a character decomposes to at most 18 (utf8proc's own
+// bound), and a unit is cut short once its marks pass this room.
+constexpr std::size_t kUnitRoom = 256;
+
+// The forms that CP932 and ISO-2022-JP decoders give for one character, after NFKC.
+CodePoint OneFormOfPair(CodePoint c) {
+    switch (c) {
+        case 0x301C:  // WAVE DASH (FULLWIDTH TILDE is already "~")
+            return 0x7E;
+        case 0x2212:  // MINUS SIGN (FULLWIDTH HYPHEN-MINUS is already "-")
+            return 0x2D;
+        case 0x2016:  // DOUBLE VERTICAL LINE
+            return 0x2225;
+        case 0x2015:  // HORIZONTAL BAR
+            return 0x2014;
+        default:
+            return c;
+    }
+}
+
+CodePoint KatakanaOf(CodePoint c) {
+    if ((c >= 0x3041 && c <= 0x3096) || c == 0x309D || c == 0x309E) {
+        return c + 0x60;
+    }
+    return c;
+}
+
+int CombiningClass(CodePoint c) {
+    return utf8proc_get_property(c)->combining_class;
+}
+
+// Whether c joins the unit before it: its decomposition begins with a combining mark (the
+// half-width voicing marks do, though they are no marks themselves).
+bool JoinsPrevious(CodePoint c) {
+    CodePoint first[32];
+    int boundClass = 0;
+    const utf8proc_ssize_t n = utf8proc_decompose_char(
+        c, first, 32, static_cast<utf8proc_option_t>(UTF8PROC_DECOMPOSE | UTF8PROC_COMPAT),
+        &boundClass);
+    return n > 0 && CombiningClass(first[0]) != 0;
+}
+
+// Folds the code points of one unit into out (code points).
+std::size_t FoldUnit(const CodePoint* unit, std::size_t count, bool kana,
+                     std::array<CodePoint, kUnitRoom>& out) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        CodePoint buffer[64];
+        int boundClass = 0;
+        const utf8proc_ssize_t got =
+            utf8proc_decompose_char(unit[i], buffer, 64,
+                                    static_cast<utf8proc_option_t>(
+                                        UTF8PROC_DECOMPOSE | UTF8PROC_COMPAT | UTF8PROC_CASEFOLD),
+                                    &boundClass);
+        if (got < 0) {
+            continue;  // no character (a surrogate's number): dropped
+        }
+        for (utf8proc_ssize_t k = 0; k < std::min<utf8proc_ssize_t>(got, 64); ++k) {
+            if ((buffer[k] >= 0x300 && buffer[k] <= 0x36F) || n == out.size()) {
+                continue;
+            }
+            out[n++] = buffer[k];
+        }
+    }
+    // Canonical order of the marks, which composition expects: stable by class, starters fixed.
+    for (std::size_t i = 1; i < n; ++i) {
+        const int cls = CombiningClass(out[i]);
+        if (cls == 0) {
+            continue;
+        }
+        for (std::size_t k = i; k > 0; --k) {
+            const int before = CombiningClass(out[k - 1]);
+            if (before == 0 || before <= cls) {
+                break;
+            }
+            std::swap(out[k - 1], out[k]);
+        }
+    }
+    const utf8proc_ssize_t composed = utf8proc_normalize_utf32(
+        out.data(), static_cast<utf8proc_ssize_t>(n),
+        static_cast<utf8proc_option_t>(UTF8PROC_COMPOSE | UTF8PROC_STABLE));
+    n = composed < 0 ? 0 : static_cast<std::size_t>(composed);
+    for (std::size_t i = 0; i < n; ++i) {
+        out[i] = OneFormOfPair(out[i]);
+        if (kana) {
+            out[i] = KatakanaOf(out[i]);
+        }
+    }
+    return n;
+}
+
+// What each character of the Basic Multilingual Plane does when it stands alone.
+class BmpTable {
+  public:
+    explicit BmpTable(bool kana)
+        : single_(new std::uint16_t[0x10000]), flags_(new std::uint8_t[0x10000]) {
+        std::array<CodePoint, kUnitRoom> out;
+        for (CodePoint c = 0; c < 0x10000; ++c) {
+            std::uint8_t flags = 0;
+            single_[c] = 0;
+            if (c < 0xD800 || c > 0xDFFF) {
+                if (JoinsPrevious(c)) {
+                    flags |= kJoins;
+                }
+                const std::size_t n = FoldUnit(&c, 1, kana, out);
+                if (n == 1 && out[0] < 0x10000 && (out[0] < 0xD800 || out[0] > 0xDFFF)) {
+                    flags |= kSingle;
+                    single_[c] = static_cast<std::uint16_t>(out[0]);
+                }
+            }
+            flags_[c] = flags;
+        }
+    }
+    bool Joins(CodePoint c) const {
+        return c < 0x10000 ? (flags_[c] & kJoins) != 0 : JoinsPrevious(c);
+    }
+    // The one character c folds to alone, or -1 when it folds to several or none.
+    CodePoint Single(CodePoint c) const {
+        return c < 0x10000 && (flags_[c] & kSingle) != 0 ? single_[c] : -1;
+    }
+
+  private:
+    static constexpr std::uint8_t kJoins = 1, kSingle = 2;
+    std::unique_ptr<std::uint16_t[]> single_;
+    std::unique_ptr<std::uint8_t[]> flags_;
+};
+
+// Made on first use, each only when its folding is asked for.
+const BmpTable& TableFor(bool kana) {
+    if (kana) {
+        static const BmpTable withKana(true);
+        return withKana;
+    }
+    static const BmpTable plain(false);
+    return plain;
+}
+
+void AppendCodePoint(CodePoint c, std::string& out) {
+    std::uint8_t bytes[4];
+    const utf8proc_ssize_t n = utf8proc_encode_char(c, bytes);
+    out.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(n));
+}
+
+// The code point at text[at] and its length; length 0 for a byte that begins no character.
+CodePoint DecodeAt(std::string_view text, std::size_t at, std::size_t& length) {
+    CodePoint c = -1;
+    const utf8proc_ssize_t n =
+        utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + at),
+                         static_cast<utf8proc_ssize_t>(text.size() - at), &c);
+    length = n > 0 ? static_cast<std::size_t>(n) : 0;
+    return c;
+}
+
+}  // namespace
+
+void AppendFolded(std::string_view utf8, const FoldOptions& options, std::string& folded,
+                  std::vector<Span>* spans) {
+    const BmpTable& table = TableFor(options.kana);
+    auto note = [&](std::size_t begin, std::size_t end) {
+        if (spans != nullptr) {
+            spans->resize(folded.size(),
+                          Span{static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end)});
+        }
+    };
+    std::size_t at = 0;
+    while (at < utf8.size()) {
+        const auto byte = static_cast<unsigned char>(utf8[at]);
+        // Plain ASCII followed by ASCII (or the end) is a unit of its own.
+        if (byte < 0x80 &&
+            (at + 1 == utf8.size() || static_cast<unsigned char>(utf8[at + 1]) < 0x80)) {
+            folded += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + 0x20 : byte);
+            note(at, at + 1);
+            ++at;
+            continue;
+        }
+        std::size_t length = 0;
+        const CodePoint c = DecodeAt(utf8, at, length);
+        if (length == 0) {
+            folded += utf8[at];  // an invalid byte stands for itself
+            note(at, at + 1);
+            ++at;
+            continue;
+        }
+        std::size_t end = at + length;
+        std::array<CodePoint, kUnitRoom> unit;
+        std::size_t count = 1;
+        unit[0] = c;
+        while (end < utf8.size()) {
+            std::size_t next = 0;
+            const CodePoint mark = DecodeAt(utf8, end, next);
+            if (next == 0 || !table.Joins(mark)) {
+                break;
+            }
+            if (count < unit.size()) {
+                unit[count++] = mark;
+            }
+            end += next;
+        }
+        const CodePoint single = count == 1 ? table.Single(c) : -1;
+        if (single >= 0) {
+            AppendCodePoint(single, folded);
+        } else {
+            std::array<CodePoint, kUnitRoom> out;
+            const std::size_t n = FoldUnit(unit.data(), count, options.kana, out);
+            for (std::size_t i = 0; i < n; ++i) {
+                AppendCodePoint(out[i], folded);
+            }
+        }
+        note(at, end);
+        at = end;
+    }
+}
+
+std::string Folded(std::string_view utf8, const FoldOptions& options) {
+    std::string folded;
+    AppendFolded(utf8, options, folded);
+    return folded;
+}
+
+}  // namespace tarsel::query
