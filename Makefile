@@ -73,6 +73,9 @@ HUGE_MAIL     := bench/data/huge-mail-100mb.mbox
 # by Python's email package, with the list of the mails a reader sees the word in.
 MIXED_ARCHIVE := bench/data/mixed-100mb.mbox
 MIXED_TRUTH   := bench/data/mixed-100mb.json
+# The same mix with the word in three fifths of the mails, for queries of a common word.
+COMMON_ARCHIVE := bench/data/mixed-common-100mb.mbox
+COMMON_TRUTH   := bench/data/mixed-common-100mb.json
 
 # Whole searches of a generated 100 MB archive against ripgrep and grep counting the same JIS
 # bytes, then the in-process timings of each phase, then the body of one 100 MB mail from the
@@ -86,6 +89,8 @@ bench: build
 	@mkdir -p bench/data
 	@[ -f $(BENCH_ARCHIVE) ] || $(BUILD)/bench/tarsel-make-archive --seed 1 --size 100000000 $(BENCH_ARCHIVE)
 	@[ -f $(MIXED_ARCHIVE) ] || python3 bench/make_mixed_archive.py 100000000 $(MIXED_ARCHIVE) $(MIXED_TRUTH)
+	@[ -f $(COMMON_ARCHIVE) ] || \
+	  python3 bench/make_mixed_archive.py 100000000 $(COMMON_ARCHIVE) $(COMMON_TRUTH) 議事録 0.6
 	@status=0; \
 	$(BUILD)/bench/tarsel-bench-compare $(BUILD)/cli/tarsel-search $(BENCH_ARCHIVE) 検索 $(BENCH_RUNS) \
 	  || status=$$?; \
@@ -97,6 +102,8 @@ bench: build
 	[ ! -x $(BUILD)/bench/tarsel-bench-window ] || \
 	  $(BUILD)/bench/tarsel-bench-window $(BENCH_ARCHIVE) 検索 $(BENCH_RUNS); \
 	$(BUILD)/bench/tarsel-bench-decoded $(BUILD)/cli/tarsel-search $(MIXED_ARCHIVE) $(MIXED_TRUTH) 5; \
+	$(BUILD)/bench/tarsel-bench-queries $(BUILD)/cli/tarsel-search $(COMMON_ARCHIVE) 議事録 会議 請求 \
+	  $(BENCH_RUNS) || status=$$?; \
 	exit $$status
 
 clean:

@@ -5,7 +5,8 @@ with HTML, and binary attachments. A tenth of the mails carry the word in a plac
 sees; some more carry it only in an attachment. Next to the archive, a JSON file lists the
 mails (by order) in which a reader sees the word.
 
-Usage: make_mixed_archive.py SIZE_BYTES ARCHIVE TRUTH_JSON [WORD]
+Usage: make_mixed_archive.py SIZE_BYTES ARCHIVE TRUTH_JSON [WORD [SEEN_SHARE]]
+SEEN_SHARE (default 0.1) is the share of the mails in which a reader sees the word.
 """
 import base64
 import json
@@ -66,9 +67,9 @@ def subject_of(rng, word, put, charset):
     return base64mime.header_encode(data, charset), word in text
 
 
-def one_mail(rng, word):
+def one_mail(rng, word, share):
     kind = rng.random()
-    seen = rng.random() < 0.1            # the word where a reader sees it
+    seen = rng.random() < share          # the word where a reader sees it
     hidden = not seen and rng.random() < 0.03  # the word only in an attachment
     in_subject = seen and rng.random() < 0.3
     in_body = seen and not in_subject
@@ -107,13 +108,14 @@ def one_mail(rng, word):
 def main():
     size, archive, truth = int(sys.argv[1]), sys.argv[2], sys.argv[3]
     word = sys.argv[4] if len(sys.argv) > 4 else "検索"
+    share = float(sys.argv[5]) if len(sys.argv) > 5 else 0.1
     rng = random.Random(1)
     containing = []
     written = 0
     count = 0
     with open(archive, "wb") as f:
         while True:
-            mail, has = one_mail(rng, word)
+            mail, has = one_mail(rng, word, share)
             if written + len(MARK) + len(mail) > size:
                 break
             f.write(MARK + mail)

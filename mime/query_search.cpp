@@ -46,9 +46,7 @@ std::string_view Compared(std::string_view utf8, const query::Query& query, std:
     if (query.exact) {
         return utf8;
     }
-    folded.clear();
-    query::AppendFolded(utf8, query.folding, folded);
-    return folded;
+    return query::FoldedView(utf8, query.folding, folded);
 }
 
 }  // namespace
@@ -65,6 +63,13 @@ class QueryMatcher::Visitor : public PartVisitor {
         const std::size_t unit = counts_.size();
         counts_.resize(unit + words_, 0);
         if (!MayHoldAny(part)) {
+            return;
+        }
+        // Most UTF-8 parts are shown as their bytes stand and fold to themselves: their bytes
+        // are the compared text, with no copy.
+        if (!matcher_.query_.exact && !part.html && part.charset == Charset::kUtf8 &&
+            query::FoldsToItself(part.bytes, matcher_.query_.folding)) {
+            CountFolded(part.bytes, unit);
             return;
         }
         thread_local std::string text;
@@ -114,7 +119,9 @@ class QueryMatcher::Visitor : public PartVisitor {
     }
     void Count(std::string_view utf8, std::size_t unit) {
         thread_local std::string folded;
-        const std::string_view text = Compared(utf8, matcher_.query_, folded);
+        CountFolded(Compared(utf8, matcher_.query_, folded), unit);
+    }
+    void CountFolded(std::string_view text, std::size_t unit) {
         for (std::size_t w = 0; w < words_; ++w) {
             if (matcher_.words_[w].body) {
                 counts_[unit + w] = CountOccurrences(text, matcher_.words_[w].term->folded);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 
 namespace tarsel::query {
@@ -125,23 +126,33 @@ class BmpTable {
                 if (n == 1 && out[0] < 0x10000 && (out[0] < 0xD800 || out[0] > 0xDFFF)) {
                     flags |= kSingle;
                     single_[c] = static_cast<std::uint16_t>(out[0]);
+                    if (out[0] == c && (flags & kJoins) == 0) {
+                        flags |= kSame;
+                    }
                 }
             }
             flags_[c] = flags;
+            if ((flags & kSame) != 0) {
+                same_[c >> 6] |= std::uint64_t{1} << (c & 63);
+            }
         }
     }
     bool Joins(CodePoint c) const {
         return c < 0x10000 ? (flags_[c] & kJoins) != 0 : JoinsPrevious(c);
     }
+    // Whether c (below U+10000) folds alone to itself and joins nothing before it.
+    bool Same(CodePoint c) const { return (same_[c >> 6] >> (c & 63) & 1) != 0; }
     // The one character c folds to alone, or -1 when it folds to several or none.
     CodePoint Single(CodePoint c) const {
         return c < 0x10000 && (flags_[c] & kSingle) != 0 ? single_[c] : -1;
     }
 
   private:
-    static constexpr std::uint8_t kJoins = 1, kSingle = 2;
+    static constexpr std::uint8_t kJoins = 1, kSingle = 2, kSame = 4;
     std::unique_ptr<std::uint16_t[]> single_;
     std::unique_ptr<std::uint8_t[]> flags_;
+    // kSame again as bits, which stay in the first-level cache while text is scanned.
+    std::array<std::uint64_t, 0x10000 / 64> same_{};
 };
 
 // Made on first use, each only when its folding is asked for.
@@ -170,64 +181,146 @@ CodePoint DecodeAt(std::string_view text, std::size_t at, std::size_t& length) {
     return c;
 }
 
+// The end of the run from at of well-formed characters other than NUL that fold to
+// themselves (and whose next character joins none of them): such a run is copied as it is.
+// Most Japanese text is one such run.
+std::size_t SameRun(std::string_view utf8, std::size_t at, const BmpTable& table) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t size = utf8.size();
+    std::size_t last = at;  // where the run's last character begins
+    while (at < size) {
+        // Eight ASCII bytes at a time while none is upper case, NUL or beyond ASCII.
+        while (at + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + at, 8);
+            constexpr std::uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
+            const std::uint64_t upper =
+                (word + (0x80 - 'A') * kOnes) & ~(word + (0x80 - 'Z' - 1) * kOnes);
+            const std::uint64_t zero = (word - kOnes) & ~word;
+            if (((word | upper | zero) & kHigh) != 0) {
+                break;
+            }
+            last = at + 7;
+            at += 8;
+        }
+        if (at == size) {
+            break;
+        }
+        const unsigned char b = bytes[at];
+        if (b < 0x80) {
+            if ((b >= 'A' && b <= 'Z') || b == 0) {
+                break;  // a NUL too: texts show it as a blank
+            }
+            last = at++;
+            continue;
+        }
+        CodePoint c = -1;
+        std::size_t length = 0;
+        if ((b & 0xE0) == 0xC0 && b >= 0xC2 && at + 1 < size && (bytes[at + 1] & 0xC0) == 0x80) {
+            c = (b & 0x1F) << 6 | (bytes[at + 1] & 0x3F);
+            length = 2;
+        } else if ((b & 0xF0) == 0xE0 && at + 2 < size && (bytes[at + 1] & 0xC0) == 0x80 &&
+                   (bytes[at + 2] & 0xC0) == 0x80) {
+            c = (b & 0x0F) << 12 | (bytes[at + 1] & 0x3F) << 6 | (bytes[at + 2] & 0x3F);
+            length = c >= 0x800 && (c < 0xD800 || c > 0xDFFF) ? 3 : 0;
+        }
+        if (length == 0 || !table.Same(c)) {
+            if (length != 0 && table.Joins(c) && last < at) {
+                return last;  // the mark belongs to the character before it
+            }
+            break;
+        }
+        last = at;
+        at += length;
+    }
+    return at;
+}
+
+// Folds the unit at utf8[at] (a character and the marks that join it, or one invalid byte)
+// onto folded; returns where the next unit begins.
+std::size_t FoldUnitAt(std::string_view utf8, std::size_t at, const FoldOptions& options,
+                       const BmpTable& table, std::string& folded) {
+    const auto byte = static_cast<unsigned char>(utf8[at]);
+    // Plain ASCII followed by ASCII (or the end) is a unit of its own.
+    if (byte < 0x80 && (at + 1 == utf8.size() || static_cast<unsigned char>(utf8[at + 1]) < 0x80)) {
+        folded += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + 0x20 : byte);
+        return at + 1;
+    }
+    std::size_t length = 0;
+    const CodePoint c = DecodeAt(utf8, at, length);
+    if (length == 0) {
+        folded += utf8[at];  // an invalid byte stands for itself
+        return at + 1;
+    }
+    std::size_t end = at + length;
+    std::array<CodePoint, kUnitRoom> unit;
+    std::size_t count = 1;
+    unit[0] = c;
+    while (end < utf8.size()) {
+        std::size_t next = 0;
+        const CodePoint mark = DecodeAt(utf8, end, next);
+        if (next == 0 || !table.Joins(mark)) {
+            break;
+        }
+        if (count < unit.size()) {
+            unit[count++] = mark;
+        }
+        end += next;
+    }
+    const CodePoint single = count == 1 ? table.Single(c) : -1;
+    if (single >= 0) {
+        AppendCodePoint(single, folded);
+    } else {
+        std::array<CodePoint, kUnitRoom> out;
+        const std::size_t n = FoldUnit(unit.data(), count, options.kana, out);
+        for (std::size_t i = 0; i < n; ++i) {
+            AppendCodePoint(out[i], folded);
+        }
+    }
+    return end;
+}
+
+// Folds utf8 from at onto folded, runs that stay as they are copied whole.
+void AppendFoldedFrom(std::string_view utf8, std::size_t at, const FoldOptions& options,
+                      const BmpTable& table, std::string& folded) {
+    while (at < utf8.size()) {
+        const std::size_t run = SameRun(utf8, at, table);
+        folded.append(utf8.data() + at, run - at);
+        at = run < utf8.size() ? FoldUnitAt(utf8, run, options, table, folded) : run;
+    }
+}
+
 }  // namespace
 
 void AppendFolded(std::string_view utf8, const FoldOptions& options, std::string& folded,
                   std::vector<Span>* spans) {
     const BmpTable& table = TableFor(options.kana);
-    auto note = [&](std::size_t begin, std::size_t end) {
-        if (spans != nullptr) {
-            spans->resize(folded.size(),
-                          Span{static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end)});
-        }
-    };
-    std::size_t at = 0;
-    while (at < utf8.size()) {
-        const auto byte = static_cast<unsigned char>(utf8[at]);
-        // Plain ASCII followed by ASCII (or the end) is a unit of its own.
-        if (byte < 0x80 &&
-            (at + 1 == utf8.size() || static_cast<unsigned char>(utf8[at + 1]) < 0x80)) {
-            folded += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + 0x20 : byte);
-            note(at, at + 1);
-            ++at;
-            continue;
-        }
-        std::size_t length = 0;
-        const CodePoint c = DecodeAt(utf8, at, length);
-        if (length == 0) {
-            folded += utf8[at];  // an invalid byte stands for itself
-            note(at, at + 1);
-            ++at;
-            continue;
-        }
-        std::size_t end = at + length;
-        std::array<CodePoint, kUnitRoom> unit;
-        std::size_t count = 1;
-        unit[0] = c;
-        while (end < utf8.size()) {
-            std::size_t next = 0;
-            const CodePoint mark = DecodeAt(utf8, end, next);
-            if (next == 0 || !table.Joins(mark)) {
-                break;
-            }
-            if (count < unit.size()) {
-                unit[count++] = mark;
-            }
-            end += next;
-        }
-        const CodePoint single = count == 1 ? table.Single(c) : -1;
-        if (single >= 0) {
-            AppendCodePoint(single, folded);
-        } else {
-            std::array<CodePoint, kUnitRoom> out;
-            const std::size_t n = FoldUnit(unit.data(), count, options.kana, out);
-            for (std::size_t i = 0; i < n; ++i) {
-                AppendCodePoint(out[i], folded);
-            }
-        }
-        note(at, end);
+    if (spans == nullptr) {
+        AppendFoldedFrom(utf8, 0, options, table, folded);
+        return;
+    }
+    for (std::size_t at = 0; at < utf8.size();) {
+        const std::size_t end = FoldUnitAt(utf8, at, options, table, folded);
+        spans->resize(folded.size(),
+                      Span{static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(end)});
         at = end;
     }
+}
+
+std::string_view FoldedView(std::string_view utf8, const FoldOptions& options,
+                            std::string& scratch) {
+    const BmpTable& table = TableFor(options.kana);
+    const std::size_t run = SameRun(utf8, 0, table);
+    if (run == utf8.size()) {
+        return utf8;
+    }
+    scratch.assign(utf8.data(), run);
+    AppendFoldedFrom(utf8, run, options, table, scratch);
+    return scratch;
+}
+
+bool FoldsToItself(std::string_view utf8, const FoldOptions& options) {
+    return SameRun(utf8, 0, TableFor(options.kana)) == utf8.size();
 }
 
 std::string Folded(std::string_view utf8, const FoldOptions& options) {

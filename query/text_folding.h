@@ -26,5 +26,10 @@ struct Span {
 void AppendFolded(std::string_view utf8, const FoldOptions& options, std::string& folded,
                   std::vector<Span>* spans = nullptr);
 std::string Folded(std::string_view utf8, const FoldOptions& options);
+// True when utf8 is well-formed UTF-8 without NUL that folds to itself.
+bool FoldsToItself(std::string_view utf8, const FoldOptions& options);
+// The folded form of utf8: utf8 itself where folding leaves it as it is, else in scratch.
+std::string_view FoldedView(std::string_view utf8, const FoldOptions& options,
+                            std::string& scratch);
 
 }  // namespace tarsel::query

@@ -116,5 +116,20 @@ TEST(NormalizeDateDifferential, AgreesWithAPlainReading) {
     }
 }
 
+// The day a query's date condition compares: the year in full, as RFC 5322 reads short ones.
+TEST(MailDayTest, ReadsTheDayAsWritten) {
+    const std::pair<const char*, int> cases[] = {
+        {"Sat, 31 Dec 2005 23:59:59 -0800", 20051231},  // no zone conversion
+        {"1 Jan 49 00:00", 20490101},
+        {"1 Jan 50 00:00", 19500101},
+        {"1 Jan 105 00:00", 20050101},
+        {"Tue, 3 Mar 2025", 0},  // no time: no date, as in the row
+        {"yesterday", 0},
+    };
+    for (const auto& [value, day] : cases) {
+        EXPECT_EQ(MailDay(value), day) << value;
+    }
+}
+
 }  // namespace
 }  // namespace tarsel
