@@ -51,4 +51,38 @@ bool IsValidUtf8(std::string_view bytes) {
     return Utf8WellFormedPrefix(bytes) == bytes.size();
 }
 
+char32_t FirstCodePoint(std::string_view text) {
+    const std::size_t n = Utf8Length(text);
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    switch (n) {
+        case 2:
+            return char32_t(byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
+        case 3:
+            return char32_t(byte(0) & 0x0F) << 12 | char32_t(byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
+        case 4:
+            return char32_t(byte(0) & 0x07) << 18 | char32_t(byte(1) & 0x3F) << 12 |
+                   char32_t(byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
+        default:
+            return text.empty() ? 0 : byte(0);
+    }
+}
+
+void AppendUtf8CodePoint(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | cp >> 6);
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | cp >> 12);
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | cp >> 18);
+        out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
 }  // namespace tarsel

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace tarsel {
@@ -14,5 +15,8 @@ std::size_t Utf8Length(std::string_view text);
 std::size_t Utf8WellFormedPrefix(std::string_view bytes);
 
 bool IsValidUtf8(std::string_view bytes);
+// The code point of the well-formed character that text begins with.
+char32_t FirstCodePoint(std::string_view text);
+void AppendUtf8CodePoint(char32_t cp, std::string& out);
 
 }  // namespace tarsel

@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 
+#include "decode/utf8.h"
 #include "mime/text_util.h"
 
 namespace tarsel::mime {
@@ -20,24 +21,6 @@ struct NamedReference {
 #include "html_entities.inc"
 
 constexpr std::size_t kLongestName = 32;
-
-void AppendCodePoint(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | cp >> 6);
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | cp >> 12);
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | cp >> 18);
-        out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 const NamedReference* FindNamed(std::string_view name) {
     const auto* end = std::end(kNamedReferences);
@@ -84,7 +67,7 @@ std::size_t DecodeReference(std::string_view text, std::string& out) {
         const std::string_view digits = text.substr(first, end - first);
         // A number too long for any character stays too long after its leading zeros.
         const std::size_t zeros = std::min(digits.find_first_not_of('0'), digits.size());
-        AppendCodePoint(
+        AppendUtf8CodePoint(
             digits.size() - zeros > 8 ? 0xFFFD : NumericCharacter(digits, hex ? 16 : 10), out);
         return end < text.size() && text[end] == ';' ? end + 1 : end;
     }
@@ -101,9 +84,9 @@ std::size_t DecodeReference(std::string_view text, std::string& out) {
     // The whole name with its ";", then ever shorter prefixes (which hold no ";").
     for (std::size_t length = end - 1 + (semicolon ? 1 : 0); length >= 1; --length) {
         if (const NamedReference* found = FindNamed(text.substr(1, length))) {
-            AppendCodePoint(found->first, out);
+            AppendUtf8CodePoint(found->first, out);
             if (found->second != 0) {
-                AppendCodePoint(found->second, out);
+                AppendUtf8CodePoint(found->second, out);
             }
             return length + 1;
         }

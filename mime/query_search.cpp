@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "decode/utf8.h"
 #include "headers/date_normalizer.h"
 #include "mime/header_fields.h"
 #include "mime/header_text.h"
@@ -19,6 +20,10 @@ struct QueryMatcher::Word {
     bool positive;
     bool ascii;                             // its compared form is all ASCII
     std::unique_ptr<DecodedNeedle> needle;  // exact queries: the byte filters of the word
+    // Folded queries: one character of the word as each character that folds into it is
+    // written in UTF-8, CP932 and EUC-JP; a part of one of those holds the word only if its
+    // bytes hold one of them. Empty where no character of the word serves.
+    std::vector<std::string> keyForms[3];
 };
 
 namespace {
@@ -47,6 +52,72 @@ std::string_view Compared(std::string_view utf8, const query::Query& query, std:
         return utf8;
     }
     return query::FoldedView(utf8, query.folding, folded);
+}
+
+// Shift-JIS lead bytes whose characters have a second code (NEC and IBM extensions, and the
+// symbols they repeat): text may hold either, so they cannot stand in a filter.
+bool HasTwinCode(std::string_view sjis) {
+    const auto lead = static_cast<unsigned char>(sjis[0]);
+    return sjis.size() == 2 &&
+           (lead == 0x81 || lead == 0x87 || lead == 0xED || lead == 0xEE || lead >= 0xFA);
+}
+
+constexpr std::size_t kMostKeyForms = 16;  // more would cost more than they save
+
+// Which of Word::keyForms a charset reads, or -1.
+int KeyFormsIndex(Charset charset) {
+    switch (charset) {
+        case Charset::kUtf8:
+            return 0;
+        case Charset::kCp932:
+            return 1;
+        case Charset::kEucJp:
+            return 2;
+        default:
+            return -1;
+    }
+}
+
+// The forms of the character of folded that the fewest characters fold into.
+void ChooseKeyForms(std::string_view folded, const query::FoldOptions& options,
+                    std::vector<std::string> (&forms)[3]) {
+    std::vector<std::uint32_t> best, characters;
+    bool found = false;
+    for (std::size_t at = 0; at < folded.size();) {
+        const std::size_t n = std::max<std::size_t>(1, Utf8Length(folded.substr(at)));
+        const char32_t c = FirstCodePoint(folded.substr(at, n));
+        at += n;
+        // A blank may stand for a NUL, U+FFFD for any invalid byte.
+        if (c == ' ' || c == 0xFFFD || c == 0 ||
+            !query::CharactersFoldingInto(c, options, characters) ||
+            characters.size() > kMostKeyForms || (found && characters.size() >= best.size())) {
+            continue;
+        }
+        best = characters;
+        found = true;
+    }
+    bool sjisServes = found, eucServes = found;
+    std::string utf8, sjis, euc;
+    for (const std::uint32_t c : best) {
+        utf8.clear();
+        AppendUtf8CodePoint(c, utf8);
+        forms[0].push_back(utf8);
+        const bool inSjis = EncodeCharacter(utf8, "CP932", sjis);
+        if (inSjis) {
+            sjisServes &= !HasTwinCode(sjis);
+            forms[1].push_back(sjis);
+        }
+        if (EncodeCharacter(utf8, "EUC-JP-MS", euc)) {
+            eucServes &= inSjis && !HasTwinCode(sjis);
+            forms[2].push_back(euc);
+        }
+    }
+    if (!sjisServes) {
+        forms[1].clear();
+    }
+    if (!eucServes) {
+        forms[2].clear();
+    }
 }
 
 }  // namespace
@@ -106,15 +177,28 @@ class QueryMatcher::Visitor : public PartVisitor {
                 return word.body && word.needle->MayStandIn(part);
             });
         }
+        // Markup may stand between the characters of a page, and a reference for any of them.
+        const bool references = part.html && FindBytes(part.bytes, "&") != std::string_view::npos;
+        const int forms = references ? -1 : KeyFormsIndex(part.charset);
         // Text of ASCII bytes alone folds to those bytes in lower case: it holds no word that
         // folds to more than ASCII, and a plain part only the words its bytes hold.
-        if (!AsciiBytesStandForThemselves(part.charset, part.charsetName) || !IsAscii(part.bytes) ||
-            (part.html && FindBytes(part.bytes, "&") != std::string_view::npos)) {
-            return true;
-        }
+        const bool ascii = !references &&
+                           AsciiBytesStandForThemselves(part.charset, part.charsetName) &&
+                           IsAscii(part.bytes);
         return std::any_of(words.begin(), words.end(), [&](const Word& word) {
-            return word.body && word.ascii &&
-                   (part.html || HoldsNoCase(part.bytes, word.term->folded));
+            if (!word.body) {
+                return false;
+            }
+            if (ascii) {
+                return word.ascii && (part.html || HoldsNoCase(part.bytes, word.term->folded));
+            }
+            if (forms < 0 || word.keyForms[forms].empty()) {
+                return true;
+            }
+            const std::vector<std::string>& keys = word.keyForms[forms];
+            return std::any_of(keys.begin(), keys.end(), [&](const std::string& key) {
+                return FindBytes(part.bytes, key) != std::string_view::npos;
+            });
         });
     }
     void Count(std::string_view utf8, std::size_t unit) {
@@ -147,7 +231,11 @@ QueryMatcher::QueryMatcher(query::Query query) : query_(std::move(query)) {
                       term.field == query::Field::kAny || term.field == query::Field::kBody,
                       !term.excluded,
                       IsAscii(term.folded),
-                      query_.exact ? std::make_unique<DecodedNeedle>(term.folded) : nullptr};
+                      query_.exact ? std::make_unique<DecodedNeedle>(term.folded) : nullptr,
+                      {}};
+            if (!query_.exact) {
+                ChooseKeyForms(term.folded, query_.folding, word.keyForms);
+            }
             anySubject_ |= word.subject;
             anyFrom_ |= word.from;
             anyBody_ |= word.body;

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 
 namespace tarsel::query {
 namespace {
@@ -119,10 +120,20 @@ class BmpTable {
             std::uint8_t flags = 0;
             single_[c] = 0;
             if (c < 0xD800 || c > 0xDFFF) {
-                if (JoinsPrevious(c)) {
-                    flags |= kJoins;
+                const utf8proc_property_t* property = utf8proc_get_property(c);
+                std::size_t n = 0;
+                if (property->decomp_seqindex == UINT16_MAX &&
+                    property->casefold_seqindex == UINT16_MAX && (c < 0x300 || c > 0x36F) &&
+                    c != 0xFF9E && c != 0xFF9F) {
+                    // Without a mapping a character folds to itself (or its one other form).
+                    flags |= property->combining_class != 0 ? kJoins : 0;
+                    out[0] = OneFormOfPair(c);
+                    out[0] = kana ? KatakanaOf(out[0]) : out[0];
+                    n = 1;
+                } else {
+                    flags |= JoinsPrevious(c) ? kJoins : 0;
+                    n = FoldUnit(&c, 1, kana, out);
                 }
-                const std::size_t n = FoldUnit(&c, 1, kana, out);
                 if (n == 1 && out[0] < 0x10000 && (out[0] < 0xD800 || out[0] > 0xDFFF)) {
                     flags |= kSingle;
                     single_[c] = static_cast<std::uint16_t>(out[0]);
@@ -155,13 +166,14 @@ class BmpTable {
     std::array<std::uint64_t, 0x10000 / 64> same_{};
 };
 
-// Made on first use, each only when its folding is asked for.
-const BmpTable& TableFor(bool kana) {
+// Tables are made on first use, each only when its folding is asked for.
+template <class Table>
+const Table& TableFor(bool kana) {
     if (kana) {
-        static const BmpTable withKana(true);
+        static const Table withKana(true);
         return withKana;
     }
-    static const BmpTable plain(false);
+    static const Table plain(false);
     return plain;
 }
 
@@ -290,11 +302,58 @@ void AppendFoldedFrom(std::string_view utf8, std::size_t at, const FoldOptions& 
     }
 }
 
+// The characters other than k whose folded decomposition holds k: every character that a
+// mapping (compatibility, case, the pairs, kana) changes is looked at once.
+class Preimages {
+  public:
+    explicit Preimages(bool kana) {
+        // Past U+2FFFF no character has a mapping (ideographs without one, tags, private use).
+        for (CodePoint c = 0; c <= 0x2FFFF; ++c) {
+            if (c == 0xD800) {
+                c = 0xDFFF;
+                continue;
+            }
+            const utf8proc_property_t* property = utf8proc_get_property(c);
+            const bool mapped = property->decomp_seqindex != UINT16_MAX ||
+                                property->casefold_seqindex != UINT16_MAX ||
+                                OneFormOfPair(c) != c || (kana && KatakanaOf(c) != c);
+            if (!mapped) {
+                continue;
+            }
+            CodePoint buffer[64];
+            int boundClass = 0;
+            const utf8proc_ssize_t n = utf8proc_decompose_char(
+                c, buffer, 64,
+                static_cast<utf8proc_option_t>(UTF8PROC_DECOMPOSE | UTF8PROC_COMPAT |
+                                               UTF8PROC_CASEFOLD),
+                &boundClass);
+            for (utf8proc_ssize_t i = 0; i < std::min<utf8proc_ssize_t>(n, 64); ++i) {
+                CodePoint x = OneFormOfPair(buffer[i]);
+                x = kana ? KatakanaOf(x) : x;
+                if (x != c) {
+                    std::vector<CodePoint>& of = map_[x];
+                    if (of.empty() || of.back() != c) {
+                        of.push_back(c);
+                    }
+                }
+            }
+        }
+    }
+    const std::vector<CodePoint>* Of(CodePoint k) const {
+        const auto found = map_.find(k);
+        return found == map_.end() ? nullptr : &found->second;
+    }
+
+  private:
+    std::unordered_map<CodePoint, std::vector<CodePoint>> map_;
+};
+
+
 }  // namespace
 
 void AppendFolded(std::string_view utf8, const FoldOptions& options, std::string& folded,
                   std::vector<Span>* spans) {
-    const BmpTable& table = TableFor(options.kana);
+    const BmpTable& table = TableFor<BmpTable>(options.kana);
     if (spans == nullptr) {
         AppendFoldedFrom(utf8, 0, options, table, folded);
         return;
@@ -309,7 +368,7 @@ void AppendFolded(std::string_view utf8, const FoldOptions& options, std::string
 
 std::string_view FoldedView(std::string_view utf8, const FoldOptions& options,
                             std::string& scratch) {
-    const BmpTable& table = TableFor(options.kana);
+    const BmpTable& table = TableFor<BmpTable>(options.kana);
     const std::size_t run = SameRun(utf8, 0, table);
     if (run == utf8.size()) {
         return utf8;
@@ -320,7 +379,26 @@ std::string_view FoldedView(std::string_view utf8, const FoldOptions& options,
 }
 
 bool FoldsToItself(std::string_view utf8, const FoldOptions& options) {
-    return SameRun(utf8, 0, TableFor(options.kana)) == utf8.size();
+    return SameRun(utf8, 0, TableFor<BmpTable>(options.kana)) == utf8.size();
+}
+
+bool CharactersFoldingInto(std::uint32_t k, const FoldOptions& options,
+                           std::vector<std::uint32_t>& characters) {
+    characters.clear();
+    CodePoint canonical[8];
+    int boundClass = 0;
+    const CodePoint c = static_cast<CodePoint>(k);
+    // A composed character may come of a character and marks that fold apart; Hangul letters
+    // stand in every syllable.
+    if (utf8proc_decompose_char(c, canonical, 8, UTF8PROC_DECOMPOSE, &boundClass) != 1 ||
+        canonical[0] != c || (c >= 0x1100 && c <= 0x11FF) || c > 0x10FFFF) {
+        return false;
+    }
+    characters.push_back(k);
+    if (const std::vector<CodePoint>* of = TableFor<Preimages>(options.kana).Of(c)) {
+        characters.insert(characters.end(), of->begin(), of->end());
+    }
+    return true;
 }
 
 std::string Folded(std::string_view utf8, const FoldOptions& options) {

@@ -26,6 +26,11 @@ struct Span {
 void AppendFolded(std::string_view utf8, const FoldOptions& options, std::string& folded,
                   std::vector<Span>* spans = nullptr);
 std::string Folded(std::string_view utf8, const FoldOptions& options);
+// The characters in whose folded form the character k may stand (k itself first), for
+// filters that look for them in unfolded text; false, with none, for a k that folding may
+// compose of others (a text then holds no character that speaks for it).
+bool CharactersFoldingInto(std::uint32_t k, const FoldOptions& options,
+                           std::vector<std::uint32_t>& characters);
 // True when utf8 is well-formed UTF-8 without NUL that folds to itself.
 bool FoldsToItself(std::string_view utf8, const FoldOptions& options);
 // The folded form of utf8: utf8 itself where folding leaves it as it is, else in scratch.

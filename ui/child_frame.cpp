@@ -27,10 +27,10 @@ constexpr int kInputWidth = 100;
 constexpr int kListHeight = 130;
 constexpr int kProgressHeight = 30;
 constexpr int kMinimumPane = 10;
-// What a usable document window holds, in dialog units of the panes' font: the input form,
-// the list pane's row of controls; and in pixels a few lines of mail.
+// What a usable document window holds, in dialog units of the panes' font: the input form
+// (as high as its controls go), the list pane's row of controls; and in pixels a few lines of
+// mail.
 constexpr int kInputFormWidth = 85;
-constexpr int kInputFormHeight = 239;
 constexpr int kListFormWidth = 180;
 constexpr int kMailLinesHeight = 120;
 
@@ -140,8 +140,8 @@ QSize CChildFrame::UsableSize() const {
     const int width =
         du.Px(kInputFormWidth) + du.Px(kListFormWidth) + m_wndMainSplitter->handleWidth();
     const int height =
-        std::max(du.Py(kInputFormHeight), kListHeight + kProgressHeight + kMailLinesHeight +
-                                              2 * m_wndRightSplitter->handleWidth());
+        std::max(m_pInputView->FormHeight(), kListHeight + kProgressHeight + kMailLinesHeight +
+                                                 2 * m_wndRightSplitter->handleWidth());
     QStyleOptionTitleBar option;
     option.initFrom(this);
     const int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, &option, this);

@@ -11,11 +11,11 @@
 
 #include "decode/cp932.h"
 #include "decode/safe_text.h"
-#include "ui/decoded_mode_check.h"
 #include "ui/dialog_units.h"
 #include "ui/file_drop.h"
 #include "ui/list_view.h"
 #include "ui/mnemonic_label.h"
+#include "ui/pane_check.h"
 #include "ui/prog_view.h"
 #include "ui/tarsel_view.h"
 #include "ui/window_texts.h"
@@ -113,10 +113,39 @@ void CInputView::BuildControls() {
     m_iconCount = AddIcon(this, du.Rect(3, 187, 18, 20));
     m_iconSearch = AddIcon(this, du.Rect(3, 207, 18, 20));
 
-    m_checkDecoded = new CDecodedModeCheck(this, du.Rect(3, 80, 50, 10));
+    // Loading and counting stay valid across the switch: every search on a loaded file starts
+    // at the string search, in the mode the box then shows.
+    m_checkDecoded =
+        new CPaneCheck(this, ui_text::kDecodedCheck, kDecodedKey, du.Rect(3, 80, 50, 10));
+    // The options stand right under the box they belong to, each pushing the counters down.
+    const auto under = [&du](const QWidget* above) {
+        return QRect(above->x(), above->geometry().bottom() + 1, du.Px(50), du.Py(10));
+    };
+    m_checkKana = new CPaneCheck(this, ui_text::kKanaCheck, kKanaKey, under(m_checkDecoded));
+    m_checkExact = new CPaneCheck(this, ui_text::kExactCheck, kExactKey, under(m_checkKana));
+    connect(m_checkDecoded, &QCheckBox::toggled, this, &CInputView::OnModeToggled);
+    OnModeToggled(m_checkDecoded->isChecked());
 
     setTabOrder(m_btnStart, m_editSearch);
     setTabOrder(m_editSearch, m_checkDecoded);
+    setTabOrder(m_checkDecoded, m_checkKana);
+    setTabOrder(m_checkKana, m_checkExact);
+}
+
+void CInputView::OnModeToggled(bool decoded) {
+    // The options keep their states while greyed: they come back with the mode.
+    m_checkKana->setEnabled(decoded);
+    m_checkExact->setEnabled(decoded);
+    m_editSearch->setToolTip(decoded ? QString::fromUtf8(ui_text::kQuerySyntax) : QString());
+}
+
+int CInputView::FormHeight() const {
+    int bottom = 0;
+    for (const QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        bottom = std::max(bottom, control->geometry().bottom() + 1);
+    }
+    // The margin above the first control, below the last one too.
+    return bottom + PaneUnits(font()).Py(4);
 }
 
 void CInputView::OnInitialUpdate() {
@@ -162,7 +191,8 @@ void CInputView::OnStartSearch() {
     UpdateData(true);
     if (m_checkDecoded->isChecked()) {
         // As typed: characters without a Shift-JIS form are searched too.
-        m_pTarselView->StartDecodedSearch(m_strFileName, m_editSearch->text().toStdString());
+        m_pTarselView->StartDecodedSearch(m_strFileName, m_editSearch->text().toStdString(),
+                                          m_checkExact->isChecked(), m_checkKana->isChecked());
     } else if (!m_strFileName.empty() && !SearchConvertsToShiftJis()) {
         m_pTarselView->ShowWarning(ui_text::kSearchNotShiftJis);
         return;

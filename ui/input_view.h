@@ -1,6 +1,7 @@
-// The input pane: the file and search-string fields, the start button, the three counters
-// and the three phase icons. It checks and starts a search, owns the handling of a file
-// dropped onto any pane, and clears the panes before a new file or a new search.
+// The input pane: the file and search-string fields, the start button, the decoded mode's
+// check box and its options, the three counters and the three phase icons. It checks and
+// starts a search, owns the handling of a file dropped onto any pane, and clears the panes
+// before a new file or a new search.
 #pragma once
 
 #include <QWidget>
@@ -42,6 +43,8 @@ class CInputView : public QWidget {
     void ResetForNewSearch();
 
     void ShowPhaseIcon(PhaseIcon icon);
+    // The height the pane's controls take, from its top to below the lowest.
+    int FormHeight() const;
     // While a phase runs the start button is disabled.
     void SetBusy(bool busy);
 
@@ -56,6 +59,14 @@ class CInputView : public QWidget {
     QLineEdit* m_editHitCount = nullptr;
     QLineEdit* m_editMatchCount = nullptr;
     QCheckBox* m_checkDecoded = nullptr;  // the decoded search, under the search field
+    // The decoded search's options, under it: hiragana and katakana alike; words unfolded.
+    QCheckBox* m_checkKana = nullptr;
+    QCheckBox* m_checkExact = nullptr;
+
+    // Where the check boxes keep their states.
+    static constexpr const char* kDecodedKey = "search/decoded";
+    static constexpr const char* kKanaKey = "search/kana";
+    static constexpr const char* kExactKey = "search/exact";
 
     // Fields: the file name as its native bytes, the search string in Shift-JIS, the
     // counters as decimal text.
@@ -81,6 +92,8 @@ class CInputView : public QWidget {
     bool SearchConvertsToShiftJis() const;
 
     void BuildControls();
+    // The options and the search field's tooltip follow the mode.
+    void OnModeToggled(bool decoded);
     void EmptyOtherPanes();
 };
 

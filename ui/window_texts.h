@@ -20,6 +20,18 @@ inline constexpr const char* kFileLabel = "対象ファイル ：";
 inline constexpr const char* kStartButton = "検索開始(&S)";
 inline constexpr const char* kSearchLabel = "検索文字(&T) ：";
 inline constexpr const char* kDecodedCheck = "デコード検索(&D)";
+// The decoded search's options, greyed in the raw mode.
+inline constexpr const char* kKanaCheck = "かな/カナを区別しない(&K)";
+inline constexpr const char* kExactCheck = "完全一致(&E)";
+// The search field's tooltip in the decoded mode: how a query is written.
+inline constexpr const char* kQuerySyntax =
+    "語 語 … すべてを含むメール\n"
+    "\"語 語\" 空白を含む語句\n"
+    "-語 含まないメール\n"
+    "語 OR 語 どちらか\n"
+    "件名: 差出人: 本文: その欄だけ（subject: from: body: も可）\n"
+    "date:2012-04..2012-06 期間（YYYY / YYYY-MM / YYYY-MM-DD、片側は省略可）\n"
+    "全角/半角・大文字/小文字は区別しません（完全一致で区別）";
 inline constexpr const char* kMailCountLabel = "全メール数 ：";
 inline constexpr const char* kHitCountLabel = "該当個数 ：";
 inline constexpr const char* kMatchCountLabel = "該当メール数 ：";

@@ -8,7 +8,6 @@
 #include "tests/support/temp_files.h"
 #include "tests/ui/window_test_support.h"
 #include "ui/child_frame.h"
-#include "ui/decoded_mode_check.h"
 #include "ui/input_view.h"
 #include "ui/list_view.h"
 #include "ui/tarsel_view.h"
@@ -24,7 +23,7 @@ class TestDecodedMode : public QObject {
 };
 
 void TestDecodedMode::CheckBoxSitsUnderTheSearchFieldAndAltDTogglesIt() {
-    QSettings().remove(CDecodedModeCheck::kSettingsKey);
+    QSettings().remove(CInputView::kDecodedKey);
     CChildFrame* child = OpenWindow();
     QVERIFY(child);
     CInputView* input = child->m_pInputView;
@@ -37,16 +36,16 @@ void TestDecodedMode::CheckBoxSitsUnderTheSearchFieldAndAltDTogglesIt() {
     input->m_editSearch->setFocus();
     PressAlt(child, Qt::Key_D);
     QTRY_VERIFY(box->isChecked());  // the key clicks the box, which takes a moment
-    QCOMPARE(QSettings().value(CDecodedModeCheck::kSettingsKey).toBool(), true);
+    QCOMPARE(QSettings().value(CInputView::kDecodedKey).toBool(), true);
     QVERIFY(OpenWindow()->m_pInputView->m_checkDecoded->isChecked());  // remembered
     CChildFrame* second = OpenWindow();
     second->m_pInputView->m_editSearch->setFocus();
     PressAlt(second, Qt::Key_D);
-    QTRY_COMPARE(QSettings().value(CDecodedModeCheck::kSettingsKey).toBool(), false);
+    QTRY_COMPARE(QSettings().value(CInputView::kDecodedKey).toBool(), false);
 }
 
 void TestDecodedMode::EachModeSearchesTheLoadedArchive() {
-    QSettings().remove(CDecodedModeCheck::kSettingsKey);
+    QSettings().remove(CInputView::kDecodedKey);
     TempDir dir;
     // 検索 in ISO-2022-JP (raw and decoded), then in an encoded subject and a base64 UTF-8 body
     // (decoded only).

@@ -134,6 +134,7 @@ void TestLayout::RestoredWindowIsUsable() {
         for (const QWidget* control : pane->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (qobject_cast<const QTreeWidget*>(control) == nullptr) {
                 QVERIFY(control->geometry().right() < pane->width());
+                QVERIFY(control->geometry().bottom() < pane->height());
             }
         }
     }

@@ -1,17 +1,27 @@
-// The decoded-search check box of the input pane.
-#include "ui/decoded_mode_check.h"
+// The input pane's check boxes.
+#include "ui/pane_check.h"
 
 #include <QSettings>
 #include <QStyleOptionButton>
 #include <QStylePainter>
-
-#include "ui/window_texts.h"
+#include <algorithm>
 
 namespace tarsel {
 
-CDecodedModeCheck::CDecodedModeCheck(QWidget* pane, QRect place)
-    : QCheckBox(QString::fromUtf8(ui_text::kDecodedCheck), pane) {
-    setObjectName(QStringLiteral("decodedModeCheck"));
+namespace {
+
+bool IsKana(char16_t c) {
+    return c >= 0x3040 && c <= 0x30FF;
+}
+
+bool IsKanji(char16_t c) {
+    return c >= 0x4E00 && c <= 0x9FFF;
+}
+
+}  // namespace
+
+CPaneCheck::CPaneCheck(QWidget* pane, const char* utf8Label, const char* settingsKey, QRect place)
+    : QCheckBox(QString::fromUtf8(utf8Label), pane) {
     // As wide as the pane's other controls; the label takes as many lines as that needs.
     const int width = std::min(place.width(), sizeHint().width());
     setGeometry(place.x(), place.y(), width, place.height());
@@ -27,32 +37,28 @@ CDecodedModeCheck::CDecodedModeCheck(QWidget* pane, QRect place)
         }
     }
     setGeometry(place.x(), place.y(), width, height);
-    setChecked(QSettings().value(kSettingsKey, false).toBool());
-    // Loading and counting stay valid across the switch: every search on a loaded file starts
-    // at the string search, in the mode the box then shows.
-    connect(this, &QCheckBox::toggled, this,
-            [](bool on) { QSettings().setValue(kSettingsKey, on); });
+    const QString key = QString::fromUtf8(settingsKey);
+    setChecked(QSettings().value(key, false).toBool());
+    connect(this, &QCheckBox::toggled, this, [key](bool on) { QSettings().setValue(key, on); });
 }
 
-QString CDecodedModeCheck::ShownLabel() const {
+QString CPaneCheck::ShownLabel() const {
     const QString label = text();
     const int room = LabelRect().width();
     if (fontMetrics().horizontalAdvance(QString(label).remove('&')) <= room) {
         return label;
     }
-    // Japanese has no spaces: break where katakana gives way to kanji ("デコード|検索"), which
-    // reads better than wherever the width runs out.
+    // Japanese has no spaces: break where kana gives way to kanji ("デコード|検索",
+    // "かな/カナを|区別しない"), which reads better than wherever the width runs out.
     for (int i = 1; i < label.size(); ++i) {
-        const char16_t before = label[i - 1].unicode();
-        const char16_t after = label[i].unicode();
-        if (before >= 0x30A0 && before <= 0x30FF && after >= 0x4E00 && after <= 0x9FFF) {
+        if (IsKana(label[i - 1].unicode()) && IsKanji(label[i].unicode())) {
             return label.left(i) + QLatin1Char('\n') + label.mid(i);
         }
     }
     return label;
 }
 
-QRect CDecodedModeCheck::LabelRect() const {
+QRect CPaneCheck::LabelRect() const {
     QStyleOptionButton option;
     initStyleOption(&option);
     option.rect = QRect(0, 0, width(), std::max(height(), sizeHint().height()));
@@ -61,7 +67,7 @@ QRect CDecodedModeCheck::LabelRect() const {
     return label;
 }
 
-void CDecodedModeCheck::paintEvent(QPaintEvent*) {
+void CPaneCheck::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
     QStyleOptionButton option;
     initStyleOption(&option);
