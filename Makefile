@@ -123,7 +123,8 @@ format:
 
 EXTRA_PACKAGES += clang-14 libfuzzer-14-dev libclang-rt-14-dev
 
-FUZZ_TARGETS       := base64 jis header_value mail_lines cp932 header_row search mime shown_texts charset
+FUZZ_TARGETS       := base64 jis header_value mail_lines cp932 header_row search mime shown_texts charset \
+                      query
 FUZZ_SMOKE_SECONDS ?= 8
 FUZZ_SECONDS       ?= 300
 TSAN_TEST_DIRS     := tests/engine tests/cli tests/ui

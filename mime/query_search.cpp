@@ -4,6 +4,7 @@
 #include "mime/query_search.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "decode/utf8.h"
 #include "headers/date_normalizer.h"
@@ -24,6 +25,12 @@ struct QueryMatcher::Word {
     // written in UTF-8, CP932 and EUC-JP; a part of one of those holds the word only if its
     // bytes hold one of them. Empty where no character of the word serves.
     std::vector<std::string> keyForms[3];
+    // Folded queries of ideographs and kana: the characters other than the word's own that
+    // fold into one of its characters, in UTF-8. A UTF-8 part with none of them and no mark
+    // that folding drops or composes holds the word exactly where its bytes do.
+    bool countsInBytes = false;
+    std::vector<std::string> intruders;
+    bool kana = false;  // holds kana, which the voicing marks compose with
 };
 
 namespace {
@@ -44,14 +51,6 @@ bool HoldsNoCase(std::string_view bytes, std::string_view lowerWord) {
         }
     }
     return false;
-}
-
-// The text compared with the words: folded as they are, or as it is for an exact query.
-std::string_view Compared(std::string_view utf8, const query::Query& query, std::string& folded) {
-    if (query.exact) {
-        return utf8;
-    }
-    return query::FoldedView(utf8, query.folding, folded);
 }
 
 // Shift-JIS lead bytes whose characters have a second code (NEC and IBM extensions, and the
@@ -120,6 +119,64 @@ void ChooseKeyForms(std::string_view folded, const query::FoldOptions& options,
     }
 }
 
+// Whether the UTF-8 bytes of a part count the word as its folded text does (see
+// Word::countsInBytes): the marks are looked for by their bytes (U+0300-U+037F; the voicing
+// marks, with kana).
+bool BytesCountWord(std::string_view bytes, const std::vector<std::string>& intruders, bool kana) {
+    if (std::memchr(bytes.data(), 0xCC, bytes.size()) != nullptr ||
+        std::memchr(bytes.data(), 0xCD, bytes.size()) != nullptr) {
+        return false;
+    }
+    if (kana) {
+        for (const std::string_view mark :
+             {"\xE3\x82\x99", "\xE3\x82\x9A", "\xEF\xBE\x9E", "\xEF\xBE\x9F"}) {
+            if (FindBytes(bytes, mark) != std::string_view::npos) {
+                return false;
+            }
+        }
+    }
+    return std::none_of(intruders.begin(), intruders.end(), [&](const std::string& intruder) {
+        return FindBytes(bytes, intruder) != std::string_view::npos;
+    });
+}
+
+// Sets Word::countsInBytes and Word::intruders for a folded word.
+void FindIntruders(std::string_view folded, const query::FoldOptions& options, bool& countsInBytes,
+                   std::vector<std::string>& intruders) {
+    countsInBytes = false;
+    if (folded.empty() || !query::FoldsToItself(folded, options)) {
+        return;
+    }
+    std::vector<std::uint32_t> characters;
+    std::vector<char32_t> own;
+    for (std::size_t at = 0; at < folded.size();) {
+        const std::size_t n = std::max<std::size_t>(1, Utf8Length(folded.substr(at)));
+        own.push_back(FirstCodePoint(folded.substr(at, n)));
+        at += n;
+    }
+    std::string utf8;
+    for (const char32_t c : own) {
+        // Ideographs and kana only: no case, and (kana aside) nothing composes with them.
+        const bool ideograph = (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF);
+        const bool kana = c >= 0x3041 && c <= 0x30FF;
+        if ((!ideograph && !kana) || !query::CharactersFoldingInto(c, options, characters)) {
+            intruders.clear();
+            return;
+        }
+        for (const std::uint32_t other : characters) {
+            if (std::find(own.begin(), own.end(), other) == own.end()) {
+                utf8.clear();
+                AppendUtf8CodePoint(other, utf8);
+                intruders.push_back(utf8);
+            }
+        }
+    }
+    countsInBytes = intruders.size() <= kMostKeyForms * 2;
+    if (!countsInBytes) {
+        intruders.clear();
+    }
+}
+
 }  // namespace
 
 // Counts every word in each part and line of the body, so that the alternatives not chosen can
@@ -136,10 +193,11 @@ class QueryMatcher::Visitor : public PartVisitor {
         if (!MayHoldAny(part)) {
             return;
         }
-        // Most UTF-8 parts are shown as their bytes stand and fold to themselves: their bytes
-        // are the compared text, with no copy.
+        // Most UTF-8 parts are shown as their bytes stand: when no character in them folds
+        // into a word's characters, or when they fold to themselves, their bytes count the
+        // words, with no copy.
         if (!matcher_.query_.exact && !part.html && part.charset == Charset::kUtf8 &&
-            query::FoldsToItself(part.bytes, matcher_.query_.folding)) {
+            (InBytes(part.bytes) || query::FoldsToItself(part.bytes, matcher_.query_.folding))) {
             CountFolded(part.bytes, unit);
             return;
         }
@@ -201,9 +259,12 @@ class QueryMatcher::Visitor : public PartVisitor {
             });
         });
     }
+    bool InBytes(std::string_view bytes) const {
+        return matcher_.CountsInBytes(bytes, &Word::body);
+    }
     void Count(std::string_view utf8, std::size_t unit) {
         thread_local std::string folded;
-        CountFolded(Compared(utf8, matcher_.query_, folded), unit);
+        CountFolded(matcher_.Compared(utf8, &Word::body, folded), unit);
     }
     void CountFolded(std::string_view text, std::size_t unit) {
         for (std::size_t w = 0; w < words_; ++w) {
@@ -232,9 +293,14 @@ QueryMatcher::QueryMatcher(query::Query query) : query_(std::move(query)) {
                       !term.excluded,
                       IsAscii(term.folded),
                       query_.exact ? std::make_unique<DecodedNeedle>(term.folded) : nullptr,
+                      {},
+                      false,
                       {}};
             if (!query_.exact) {
                 ChooseKeyForms(term.folded, query_.folding, word.keyForms);
+                FindIntruders(term.folded, query_.folding, word.countsInBytes, word.intruders);
+                word.kana = std::any_of(word.term->folded.begin(), word.term->folded.end(),
+                                        [](char c) { return c == '\xE3'; });
             }
             anySubject_ |= word.subject;
             anyFrom_ |= word.from;
@@ -246,10 +312,25 @@ QueryMatcher::QueryMatcher(query::Query query) : query_(std::move(query)) {
 
 QueryMatcher::~QueryMatcher() = default;
 
+bool QueryMatcher::CountsInBytes(std::string_view utf8, bool Word::*inField) const {
+    return std::all_of(words_.begin(), words_.end(), [&](const Word& word) {
+        return !(word.*inField) ||
+               (word.countsInBytes && BytesCountWord(utf8, word.intruders, word.kana));
+    });
+}
+
+std::string_view QueryMatcher::Compared(std::string_view utf8, bool Word::*inField,
+                                        std::string& scratch) const {
+    if (query_.exact || CountsInBytes(utf8, inField)) {
+        return utf8;
+    }
+    return query::FoldedView(utf8, query_.folding, scratch);
+}
+
 void QueryMatcher::CountIn(std::string_view utf8, bool Word::*inField,
                            std::vector<std::size_t>& counts) const {
     thread_local std::string folded;
-    const std::string_view text = Compared(utf8, query_, folded);
+    const std::string_view text = Compared(utf8, inField, folded);
     for (std::size_t w = 0; w < words_.size(); ++w) {
         if (words_[w].*inField) {
             counts[w] += CountOccurrences(text, words_[w].term->folded);
@@ -313,7 +394,7 @@ QueryMatcher::Verdict QueryMatcher::Match(std::string_view mail) const {
 
 bool QueryMatcher::BodyHolds(std::string_view utf8) const {
     std::string folded;
-    const std::string_view text = Compared(utf8, query_, folded);
+    const std::string_view text = Compared(utf8, &Word::body, folded);
     return std::any_of(words_.begin(), words_.end(), [&](const Word& word) {
         return word.positive && word.body &&
                FindBytes(text, word.term->folded) != std::string_view::npos;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -44,6 +45,11 @@ class QueryMatcher {
     class Visitor;
     void CountIn(std::string_view utf8, bool Word::*inField,
                  std::vector<std::size_t>& counts) const;
+    // Whether the words of a field, counted in utf8's own bytes, count as in its folded form.
+    bool CountsInBytes(std::string_view utf8, bool Word::*inField) const;
+    // The text the words of a field are counted in: utf8 where that counts alike, else folded.
+    std::string_view Compared(std::string_view utf8, bool Word::*inField,
+                              std::string& scratch) const;
 
     query::Query query_;
     std::vector<Word> words_;  // every word term, in query order

@@ -145,12 +145,15 @@ class BmpTable {
             flags_[c] = flags;
             if ((flags & kSame) != 0) {
                 same_[c >> 6] |= std::uint64_t{1} << (c & 63);
+            } else if (c >= 0x4000 && c <= 0x9FFF) {
+                ideographsSame_ = false;
             }
         }
     }
     bool Joins(CodePoint c) const {
         return c < 0x10000 ? (flags_[c] & kJoins) != 0 : JoinsPrevious(c);
     }
+    bool IdeographsSame() const { return ideographsSame_; }
     // Whether c (below U+10000) folds alone to itself and joins nothing before it.
     bool Same(CodePoint c) const { return (same_[c >> 6] >> (c & 63) & 1) != 0; }
     // The one character c folds to alone, or -1 when it folds to several or none.
@@ -164,6 +167,7 @@ class BmpTable {
     std::unique_ptr<std::uint8_t[]> flags_;
     // kSame again as bits, which stay in the first-level cache while text is scanned.
     std::array<std::uint64_t, 0x10000 / 64> same_{};
+    bool ideographsSame_ = true;  // every character of U+4000-U+9FFF is kSame
 };
 
 // Tables are made on first use, each only when its folding is asked for.
@@ -214,6 +218,12 @@ std::size_t SameRun(std::string_view utf8, std::size_t at, const BmpTable& table
             }
             last = at + 7;
             at += 8;
+        }
+        // Ideographs (leads E4-E9: U+4000-U+9FFF) fold to themselves, as the table checked.
+        while (table.IdeographsSame() && at + 2 < size && bytes[at] >= 0xE4 && bytes[at] <= 0xE9 &&
+               (bytes[at + 1] & 0xC0) == 0x80 && (bytes[at + 2] & 0xC0) == 0x80) {
+            last = at;
+            at += 3;
         }
         if (at == size) {
             break;
@@ -347,7 +357,6 @@ class Preimages {
   private:
     std::unordered_map<CodePoint, std::vector<CodePoint>> map_;
 };
-
 
 }  // namespace
 
