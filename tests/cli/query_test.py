@@ -174,6 +174,13 @@ def main():
             if done.returncode == 0 or message not in stderr:
                 failures.append("%r: expected a refusal with %s, got status %d, stderr %r" % (
                     query, message, done.returncode, stderr))
+        # The query as understood, for scripts: one list per condition, OR's terms in it.
+        done = run(program, archive, 'kiwi OR -件名:"a b" date:2012', "")
+        understood = json.loads(done.stdout)["query"]
+        if understood != [[{"field": "any", "excluded": False, "text": "kiwi"},
+                           {"field": "subject", "excluded": True, "text": "a b"}],
+                          [{"field": "date", "excluded": False, "text": "2012"}]]:
+            failures.append("the query as understood: %s" % json.dumps(understood))
     for failure in failures:
         print("FAIL", failure)
     print("%d of %d cases differ" % (len(failures), len(CASES) + len(REFUSED)))

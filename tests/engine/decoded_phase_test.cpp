@@ -90,5 +90,25 @@ TEST_F(DecodedPhaseTest, ChecksTheStringAndKeepsTheHitCapacity) {
     EXPECT_EQ(panes.matches, 0);
 }
 
+// A query with nothing to find, or a date it cannot read, starts nothing; one of a date alone
+// lists its mails without a hit.
+TEST_F(DecodedPhaseTest, RefusesQueriesWithNothingToFind) {
+    controller.SetFilePath(dir.Write("a.mbox", test::Mail("x", "body")));
+    const std::pair<const char*, std::string> refused[] = {
+        {"-body", msg::kNoSearch}, {"  \xE3\x80\x80 ", msg::kNoSearch},
+        {"body date:2012-02-30", msg::DateNotRead("2012-02-30")}};
+    for (const auto& [query, warning] : refused) {
+        panes.warnings.clear();
+        EXPECT_FALSE(controller.StartDecodedSearch("archive", query)) << query;
+        EXPECT_EQ(panes.warnings, std::vector<std::string>{warning}) << query;
+    }
+    panes.warnings.clear();
+    Decoded("-date:2012");  // the mail of 1999 matches by what it is not
+    EXPECT_EQ(panes.warnings, std::vector<std::string>{msg::kSearchDone});
+    EXPECT_EQ(panes.hits, 0);
+    EXPECT_EQ(panes.matches, 1);
+    ASSERT_EQ(panes.rows.size(), 1u);
+}
+
 }  // namespace
 }  // namespace tarsel
