@@ -3,11 +3,13 @@
 // counts what the controller counts for the same query and options.
 #include <QCheckBox>
 #include <QHelpEvent>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
+#include <QProcess>
 #include <QSettings>
 #include <QToolTip>
 
-#include "tests/support/recording_panes.h"
 #include "tests/support/temp_files.h"
 #include "tests/ui/window_test_support.h"
 #include "ui/child_frame.h"
@@ -125,8 +127,8 @@ void TestQueryOptions::WindowPassesTheOptionsToTheSearch_data() {
     QTest::newRow("kana") << QString::fromUtf8("かな") << true;
 }
 
-// Each query once without and once with its option: the window's counters are the
-// controller's for the same options, and the option changes them (or the window could be
+// Each query once without and once with its option: the window's counters are those of
+// tarsel-search with the same options, and the option changes them (or the window could be
 // dropping it unnoticed).
 void TestQueryOptions::WindowPassesTheOptionsToTheSearch() {
     QFETCH(QString, query);
@@ -146,14 +148,18 @@ void TestQueryOptions::WindowPassesTheOptionsToTheSearch() {
         const Counts window{child->m_pInputView->m_editHitCount->text(),
                             child->m_pInputView->m_editMatchCount->text()};
 
-        RecordingPanes panes;
-        CSearchController controller;
-        controller.SetPanes(&panes);
-        controller.SetFilePath(file);
-        QVERIFY(controller.StartDecodedSearch(file.filename().string(), query.toStdString(),
-                                              !kana && on, kana && on));
-        DriveToEnd(controller);
-        QCOMPARE(window, (Counts{QString::number(panes.hits), QString::number(panes.matches)}));
+        // The command line answers the same query with the same option alike.
+        QProcess search;
+        QStringList args{"--decoded", "--json"};
+        if (on) {
+            args << (kana ? "--kana" : "--exact");
+        }
+        search.start(TARSEL_SEARCH_PROGRAM,
+                     args << "--" << QString::fromStdString(file.string()) << query);
+        QVERIFY(search.waitForFinished(60000));
+        const QJsonObject result = QJsonDocument::fromJson(search.readAllStandardOutput()).object();
+        QCOMPARE(window, (Counts{QString::number(result["hits"].toInt()),
+                                 QString::number(result["matching"].toInt())}));
         seen << window;
     }
     QVERIFY2(seen[0] != seen[1], qPrintable("both " + seen[0].hits + " hits"));
