@@ -21,10 +21,10 @@ struct QueryMatcher::Word {
     bool positive;
     bool ascii;                             // its compared form is all ASCII
     std::unique_ptr<DecodedNeedle> needle;  // exact queries: the byte filters of the word
-    // Folded queries: one character of the word as each character that folds into it is
-    // written in UTF-8, CP932 and EUC-JP; a part of one of those holds the word only if its
-    // bytes hold one of them. Empty where no character of the word serves.
-    std::vector<std::string> keyForms[3];
+    // Folded queries: characters of the word, each as every character that folds into it is
+    // written, in UTF-8, CP932 and EUC-JP; a part of one of those holds the word only if its
+    // bytes hold a form of each. Empty where no character of the word serves.
+    std::vector<std::vector<std::string>> keyForms[3];
     // Folded queries of ideographs and kana: the characters other than the word's own that
     // fold into one of its characters, in UTF-8. A UTF-8 part with none of them and no mark
     // that folding drops or composes holds the word exactly where its bytes do.
@@ -62,6 +62,8 @@ bool HasTwinCode(std::string_view sjis) {
 }
 
 constexpr std::size_t kMostKeyForms = 16;  // more would cost more than they save
+constexpr std::size_t kMostKeys = 4;
+using Key = std::vector<std::string>;  // the forms of one character
 
 // Which of Word::keyForms a charset reads, or -1.
 int KeyFormsIndex(Charset charset) {
@@ -77,45 +79,48 @@ int KeyFormsIndex(Charset charset) {
     }
 }
 
-// The forms of the character of folded that the fewest characters fold into.
+// Keys of the word: the forms of its characters (up to kMostKeys of them, each with few
+// characters that fold into it), in each charset that writes all of a key's forms plainly.
 void ChooseKeyForms(std::string_view folded, const query::FoldOptions& options,
-                    std::vector<std::string> (&forms)[3]) {
-    std::vector<std::uint32_t> best, characters;
-    bool found = false;
-    for (std::size_t at = 0; at < folded.size();) {
+                    std::vector<Key> (&keys)[3]) {
+    std::vector<std::uint32_t> characters;
+    std::vector<char32_t> taken;
+    std::string utf8, sjis, euc;
+    for (std::size_t at = 0; at < folded.size() && taken.size() < kMostKeys;) {
         const std::size_t n = std::max<std::size_t>(1, Utf8Length(folded.substr(at)));
         const char32_t c = FirstCodePoint(folded.substr(at, n));
         at += n;
         // A blank may stand for a NUL, U+FFFD for any invalid byte.
         if (c == ' ' || c == 0xFFFD || c == 0 ||
+            std::find(taken.begin(), taken.end(), c) != taken.end() ||
             !query::CharactersFoldingInto(c, options, characters) ||
-            characters.size() > kMostKeyForms || (found && characters.size() >= best.size())) {
+            characters.size() > kMostKeyForms) {
             continue;
         }
-        best = characters;
-        found = true;
-    }
-    bool sjisServes = found, eucServes = found;
-    std::string utf8, sjis, euc;
-    for (const std::uint32_t c : best) {
-        utf8.clear();
-        AppendUtf8CodePoint(c, utf8);
-        forms[0].push_back(utf8);
-        const bool inSjis = EncodeCharacter(utf8, "CP932", sjis);
-        if (inSjis) {
-            sjisServes &= !HasTwinCode(sjis);
-            forms[1].push_back(sjis);
+        taken.push_back(c);
+        Key inUtf8, inSjis, inEuc;
+        bool sjisServes = true, eucServes = true;
+        for (const std::uint32_t other : characters) {
+            utf8.clear();
+            AppendUtf8CodePoint(other, utf8);
+            inUtf8.push_back(utf8);
+            const bool hasSjis = EncodeCharacter(utf8, "CP932", sjis);
+            if (hasSjis) {
+                sjisServes &= !HasTwinCode(sjis);
+                inSjis.push_back(sjis);
+            }
+            if (EncodeCharacter(utf8, "EUC-JP-MS", euc)) {
+                eucServes &= hasSjis && !HasTwinCode(sjis);
+                inEuc.push_back(euc);
+            }
         }
-        if (EncodeCharacter(utf8, "EUC-JP-MS", euc)) {
-            eucServes &= inSjis && !HasTwinCode(sjis);
-            forms[2].push_back(euc);
+        keys[0].push_back(std::move(inUtf8));
+        if (sjisServes) {
+            keys[1].push_back(std::move(inSjis));
         }
-    }
-    if (!sjisServes) {
-        forms[1].clear();
-    }
-    if (!eucServes) {
-        forms[2].clear();
+        if (eucServes) {
+            keys[2].push_back(std::move(inEuc));
+        }
     }
 }
 
@@ -253,9 +258,11 @@ class QueryMatcher::Visitor : public PartVisitor {
             if (forms < 0 || word.keyForms[forms].empty()) {
                 return true;
             }
-            const std::vector<std::string>& keys = word.keyForms[forms];
-            return std::any_of(keys.begin(), keys.end(), [&](const std::string& key) {
-                return FindBytes(part.bytes, key) != std::string_view::npos;
+            const std::vector<Key>& keys = word.keyForms[forms];
+            return std::all_of(keys.begin(), keys.end(), [&](const Key& key) {
+                return std::any_of(key.begin(), key.end(), [&](const std::string& form) {
+                    return FindBytes(part.bytes, form) != std::string_view::npos;
+                });
             });
         });
     }
