@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "decode/cp932.h"
+#include "decode/cp932_table.h"
 #include "decode/jis.h"
 #include "decode/utf8.h"
 #include "mime/lru_map.h"
@@ -467,11 +468,11 @@ void AppendUtf8(std::string_view bytes, Charset charset, std::string_view name, 
             thread_local std::string sjis;
             sjis.clear();
             JisToCp932(bytes, sjis);
-            out += Cp932ToUtf8(sjis);
+            Cp932Table::Get().Append(sjis, out);  // the converter's text, by table
             return;
         }
         case Charset::kCp932:
-            out += Cp932ToUtf8(bytes);
+            Cp932Table::Get().Append(bytes, out);
             return;
         case Charset::kEucJp:
             if (!IconvToUtf8(t_converters.ForSpelling("EUC-JP-MS").ToUtf8(), bytes, out)) {
