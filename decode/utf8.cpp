@@ -58,7 +58,8 @@ char32_t FirstCodePoint(std::string_view text) {
         case 2:
             return char32_t(byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
         case 3:
-            return char32_t(byte(0) & 0x0F) << 12 | char32_t(byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
+            return char32_t(byte(0) & 0x0F) << 12 | char32_t(byte(1) & 0x3F) << 6 |
+                   (byte(2) & 0x3F);
         case 4:
             return char32_t(byte(0) & 0x07) << 18 | char32_t(byte(1) & 0x3F) << 12 |
                    char32_t(byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);

@@ -145,9 +145,9 @@ def answer(program, archive, starts, query, flags):
 
 def main():
     program, reference_path = sys.argv[1:3]
-    spec = importlib.util.spec_from_file_location("query_reference", reference_path)
-    reference = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(reference)
+    found = importlib.util.spec_from_file_location("query_reference", reference_path)
+    reference = importlib.util.module_from_spec(found)
+    found.loader.exec_module(reference)
     failures = []
     with tempfile.TemporaryDirectory() as tmp:
         archive = os.path.join(tmp, "queries.mbx")

@@ -95,7 +95,8 @@ TEST_F(DecodedPhaseTest, ChecksTheStringAndKeepsTheHitCapacity) {
 TEST_F(DecodedPhaseTest, RefusesQueriesWithNothingToFind) {
     controller.SetFilePath(dir.Write("a.mbox", test::Mail("x", "body")));
     const std::pair<const char*, std::string> refused[] = {
-        {"-body", msg::kNoSearch}, {"  \xE3\x80\x80 ", msg::kNoSearch},
+        {"-body", msg::kNoSearch},
+        {"  \xE3\x80\x80 ", msg::kNoSearch},
         {"body date:2012-02-30", msg::DateNotRead("2012-02-30")}};
     for (const auto& [query, warning] : refused) {
         panes.warnings.clear();
