@@ -94,12 +94,6 @@ void ForEachCharacter(std::string_view text, F&& f) {
     }
 }
 
-// Shift-JIS lead bytes whose characters have a second code (NEC and IBM extensions, and the
-// symbols they repeat): a text may hold either, so they cannot be part of a byte filter.
-bool HasTwinCode(unsigned char lead) {
-    return lead == 0x81 || lead == 0x87 || lead == 0xED || lead == 0xEE || lead >= 0xFA;
-}
-
 // The longest run of filter-safe characters in one encoding. encode gives a character's
 // bytes and whether it may stand in a run; a character with no form makes it impossible.
 template <class Encode>
@@ -199,7 +193,7 @@ DecodedNeedle::DecodedNeedle(std::string utf8) : utf8_(std::move(utf8)) {
         if (!EncodeCharacter(ch, "CP932", bytes)) {
             return 0;
         }
-        return bytes.size() == 2 && HasTwinCode(static_cast<unsigned char>(bytes[0])) ? 1 : 2;
+        return HasTwinCode(bytes) ? 1 : 2;
     });
     std::string sjis;
     eucJp_ = LongestRun(utf8_, [&sjis](std::string_view ch, std::string& bytes) {
@@ -207,9 +201,7 @@ DecodedNeedle::DecodedNeedle(std::string utf8) : utf8_(std::move(utf8)) {
         if (!EncodeCharacter(ch, "EUC-JP-MS", bytes)) {
             return inCp932 ? 1 : 0;
         }
-        return !inCp932 || (sjis.size() == 2 && HasTwinCode(static_cast<unsigned char>(sjis[0])))
-                   ? 1
-                   : 2;
+        return !inCp932 || HasTwinCode(sjis) ? 1 : 2;
     });
     bool inDouble = false;
     jis_ = LongestRun(utf8_, [&inDouble](std::string_view ch, std::string& bytes) {
@@ -223,7 +215,7 @@ DecodedNeedle::DecodedNeedle(std::string utf8) : utf8_(std::move(utf8)) {
             bytes = sjis;
             return wasDouble ? 3 : 2;
         }
-        if (sjis.size() != 2 || HasTwinCode(static_cast<unsigned char>(sjis[0]))) {
+        if (sjis.size() != 2 || HasTwinCode(sjis)) {
             inDouble = false;
             return 1;
         }
@@ -257,6 +249,12 @@ const DecodedNeedle::Filter& DecodedNeedle::FilterFor(Charset charset,
             break;
     }
     return none_;
+}
+
+bool HasTwinCode(std::string_view sjis) {
+    const auto lead = static_cast<unsigned char>(sjis.empty() ? 0 : sjis[0]);
+    return sjis.size() == 2 &&
+           (lead == 0x81 || lead == 0x87 || lead == 0xED || lead == 0xEE || lead >= 0xFA);
 }
 
 bool AsciiBytesStandForThemselves(Charset charset, std::string_view name) {

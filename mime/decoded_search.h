@@ -37,6 +37,10 @@ class DecodedNeedle {
     Filter utf8Filter_, jis_, cp932_, eucJp_, asciiCompatible_, none_;
 };
 
+// True for a CP932 character (its bytes) that has a second code (NEC and IBM extensions, and
+// the symbols they repeat): a text may hold either, so it cannot be part of a byte filter.
+bool HasTwinCode(std::string_view sjis);
+
 // True when a part of this charset whose bytes are all ASCII reads as exactly those
 // characters (not so for ISO-2022-JP, UTF-7 and the like).
 bool AsciiBytesStandForThemselves(Charset charset, std::string_view name);

@@ -53,14 +53,6 @@ bool HoldsNoCase(std::string_view bytes, std::string_view lowerWord) {
     return false;
 }
 
-// Shift-JIS lead bytes whose characters have a second code (NEC and IBM extensions, and the
-// symbols they repeat): text may hold either, so they cannot stand in a filter.
-bool HasTwinCode(std::string_view sjis) {
-    const auto lead = static_cast<unsigned char>(sjis[0]);
-    return sjis.size() == 2 &&
-           (lead == 0x81 || lead == 0x87 || lead == 0xED || lead == 0xEE || lead >= 0xFA);
-}
-
 constexpr std::size_t kMostKeyForms = 16;  // more would cost more than they save
 constexpr std::size_t kMostKeys = 4;
 using Key = std::vector<std::string>;  // the forms of one character
