@@ -1,12 +1,9 @@
 // The decoded search's options in the input pane: their labels and keys, greyed in the raw
 // mode, their states kept across windows, the search field's query tooltip, and a search that
-// counts what the controller counts for the same query and options.
+// counts what the options ask for.
 #include <QCheckBox>
 #include <QHelpEvent>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLineEdit>
-#include <QProcess>
 #include <QSettings>
 #include <QToolTip>
 
@@ -32,12 +29,6 @@ std::string Utf8Mail(std::string_view body) {
            "Content-Type: text/plain; charset=utf-8\r\n\r\n" +
            std::string(body) + "\r\n";
 }
-
-struct Counts {
-    QString hits;
-    QString matches;
-    bool operator==(const Counts&) const = default;
-};
 
 }  // namespace
 
@@ -122,17 +113,23 @@ void TestQueryOptions::TabOrderAndTooltipFollowTheDecodedBox() {
 
 void TestQueryOptions::WindowPassesTheOptionsToTheSearch_data() {
     QTest::addColumn<QString>("query");
-    QTest::addColumn<bool>("kana");  // the option that the archive answers differently
-    QTest::newRow("exact") << QString("fyi") << false;
-    QTest::newRow("kana") << QString::fromUtf8("かな") << true;
+    QTest::addColumn<bool>("kana");         // the option that the archive answers differently
+    QTest::addColumn<QString>("offCount");  // hits and matching mails alike
+    QTest::addColumn<QString>("onCount");
+    // Folded, fyi finds ＦＹＩ too; かな finds カナ only with the kana option.
+    QTest::newRow("exact") << QString("fyi") << false << QString("2") << QString("1");
+    QTest::newRow("kana") << QString::fromUtf8("かな") << true << QString("1") << QString("2");
 }
 
-// Each query once without and once with its option: the window's counters are those of
-// tarsel-search with the same options, and the option changes them (or the window could be
-// dropping it unnoticed).
+// Each query once without and once with its option: the window counts what the command line's
+// tests establish for the same options, so an option the window drops shows. (The window runs
+// no tarsel-search itself: a child forked beside the worker threads leaves the thread sanitizer
+// without their order, and it reports races that are none.)
 void TestQueryOptions::WindowPassesTheOptionsToTheSearch() {
     QFETCH(QString, query);
     QFETCH(bool, kana);
+    QFETCH(QString, offCount);
+    QFETCH(QString, onCount);
     TempDir dir;
     const auto file = dir.Write(
         "options.mbox", Utf8Mail("ＦＹＩ") + Utf8Mail("fyi") + Utf8Mail("かな") + Utf8Mail("カナ"));
@@ -141,28 +138,13 @@ void TestQueryOptions::WindowPassesTheOptionsToTheSearch() {
     child->m_pInputView->m_checkDecoded->setChecked(true);
     QVERIFY(DropFile(child->m_pInputView, file));
     WarningLog log;
-    QList<Counts> seen;
     for (const bool on : {false, true}) {
         Option(child, kana)->setChecked(on);
         QVERIFY(Search(child, query, log, on ? 2 : 1));
-        const Counts window{child->m_pInputView->m_editHitCount->text(),
-                            child->m_pInputView->m_editMatchCount->text()};
-
-        // The command line answers the same query with the same option alike.
-        QProcess search;
-        QStringList args{"--decoded", "--json"};
-        if (on) {
-            args << (kana ? "--kana" : "--exact");
-        }
-        search.start(TARSEL_SEARCH_PROGRAM,
-                     args << "--" << QString::fromStdString(file.string()) << query);
-        QVERIFY(search.waitForFinished(60000));
-        const QJsonObject result = QJsonDocument::fromJson(search.readAllStandardOutput()).object();
-        QCOMPARE(window, (Counts{QString::number(result["hits"].toInt()),
-                                 QString::number(result["matching"].toInt())}));
-        seen << window;
+        const QString& want = on ? onCount : offCount;
+        QCOMPARE(child->m_pInputView->m_editHitCount->text(), want);
+        QCOMPARE(child->m_pInputView->m_editMatchCount->text(), want);
     }
-    QVERIFY2(seen[0] != seen[1], qPrintable("both " + seen[0].hits + " hits"));
 }
 
 TARSEL_UI_TEST_MAIN(TestQueryOptions)
