@@ -29,6 +29,9 @@ const char* const kUsage =
     "  --json              print one JSON object instead of text\n"
     "  --page N            list only page N (from 1) of 20 matching mails\n"
     "  --show N            add the body of matching mail N (from 1), hits marked\n"
+    "  --export mbox FILE  also write the matching mails to FILE as an mbox (mboxrd)\n"
+    "  --export eml DIR    also write each matching mail to DIR as 00001.eml, 00002.eml, ...\n"
+    "                      (DIR is made if missing; nothing that exists is written over)\n"
     "  --color[=WHEN]      mark hits in colour: auto (default: only when standard output\n"
     "                      is a terminal and NO_COLOR is not set), always or never\n"
     "  -h, --help          print this help\n"
@@ -39,6 +42,9 @@ const char* const kUsage =
     "  A OR B      either of two words      subject:/件名: from:/差出人: body:/本文:  one field\n"
     "  date:2012, date:2012-04..2012-06, date:..2005-06  the day of the Date field\n"
     "Words are compared folded (width, case, accents, ～ and 〜 and the like) unless --exact.\n"
+    "\n"
+    "An ARCHIVE whose first bytes are \"From \" is read as an mbox: each mail begins at a\n"
+    "From_ line at the start or after an empty line.\n"
     "\n"
     "Options may follow the operands; \"--\" ends the options, so SEARCH may begin with \"-\".\n"
     "Control characters from mails (ESC, BEL, DEL, C1 and the like) are written as \\xHH,\n"
@@ -72,11 +78,17 @@ bool ParseColour(const char* text, ColourWhen& when) {
 
 bool ParseOptions(int argc, char** argv, Options& options, std::ostream& err) {
     static const option kLong[] = {
-        {"json", no_argument, nullptr, 'j'},        {"decoded", no_argument, nullptr, 'd'},
-        {"page", required_argument, nullptr, 'p'},  {"show", required_argument, nullptr, 's'},
-        {"color", optional_argument, nullptr, 'c'}, {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'v'},     {"exact", no_argument, nullptr, 'e'},
-        {"kana", no_argument, nullptr, 'k'},        {nullptr, 0, nullptr, 0},
+        {"json", no_argument, nullptr, 'j'},
+        {"decoded", no_argument, nullptr, 'd'},
+        {"page", required_argument, nullptr, 'p'},
+        {"show", required_argument, nullptr, 's'},
+        {"color", optional_argument, nullptr, 'c'},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'v'},
+        {"exact", no_argument, nullptr, 'e'},
+        {"kana", no_argument, nullptr, 'k'},
+        {"export", required_argument, nullptr, 'x'},
+        {nullptr, 0, nullptr, 0},
     };
     optind = 0;  // 0, not 1: glibc then also forgets the state of an earlier call
     opterr = 0;
@@ -121,6 +133,17 @@ bool ParseOptions(int argc, char** argv, Options& options, std::ostream& err) {
                     err << "tarsel-search: --color needs auto, always or never\n";
                     return false;
                 }
+                break;
+            case 'x':
+                // The target is the word after the format; an operand in getopt's order.
+                options.exportFormat = std::strcmp(optarg, "mbox") == 0  ? ExportFormat::kMbox
+                                       : std::strcmp(optarg, "eml") == 0 ? ExportFormat::kEml
+                                                                         : ExportFormat::kNone;
+                if (options.exportFormat == ExportFormat::kNone || optind >= argc) {
+                    err << "tarsel-search: --export needs mbox or eml and then a file or folder\n";
+                    return false;
+                }
+                options.exportTarget = argv[optind++];
                 break;
             case 'h':
                 options.help = true;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/mail_export.h"
+
 namespace tarsel::cli {
 
 enum class ColourWhen { kAuto, kAlways, kNever };
@@ -19,6 +21,8 @@ struct Options {
     ColourWhen colour = ColourWhen::kAuto;
     int page = 0;  // 1-based page to list; 0 lists every page
     int show = 0;  // 1-based position of the mail whose body is added; 0 for none
+    ExportFormat exportFormat = ExportFormat::kNone;  // --export FORMAT TARGET
+    std::string exportTarget;
     std::vector<std::string> archives;  // as given, searched in this order
     std::string search;                 // UTF-8, as given
 };

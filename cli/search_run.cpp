@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/mail_export.h"
 #include "cli/result_output.h"
 #include "cli/terminal_panes.h"
 #include "decode/cp932.h"
@@ -62,12 +63,20 @@ bool FailedState(int state) {
     return state == kStateFileCapacity || state == kStateMailCapacity || state == kStateHitCapacity;
 }
 
-// Where a matching mail of a searched archive lies, to be read again once the archive is gone.
-struct MailPlace {
-    std::string path;
-    std::int64_t start = 0;
-    std::int64_t end = 0;
-};
+// Where mail m of a searched archive lies, to be read again once the archive is gone.
+MailPlace PlaceOfMail(const SearchState& state, int m, const std::string& path) {
+    return MailPlace{
+        path, state.m_mailStarts[m],
+        m + 1 < state.m_mailCount.load() ? state.m_mailStarts[m + 1] : state.LoadedSize()};
+}
+
+// Appends the places of the first matches matching mails of the archive, in listing order.
+void AppendMatchingPlaces(const SearchState& state, int matches, const std::string& path,
+                          std::vector<MailPlace>& places) {
+    for (int position = 0; position < matches; ++position) {
+        places.push_back(PlaceOfMail(state, state.m_hits[position], path));
+    }
+}
 
 // A search of several archives, one after another. Each archive's rows of the asked pages are
 // printed while it is loaded and its loaded bytes go before the next is loaded; positions and
@@ -105,6 +114,7 @@ int RunArchives(const Options& options, const std::string& search, Printer& out,
     std::string listed;  // the rows, printed, in order
     int rows = 0;
     MailPlace shown;
+    std::vector<MailPlace> exported;
     bool failed = false;
     for (const std::string& given : options.archives) {
         const std::filesystem::path path(given);
@@ -155,14 +165,17 @@ int RunArchives(const Options& options, const std::string& search, Printer& out,
         }
         if (options.show > before && options.show <= before + matches) {
             const SearchState& state = controller.State();
-            const int mail = state.m_hits[options.show - before - 1];
-            shown.path = given;
-            shown.start = state.m_mailStarts[mail];
-            shown.end = mail + 1 < state.m_mailCount.load() ? state.m_mailStarts[mail + 1]
-                                                            : state.LoadedSize();
+            shown = PlaceOfMail(state, state.m_hits[options.show - before - 1], given);
+        }
+        if (options.exportFormat != ExportFormat::kNone) {
+            AppendMatchingPlaces(controller.State(), matches, given, exported);
         }
     }
     if (searched.empty()) {
+        return 2;
+    }
+    if (options.exportFormat != ExportFormat::kNone &&
+        !ExportMails(options.exportFormat, options.exportTarget, exported, err)) {
         return 2;
     }
     const int status = failed ? 2 : totals.matches == 0 ? 1 : 0;
@@ -235,6 +248,13 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     }
 
     const int matches = panes.matches();
+    if (options.exportFormat != ExportFormat::kNone) {
+        std::vector<MailPlace> exported;
+        AppendMatchingPlaces(controller.State(), matches, options.archives.front(), exported);
+        if (!ExportMails(options.exportFormat, options.exportTarget, exported, err)) {
+            return 2;
+        }
+    }
     if (matches == 0) {
         if (options.show == 0) {  // a body that does not exist prints nothing at all
             PrintListing(out, panes, options.json, DecodedQueryOf(controller));

@@ -28,7 +28,7 @@ bool ScanChunk(SearchState& state, int c, const ScanTable& table) {
     // One more than can still be stored is enough to know that the table overflows: once
     // it is full, a unit stops at its first occurrence instead of scanning on.
     const int room = std::max(0, table.capacity - table.count->load());
-    const std::size_t limit = static_cast<std::size_t>(room) + 1;
+    const std::size_t limit = table.keep != nullptr ? SIZE_MAX : static_cast<std::size_t>(room) + 1;
 
     t_found.clear();
     const std::size_t ov = pattern.size() - 1;
@@ -51,6 +51,9 @@ bool ScanChunk(SearchState& state, int c, const ScanTable& table) {
         FindAllOccurrences(chunk, pattern, chunkStart, t_found, limit);
     }
 
+    if (table.keep != nullptr) {
+        table.keep(state, c, t_found);
+    }
     // Reserve the entries in one step; whatever does not fit overflows the table.
     const int want = static_cast<int>(t_found.size());
     int old = table.count->load();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <vector>
 
 #include "engine/search_state.h"
 
@@ -14,6 +15,9 @@ struct ScanTable {
     std::atomic<int>* count;
     int capacity;
     ScanRun* runs = nullptr;  // by chunk: each unit records its run there, when given
+    // When given, rewrites the occurrences a unit found in its chunk (all of them, in order)
+    // into the entries it stores, still ascending; the capacity applies to what it keeps.
+    void (*keep)(const SearchState& state, int chunk, std::vector<int>& found) = nullptr;
 };
 
 // Scans chunk c. Returns false when the table overflowed (the caller then stores its

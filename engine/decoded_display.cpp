@@ -3,6 +3,7 @@
 // query's words in red.
 #include "decode/cp932_table.h"
 #include "engine/search_controller.h"
+#include "headers/from_lines.h"
 #include "mime/header_fields.h"
 #include "mime/header_text.h"
 #include "mime/query_search.h"
@@ -14,8 +15,15 @@ MailBody CSearchController::DecodedMailBodyOf(std::string_view mailText,
     MailBody body;
     body.utf8 = true;
     const auto holds = [&query](std::string_view text) { return query.BodyHolds(text); };
-    const mime::MailTexts texts =
-        mime::ShownTextsOfMail(MailAfterMark(mailText), mime::TextHolds(holds));
+    std::string_view mail = MailAfterMark(mailText);
+    std::string unquoted;
+    if (StartsWithFromLine(mailText)) {
+        // The mail as the mbox's writer was given it: quoted From_ lines one '>' shorter.
+        unquoted.assign(mail);
+        UnquoteFromLines(unquoted);
+        mail = unquoted;
+    }
+    const mime::MailTexts texts = mime::ShownTextsOfMail(mail, mime::TextHolds(holds));
     std::vector<mime::QueryMatcher::Run> runs;
     for (const std::string& part : texts.parts) {
         if (!body.text.empty()) {

@@ -1,9 +1,11 @@
 // Showing the selected mail: its body after the first empty line, converted line by line,
-// with the typed search string found left to right without overlap.
+// with the typed search string found left to right without overlap; an mbox mail's quoted
+// From_ lines one '>' shorter.
 #include "decode/mail_lines.h"
 #include "engine/mail_text.h"
 #include "engine/pattern_finder.h"
 #include "engine/search_controller.h"
+#include "headers/from_lines.h"
 
 #include <utility>
 
@@ -15,8 +17,12 @@ MailBody CSearchController::MailBodyOf(std::string mailText, std::string_view se
     if (bodyStart < 0) {
         return body;  // no empty line: the mail is all header
     }
+    const bool mbox = StartsWithFromLine(mailText);
     // The header is cut off in place, so a huge mail is not copied once more.
     mailText.erase(0, static_cast<std::size_t>(bodyStart));
+    if (mbox) {
+        UnquoteFromLines(mailText);
+    }
     body.text = DecodeMailLines(std::move(mailText));
     if (search.empty()) {
         return body;

@@ -69,14 +69,18 @@ void PrefetchMailStart(const SearchState& state, int m) {
     }
 }
 
-bool ReadFileRange(const std::filesystem::path& path, std::int64_t start, std::int64_t end,
-                   std::string& text) {
+namespace {
+
+// Reads bytes start..end of the file into text, blanks where the file ends before; got tells how
+// many were read. False when the file cannot be read.
+bool ReadBytes(const std::filesystem::path& path, std::int64_t start, std::int64_t end,
+               std::string& text, std::size_t& got) {
+    got = 0;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
     text.assign(static_cast<std::size_t>(std::max<std::int64_t>(0, end - start)), ' ');
-    std::size_t got = 0;
     bool ok = true;
     while (got < text.size()) {
         const ssize_t n = ::pread(fd, text.data() + got, text.size() - got,
@@ -91,8 +95,23 @@ bool ReadFileRange(const std::filesystem::path& path, std::int64_t start, std::i
         got += static_cast<std::size_t>(n);
     }
     ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+bool ReadFileRange(const std::filesystem::path& path, std::int64_t start, std::int64_t end,
+                   std::string& text) {
+    std::size_t got = 0;
+    const bool ok = ReadBytes(path, start, end, text, got);
     std::replace(text.begin(), text.end(), '\0', ' ');
     return ok;
+}
+
+bool ReadFileBytes(const std::filesystem::path& path, std::int64_t start, std::int64_t end,
+                   std::string& text) {
+    std::size_t got = 0;
+    return ReadBytes(path, start, end, text, got) && got == text.size();
 }
 
 }  // namespace tarsel

@@ -68,6 +68,10 @@ class FileChunk {
 class CSearchController;
 class PrescanFinds;
 
+// How the mails of an archive are told apart: by the mail mark, or (a file whose first bytes
+// are "From ") by the From_ line of an mbox that begins each mail after an empty line.
+enum class ArchiveFormat { kMark, kMbox };
+
 // Where one scan unit's entries lie in its table.
 struct ScanRun {
     int first = 0;
@@ -88,6 +92,7 @@ class SearchState {
     int m_lastChunkSize = 0;           // bytes of the final chunk, 1..kChunkSize
     std::filesystem::path m_filePath;  // the file being loaded
     int m_chunkCount = 0;              // chunks of the loaded file; also units per scan phase
+    ArchiveFormat m_format = ArchiveFormat::kMark;  // decided when the mails are counted
 
     // Units of the running phase that have not finished. Each unit decrements it once, as its
     // very last act; 0 means the phase has ended and is not yet handled, 1 means nothing
@@ -101,7 +106,7 @@ class SearchState {
     // The tables lie together in memory taken in 2 MB pages where the system allows (see
     // ReserveHugePageSpace), as do the sorting room's kSortRoom entries.
     std::atomic<int> m_mailCount{0};  // entries of m_mailStarts in use
-    int* m_mailStarts = nullptr;      // kMailCapacity: absolute offsets of the mail marks
+    int* m_mailStarts = nullptr;      // kMailCapacity: absolute offsets of the marks (From_ lines)
     std::atomic<int> m_hitCount{0};   // hits, then (after mapping) matching mails
     // Entries of m_hits that stand for a matching mail without a hit (a query that a mail
     // matches by its date or by the words it lacks): not hits, so the counter leaves them out.

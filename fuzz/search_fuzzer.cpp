@@ -69,6 +69,23 @@ std::vector<int> NaiveOccurrences(const std::string& text, const std::string& pa
     return found;
 }
 
+// Where the mails begin: at the marks, or in a text that begins with "From " (an mbox) there
+// and at every "From " right after an empty line.
+std::vector<int> NaiveMailStarts(const std::string& text) {
+    if (text.compare(0, 5, "From ") != 0) {
+        return NaiveOccurrences(text, test::kMark);
+    }
+    std::vector<int> starts{0};
+    for (const int at : NaiveOccurrences(text, "\nFrom ")) {
+        const std::size_t end = static_cast<std::size_t>(at);
+        if ((end >= 1 && text[end - 1] == '\n') ||
+            (end >= 2 && text[end - 1] == '\r' && text[end - 2] == '\n')) {
+            starts.push_back(at + 1);
+        }
+    }
+    return starts;
+}
+
 // What the whole search must show, read naively off the loaded text.
 struct Expected {
     std::vector<int> marks;
@@ -86,7 +103,7 @@ struct Expected {
 
 Expected ReadNaively(const std::string& text, const std::string& pattern) {
     Expected expected;
-    expected.marks = NaiveOccurrences(text, test::kMark);
+    expected.marks = NaiveMailStarts(text);
     expected.hits = NaiveOccurrences(text, pattern);
     for (const int hit : expected.hits) {
         const auto after = std::upper_bound(expected.marks.begin(), expected.marks.end(), hit);

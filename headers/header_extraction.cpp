@@ -7,6 +7,7 @@
 
 #include "decode/header_value.h"
 #include "headers/date_normalizer.h"
+#include "headers/from_lines.h"
 #include "headers/header_row.h"
 #include "headers/line_breaks.h"
 
@@ -116,6 +117,9 @@ std::string_view MailAfterMark(std::string_view mailText) {
         } else if (!mailText.empty() && (mailText[0] == '\r' || mailText[0] == '\n')) {
             mailText.remove_prefix(1);
         }
+    } else if (StartsWithFromLine(mailText)) {
+        // An mbox mail: its From_ line is the archive's, not a line of the header.
+        mailText.remove_prefix(FirstLine(mailText).size());
     }
     return mailText;
 }

@@ -20,7 +20,8 @@ struct HeaderRow {
 };
 
 // Extracts the row of one mail. mailText runs from the first byte of the mail mark to the
-// next mark (or the end of the file); mailStart is the absolute file offset of that mark.
+// next mark (or the end of the file); mailStart is the absolute file offset of that mark. The
+// mail of an mbox runs from its From_ line to the next.
 HeaderRow ExtractHeaderRow(std::string_view mailText, std::int64_t mailStart);
 // The same, written over row, whose strings keep their room: a listing that fills the same rows
 // again allocates nothing for them.
@@ -32,7 +33,7 @@ void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, Hea
 std::int64_t FindBodyStart(std::string_view mailText);
 
 // The mail text after its mark, and after the line end when the mark stands on a line of its
-// own: where the first header line begins.
+// own: where the first header line begins. The mail of an mbox begins after its From_ line.
 std::string_view MailAfterMark(std::string_view mailText);
 
 }  // namespace tarsel

@@ -189,6 +189,8 @@ TEST_F(SearchRunTest, ExitStatusTellsMatchNoMatchAndError) {
         {{missing + "\x1b]0;t\x07\n", "abc"}, 2, "missing\\x1b]0;t\\x07\\x0a\nNo such"},
         {{"--\x1b[2J", file, "abc"}, 2, "unknown option --\\x1b[2J\n"},
         {{"--color=sometimes", file, "abc"}, 2, "--color"},
+        {{"--export", "maildir", "out", file, "abc"}, 2, "--export needs mbox or eml"},
+        {{file, "abc", "--export", "mbox"}, 2, "--export needs mbox or eml"},
         {{file, "--json"}, 2, "Usage"},
         {{file}, 2, "Usage"},
         {{"--help"}, 0, ""},

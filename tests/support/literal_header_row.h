@@ -144,6 +144,9 @@ inline HeaderRow ExtractHeaderRowLiterally(const std::string& t, std::int64_t st
         } else if (at < t.size() && (t[at] == '\r' || t[at] == '\n')) {
             at += 1;
         }
+    } else if (t.compare(0, 5, "From ") == 0) {  // an mbox mail's From_ line
+        at = t.find('\n');
+        at = at == std::string::npos ? t.size() : at + 1;
     }
     std::vector<std::string> lines;
     std::size_t body = t.size();

@@ -1,0 +1,41 @@
+// Writing the matching mails of a search out of their archives: one mboxrd file, or one .eml
+// file per mail in a folder. Nothing that exists is ever written over, and whatever a failed
+// export wrote is removed again.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarsel::cli {
+
+enum class ExportFormat { kNone, kMbox, kEml };
+
+// Where a matching mail lies in its archive: from its mark or From_ line to the next one (or
+// the end of the file).
+struct MailPlace {
+    std::string path;
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+};
+
+// The mail's own bytes in its text as the archive holds it: after the mark (and the mark's line
+// end) or after the From_ line, and without the empty line an mbox puts before the next From_
+// line or its end, which is the archive's and not the mail's.
+std::string_view MailBytes(std::string_view mailText);
+
+// The From_ line, with its line end, that begins the mail in an mbox: the mail's own when it
+// comes from an mbox, else MAILER-DAEMON and the time of its Date field (the start of 1970
+// when it has none that reads).
+std::string FromLineFor(std::string_view mailText);
+
+// Writes the mails to target in that format. False, with the reason on err and nothing left
+// behind, when the target exists (a folder: holds any of the names to be written), cannot be
+// made, or a read or write fails.
+bool ExportMails(ExportFormat format, const std::filesystem::path& target,
+                 const std::vector<MailPlace>& mails, std::ostream& err);
+
+}  // namespace tarsel::cli
