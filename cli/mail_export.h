@@ -10,17 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/mail_place.h"
+
 namespace tarsel::cli {
 
 enum class ExportFormat { kNone, kMbox, kEml };
 
-// Where a matching mail lies in its archive: from its mark or From_ line to the next one (or
-// the end of the file).
-struct MailPlace {
-    std::string path;
-    std::int64_t start = 0;
-    std::int64_t end = 0;
-};
+using tarsel::MailPlace;
 
 // The mail's own bytes in its text as the archive holds it: after the mark (and the mark's line
 // end) or after the From_ line, and without the empty line an mbox puts before the next From_

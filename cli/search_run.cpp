@@ -63,29 +63,19 @@ bool FailedState(int state) {
     return state == kStateFileCapacity || state == kStateMailCapacity || state == kStateHitCapacity;
 }
 
-// Where mail m of a searched archive lies, to be read again once the archive is gone.
-MailPlace PlaceOfMail(const SearchState& state, int m, const std::string& path) {
-    return MailPlace{
-        path, state.m_mailStarts[m],
-        m + 1 < state.m_mailCount.load() ? state.m_mailStarts[m + 1] : state.LoadedSize()};
-}
-
-// Appends the places of the first matches matching mails of the archive, in listing order.
-void AppendMatchingPlaces(const SearchState& state, int matches, const std::string& path,
-                          std::vector<MailPlace>& places) {
-    for (int position = 0; position < matches; ++position) {
-        places.push_back(PlaceOfMail(state, state.m_hits[position], path));
-    }
-}
-
-// A search of several archives, one after another. Each archive's rows of the asked pages are
-// printed while it is loaded and its loaded bytes go before the next is loaded; positions and
-// pages count across the archives.
 // The decoded search's query as the controller read it; null for a raw search.
 const query::Query* DecodedQueryOf(const CSearchController& controller) {
     return controller.m_bDecoded && controller.DecodedQuery() != nullptr
                ? &controller.DecodedQuery()->Query()
                : nullptr;
+}
+
+// Appends the places of the first matches matching mails of the search, in listing order.
+void AppendMatchingPlaces(const CSearchController& controller, int matches,
+                          std::vector<MailPlace>& places) {
+    for (int position = 0; position < matches; ++position) {
+        places.push_back(controller.MatchingMail(position));
+    }
 }
 
 // The query of a decoded search of several archives, read once for the listing and the body;
@@ -101,6 +91,9 @@ std::unique_ptr<mime::QueryMatcher> ArchivesQuery(const Options& options) {
     return std::make_unique<mime::QueryMatcher>(std::move(parsed));
 }
 
+// A search of several archives, one after another. Each archive's rows of the asked pages are
+// printed while it is loaded and its loaded bytes go before the next is loaded; positions and
+// pages count across the archives.
 int RunArchives(const Options& options, const std::string& search, Printer& out, std::ostream& err,
                 bool progress) {
     const std::unique_ptr<mime::QueryMatcher> query = ArchivesQuery(options);
@@ -164,11 +157,10 @@ int RunArchives(const Options& options, const std::string& search, Printer& out,
             rows += to - from + 1;
         }
         if (options.show > before && options.show <= before + matches) {
-            const SearchState& state = controller.State();
-            shown = PlaceOfMail(state, state.m_hits[options.show - before - 1], given);
+            shown = controller.MatchingMail(options.show - before - 1);
         }
         if (options.exportFormat != ExportFormat::kNone) {
-            AppendMatchingPlaces(controller.State(), matches, given, exported);
+            AppendMatchingPlaces(controller, matches, exported);
         }
     }
     if (searched.empty()) {
@@ -250,7 +242,7 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     const int matches = panes.matches();
     if (options.exportFormat != ExportFormat::kNone) {
         std::vector<MailPlace> exported;
-        AppendMatchingPlaces(controller.State(), matches, options.archives.front(), exported);
+        AppendMatchingPlaces(controller, matches, exported);
         if (!ExportMails(options.exportFormat, options.exportTarget, exported, err)) {
             return 2;
         }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/mail_place.h"
 #include "engine/phase_end_wake.h"
 #include "engine/search_panes.h"
 #include "engine/search_state.h"
@@ -60,6 +61,9 @@ class CSearchController {
     // the archives' matching mails archive by archive, pages running across them. An archive
     // whose search fails is named in its warning and left out. One path is SetFilePath.
     void SetFilePaths(std::vector<std::filesystem::path> paths);
+    // Where the matching mail at position (from 0) of the last search lies; position must be
+    // below the number of matching mails.
+    MailPlace MatchingMail(int position) const;
     // The archives of a search of several; empty for a search of one file.
     const std::vector<std::filesystem::path>& Archives() const { return m_archives; }
     // Loads point the chunks into a view of the file instead of copying it (front ends that

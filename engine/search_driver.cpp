@@ -68,6 +68,19 @@ int CSearchController::ResultCount() const {
     return SeveralArchives() ? static_cast<int>(m_kept.size()) : m_state->m_hitCount.load();
 }
 
+MailPlace CSearchController::MatchingMail(int position) const {
+    if (SeveralArchives()) {
+        const KeptMail& kept = m_kept[static_cast<std::size_t>(position)];
+        return MailPlace{m_archives[static_cast<std::size_t>(kept.archive)].string(), kept.start,
+                         kept.end};
+    }
+    const SearchState& state = *m_state;
+    const int m = state.m_hits[position];
+    return MailPlace{
+        m_strFilePath.string(), state.m_mailStarts[m],
+        m + 1 < state.m_mailCount.load() ? state.m_mailStarts[m + 1] : state.LoadedSize()};
+}
+
 bool CSearchController::StartArchivesFrom(int i) {
     for (; i < static_cast<int>(m_archives.size()); ++i) {
         m_nArchive = i;
