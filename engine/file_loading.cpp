@@ -13,6 +13,7 @@
 
 #include "engine/chunk_prescan.h"
 #include "engine/file_mapping.h"
+#include "engine/mbox_pieces.h"
 #include "engine/messages.h"
 #include "engine/phase_units.h"
 #include "engine/search_controller.h"
@@ -126,9 +127,17 @@ bool CSearchController::StartLoading() {
         return false;
     }
     m_nFileSize = static_cast<std::uint64_t>(st.st_size);
+    if (m_nLoadLength >= 0) {
+        // A piece of a large mbox: what the file still holds of it.
+        const auto end = std::min<std::uint64_t>(
+            m_nFileSize, static_cast<std::uint64_t>(m_nLoadOffset + m_nLoadLength));
+        m_nFileSize = end > static_cast<std::uint64_t>(m_nLoadOffset)
+                          ? end - static_cast<std::uint64_t>(m_nLoadOffset)
+                          : 0;
+    }
     int loadFd = fd;
     bool tooLarge = m_nFileSize > kMaxFileSize;
-    if (m_nFileSize == 0) {
+    if (m_nFileSize == 0 && m_nLoadLength < 0) {
         loadFd = SpoolUnsizedFile(fd, m_nFileSize, tooLarge);
         if (loadFd < 0 && !tooLarge) {
             ShowWarning(msg::CannotRead(shown));
@@ -136,20 +145,24 @@ bool CSearchController::StartLoading() {
         }
     }
     if (tooLarge) {
+        // An mbox that is not cut into pieces is above even the mbox's own capacity.
+        const std::string message = loadFd >= 0 && m_nLoadLength < 0 && FileStartsAsMbox(loadFd)
+                                        ? msg::FileTooLarge(kMboxMaxFileSize)
+                                        : msg::FileTooLarge();
+        ShowWarning(SeveralArchives() ? msg::InArchive(m_strFilePath.filename().string(), message)
+                                      : message);
         if (loadFd >= 0) {
             ::close(loadFd);
         }
-        ShowWarning(SeveralArchives()
-                        ? msg::InArchive(m_strFilePath.filename().string(), msg::FileTooLarge())
-                        : msg::FileTooLarge());
         return false;
     }
     CloseLoadFile();
     m_loadFd = loadFd;
     state.m_loadFailed = false;
+    state.m_loadOffset = m_nLoadOffset;
     ForgetLoadView();
     if (m_bLoadFromView) {
-        m_loadView = MapLoadFile(loadFd, m_nFileSize);
+        m_loadView = MapLoadFile(loadFd, m_nFileSize, static_cast<std::uint64_t>(m_nLoadOffset));
         state.m_measuredSize = -1;
     }
     state.m_loadLanes = m_loadView != nullptr && LoadFileViewCached(m_loadView)
@@ -220,11 +233,12 @@ void CSearchController::LoadUnit(void* context, int unit) {
         return;
     }
     const int want = c == state.m_chunkCount - 1 ? state.m_lastChunkSize : kChunkSize;
-    const off_t at = static_cast<off_t>(c) * kChunkSize;
+    const off_t at = static_cast<off_t>(c) * kChunkSize;  // in the piece loaded
+    const off_t fileAt = at + static_cast<off_t>(state.m_loadOffset);
     const auto bytes = static_cast<std::size_t>(want);
     FileChunk& chunk = state.m_fileChunks[c];
     char* buffer = nullptr;
-    if (self->m_loadView != nullptr && FileReaches(state, self->m_loadFd, c, at + want)) {
+    if (self->m_loadView != nullptr && FileReaches(state, self->m_loadFd, c, fileAt + want)) {
         // The chunk is the view's bytes unless they hold a NUL, which needs a blanked copy.
         const char* viewed = self->m_loadView + at;
         chunk.Borrow(viewed, want);
@@ -237,7 +251,7 @@ void CSearchController::LoadUnit(void* context, int unit) {
         }
     } else {
         buffer = chunk.Prepare();
-        if (!ReadChunk(self->m_loadFd, at, buffer, want)) {
+        if (!ReadChunk(self->m_loadFd, fileAt, buffer, want)) {
             state.m_loadFailed = true;
         }
         // NUL bytes read as blanks, so a chunk never holds one. They are rare: the pass that

@@ -20,9 +20,11 @@ namespace {
 // the view's address is published last and withdrawn first.
 struct ViewSlot {
     std::atomic<bool> taken{false};
-    std::atomic<char*> view{nullptr};
+    std::atomic<char*> view{nullptr};  // the mapping's first byte: a page of the file
     std::atomic<std::size_t> length{0};
-    std::atomic<int> fd{-1};  // the mapped file, kept open so the guard can read it
+    std::atomic<std::uint64_t> offset{0};     // the file offset of the mapping's first byte
+    std::atomic<const char*> shown{nullptr};  // what MapLoadFile returned, within the mapping
+    std::atomic<int> fd{-1};                  // the mapped file, kept open so the guard can read it
     std::atomic<bool> failed{false};
 };
 ViewSlot g_views[kLoadFileViews];
@@ -62,7 +64,7 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
         if (void (*hook)() = g_faultHook.load()) {
             hook();
         }
-        if (!PageStillReadable(slot.fd.load(), page - view)) {
+        if (!PageStillReadable(slot.fd.load(), slot.offset.load() + (page - view))) {
             slot.failed = true;  // the bytes are there but cannot be read: the disk failed
         }
         if (::mmap(reinterpret_cast<void*>(page), g_pageSize, PROT_READ, MAP_PRIVATE | MAP_FIXED,
@@ -101,7 +103,7 @@ bool PrepareGuard() {
 
 ViewSlot* SlotOf(const char* view) {
     for (ViewSlot& slot : g_views) {
-        if (view != nullptr && slot.view.load() == view) {
+        if (view != nullptr && slot.shown.load() == view) {
             return &slot;
         }
     }
@@ -110,7 +112,7 @@ ViewSlot* SlotOf(const char* view) {
 
 }  // namespace
 
-const char* MapLoadFile(int fd, std::uint64_t size) {
+const char* MapLoadFile(int fd, std::uint64_t size, std::uint64_t offset) {
     if (size == 0 || !PrepareGuard()) {
         return nullptr;
     }
@@ -124,8 +126,12 @@ const char* MapLoadFile(int fd, std::uint64_t size) {
     if (slot == nullptr) {
         return nullptr;
     }
+    const std::uint64_t first = offset / g_pageSize * g_pageSize;
+    const std::size_t lead = static_cast<std::size_t>(offset - first);
     const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    void* p = own < 0 ? MAP_FAILED : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, own, 0);
+    void* p = own < 0 ? MAP_FAILED
+                      : ::mmap(nullptr, size + lead, PROT_READ, MAP_PRIVATE, own,
+                               static_cast<off_t>(first));
     if (p == MAP_FAILED) {
         if (own >= 0) {
             ::close(own);
@@ -135,9 +141,11 @@ const char* MapLoadFile(int fd, std::uint64_t size) {
     }
     slot->failed = false;
     slot->fd = own;
-    slot->length = size;
+    slot->length = size + lead;
+    slot->offset = first;
+    slot->shown = static_cast<const char*>(p) + lead;
     slot->view = static_cast<char*>(p);
-    return static_cast<const char*>(p);
+    return slot->shown.load();
 }
 
 void UnmapLoadFile(const char* view) {
@@ -146,6 +154,7 @@ void UnmapLoadFile(const char* view) {
         return;
     }
     char* mapped = slot->view.exchange(nullptr);
+    slot->shown = nullptr;
     ::munmap(mapped, slot->length.exchange(0));
     ::close(slot->fd.exchange(-1));
     slot->taken = false;
@@ -180,7 +189,7 @@ bool LoadFileViewCached(const char* view) {
     for (std::size_t sample = 0; sample < kSamples; ++sample) {
         unsigned char resident = 0;
         const std::size_t page = pages * sample / kSamples;
-        void* at = const_cast<char*>(view) + page * g_pageSize;
+        void* at = slot->view.load() + page * g_pageSize;
         if (::mincore(at, 1, &resident) != 0 || (resident & 1) == 0) {
             return false;
         }

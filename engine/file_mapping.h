@@ -16,10 +16,10 @@ namespace tarsel {
 
 inline constexpr int kLoadFileViews = 64;
 
-// Maps size bytes of the open file fd (size > 0) as a new view. Returns the view's first byte,
-// or nullptr when the system refuses or kLoadFileViews are in use (the caller then reads the
-// file).
-const char* MapLoadFile(int fd, std::uint64_t size);
+// Maps size bytes of the open file fd (size > 0) from offset on as a new view. Returns the
+// view's first byte (the byte at offset), or nullptr when the system refuses or kLoadFileViews
+// are in use (the caller then reads the file).
+const char* MapLoadFile(int fd, std::uint64_t size, std::uint64_t offset = 0);
 // Ends the view that MapLoadFile returned (nothing for null). Chunks that point into it must be
 // forgotten first.
 void UnmapLoadFile(const char* view);

@@ -6,7 +6,11 @@
 namespace tarsel::msg {
 
 std::string FileTooLarge() {
-    const std::string limit = std::to_string(kMaxFileSize);
+    return FileTooLarge(kMaxFileSize);
+}
+
+std::string FileTooLarge(std::uint64_t limitBytes) {
+    const std::string limit = std::to_string(limitBytes);
     return "ファイルサイズが " + limit + " バイトを超えています。\r\n\r\nファイルを " + limit +
            " バイト以下に分割してからやり直してください。";
 }
@@ -17,12 +21,20 @@ std::string FileCapacity() {
 }
 
 std::string MailCapacity() {
-    return "メール数が、" + std::to_string(kMailCapacity) +
+    return MailCapacity(kMailCapacity);
+}
+
+std::string MailCapacity(int limit) {
+    return "メール数が、" + std::to_string(limit) +
            " 通を超えています。\r\n\r\n容量オーバーにより、メールのカウントを中断しました。";
 }
 
 std::string HitCapacity() {
-    return "該当個数数が、" + std::to_string(kHitCapacity) +
+    return HitCapacity(kHitCapacity);
+}
+
+std::string HitCapacity(int limit) {
+    return "該当個数数が、" + std::to_string(limit) +
            " 個を超えています。\r\n\r\n容量オーバーにより、文字列の検索を中断しました。";
 }
 

@@ -46,6 +46,8 @@ struct ListedPage {
 
 struct RowListing {
     const SearchState* state = nullptr;
+    // In a search of several archives or pieces: the rows are read again where they lie.
+    const CSearchController* kept = nullptr;
     int firstPage = 0;
     int count = 0;  // pages
     bool decoded = false;
@@ -134,7 +136,10 @@ void RowListingUnit(void* context, int unit) {
     const int first = (listing->firstPage + unit) * kPageRows;
     const int count = std::min(kPageRows, listing->hits - first);
     rows.resize(static_cast<std::size_t>(count));
-    for (int row = 0; row < count; ++row) {
+    for (int row = 0; row < count && listing->kept != nullptr; ++row) {
+        listing->kept->FillMatchingRow(first + row, rows[static_cast<std::size_t>(row)]);
+    }
+    for (int row = 0; row < count && listing->kept == nullptr; ++row) {
         if (row + 1 < count) {
             PrefetchMailStart(*listing->state, listing->state->m_hits[first + row + 1]);
         }
@@ -190,8 +195,12 @@ std::string CSearchController::KeptMailText(int position) const {
     const KeptMail& kept = m_kept[static_cast<std::size_t>(position)];
     std::string text;
     // A file that has gone since it was searched shows as an empty mail.
-    ReadFileRange(m_archives[static_cast<std::size_t>(kept.archive)], kept.start, kept.end, text);
+    ReadFileRange(ArchivePath(kept.archive), kept.start, kept.end, text);
     return text;
+}
+
+void CSearchController::FillMatchingRow(int position, HeaderRow& row) const {
+    FillKeptRow(position, row);
 }
 
 void CSearchController::FillKeptRow(int position, HeaderRow& row) const {
@@ -202,7 +211,8 @@ void CSearchController::FillKeptRow(int position, HeaderRow& row) const {
     } else {
         ExtractHeaderRowInto(text, kept.start, row);
     }
-    row.file = m_archives[static_cast<std::size_t>(kept.archive)].filename().string();
+    // Pieces of one large file need no name.
+    row.file = m_archives.empty() ? std::string() : ArchivePath(kept.archive).filename().string();
 }
 
 bool CSearchController::ListRows(int firstPage, int lastPage, const PageTaker& take) {
@@ -223,7 +233,8 @@ bool CSearchController::ListRows(int firstPage, int lastPage, const PagePreparer
     listing.firstPage = firstPage;
     listing.count = count;
     listing.decoded = m_bDecoded;
-    listing.hits = m_state->m_hitCount.load();
+    listing.hits = ResultCount();
+    listing.kept = SeveralArchives() ? this : nullptr;
     listing.prepare = prepare ? &prepare : nullptr;
     listing.take = &take;
     listing.pages.resize(static_cast<std::size_t>(count));

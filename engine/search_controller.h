@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/mail_place.h"
+#include "engine/mbox_pieces.h"
 #include "engine/phase_end_wake.h"
 #include "engine/search_panes.h"
 #include "engine/search_state.h"
@@ -64,6 +65,9 @@ class CSearchController {
     // Where the matching mail at position (from 0) of the last search lies; position must be
     // below the number of matching mails.
     MailPlace MatchingMail(int position) const;
+    // The row of a matching mail of a search of several archives or pieces, read again from its
+    // file (used by the row listing's units).
+    void FillMatchingRow(int position, HeaderRow& row) const;
     // The archives of a search of several; empty for a search of one file.
     const std::vector<std::filesystem::path>& Archives() const { return m_archives; }
     // Loads point the chunks into a view of the file instead of copying it (front ends that
@@ -171,11 +175,17 @@ class CSearchController {
     // A matching mail of a search of several archives: where it lies, to be read again once
     // its archive's bytes are gone.
     struct KeptMail {
-        int archive;
+        int archive;  // of m_archives (for one file: 0)
         std::int64_t start;
         std::int64_t end;
     };
-    bool SeveralArchives() const { return m_archives.size() > 1; }
+    // Several archives, or one mbox too large for one load: each piece is loaded, searched and
+    // given back in turn, and the matching mails are kept by where they lie.
+    bool SeveralArchives() const { return m_pieces.size() > 1; }
+    const std::filesystem::path& ArchivePath(int file) const;
+    void PlanPieces();              // before a search: the large mbox files are cut
+    bool SplitPieceAtCapacity();    // the piece being searched is split and searched again
+    bool WithinSearchCapacity();    // the totals so far; warns and stops when above
     int ResultCount() const;        // matching mails of the last search
     bool StartArchivesFrom(int i);  // the first archive from i that starts loading
     void EndArchive();              // keeps its result, gives its bytes back, goes on
@@ -185,10 +195,13 @@ class CSearchController {
     void FillKeptRow(int position, HeaderRow& row) const;
 
     std::vector<std::filesystem::path> m_archives;
-    int m_nArchive = 0;              // the archive being searched
-    std::vector<KeptMail> m_kept;    // matching mails of the archives searched so far
-    std::vector<char> m_keptViewed;  // by position in m_kept: 1 once shown
-    int m_nArchiveMails = 0;         // totals of the archives searched so far
+    std::vector<ArchivePiece> m_pieces;  // what a search loads, one after another
+    int m_nArchive = 0;                  // the piece being searched
+    std::int64_t m_nLoadOffset = 0;      // the loaded piece in its file
+    std::int64_t m_nLoadLength = -1;     // -1: the whole file
+    std::vector<KeptMail> m_kept;        // matching mails of the archives searched so far
+    std::vector<char> m_keptViewed;      // by position in m_kept: 1 once shown
+    int m_nArchiveMails = 0;             // totals of the archives searched so far
     int m_nArchiveHits = 0;
     int m_nArchiveRawHits = 0;  // hits of the archive being searched, before mapping
 

@@ -1,5 +1,7 @@
 // The driver: the poll of the phase countdown and the actions at the end of each phase,
 // plus the controller's life cycle and the checks before a search starts.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -49,6 +51,9 @@ void CSearchController::BeginPhase(int code, int units) {
 void CSearchController::SetFilePath(const std::filesystem::path& path) {
     m_strFilePath = path;
     m_archives.clear();
+    m_pieces.assign(1, ArchivePiece{});
+    m_nLoadOffset = 0;
+    m_nLoadLength = -1;
     m_kept.clear();
     m_nArchiveMails = m_nArchiveHits = 0;
     m_bLoaded = 0;
@@ -61,7 +66,93 @@ void CSearchController::SetFilePaths(std::vector<std::filesystem::path> paths) {
     SetFilePath(paths.empty() ? std::filesystem::path() : paths.front());
     if (paths.size() > 1) {
         m_archives = std::move(paths);
+        m_pieces.clear();
+        for (int file = 0; file < static_cast<int>(m_archives.size()); ++file) {
+            m_pieces.push_back(ArchivePiece{file, 0, -1});
+        }
     }
+}
+
+const std::filesystem::path& CSearchController::ArchivePath(int file) const {
+    return m_archives.empty() ? m_strFilePath : m_archives[static_cast<std::size_t>(file)];
+}
+
+namespace {
+
+int OpenToRead(const std::filesystem::path& path) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+}
+
+}  // namespace
+
+void CSearchController::PlanPieces() {
+    const int files = m_archives.empty() ? 1 : static_cast<int>(m_archives.size());
+    std::vector<ArchivePiece> pieces;
+    for (int file = 0; file < files; ++file) {
+        const int fd = OpenToRead(ArchivePath(file));
+        struct stat st {};
+        const bool cut = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                         static_cast<std::uint64_t>(st.st_size) > kMaxFileSize &&
+                         static_cast<std::uint64_t>(st.st_size) <= kMboxMaxFileSize &&
+                         FileStartsAsMbox(fd);
+        if (cut) {
+            CutMbox(fd, file, st.st_size, kPieceBytes, pieces);
+        } else {
+            // Loaded whole; what cannot be is refused by the load with its reason.
+            pieces.push_back(ArchivePiece{file, 0, -1});
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    m_pieces = std::move(pieces);
+}
+
+bool CSearchController::SplitPieceAtCapacity() {
+    const int index = SeveralArchives() ? m_nArchive : 0;
+    if (m_state->m_format != ArchiveFormat::kMbox || index < 0 ||
+        index >= static_cast<int>(m_pieces.size())) {
+        return false;
+    }
+    ArchivePiece piece = m_pieces[static_cast<std::size_t>(index)];
+    if (piece.length < 0) {
+        piece.length = m_state->LoadedSize();
+    }
+    ArchivePiece first;
+    ArchivePiece second;
+    const int fd = OpenToRead(ArchivePath(piece.file));
+    const bool split = fd >= 0 && SplitPiece(fd, piece, first, second);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    if (!split) {
+        return false;
+    }
+    if (!SeveralArchives()) {
+        // From here on the file is searched as pieces, its matching mails kept as they are found.
+        m_kept.clear();
+        m_nArchiveMails = m_nArchiveHits = 0;
+    }
+    m_pieces[static_cast<std::size_t>(index)] = first;
+    m_pieces.insert(m_pieces.begin() + index + 1, second);
+    ForgetLoadView();
+    m_state->ReleaseChunks();
+    if (!StartArchivesFrom(index)) {
+        EndArchives();
+    }
+    return true;
+}
+
+bool CSearchController::WithinSearchCapacity() {
+    const bool mails = m_nArchiveMails > kMboxMailCapacity;
+    if (!mails && m_nArchiveHits <= kMboxHitCapacity) {
+        return true;
+    }
+    // The search ends here, as the count or the search of one archive does at its capacity.
+    m_nArchive = -1;
+    m_nState = mails ? kStateMailCapacity : kStateHitCapacity;
+    ShowWarning(mails ? msg::MailCapacity(kMboxMailCapacity) : msg::HitCapacity(kMboxHitCapacity));
+    return false;
 }
 
 int CSearchController::ResultCount() const {
@@ -71,8 +162,7 @@ int CSearchController::ResultCount() const {
 MailPlace CSearchController::MatchingMail(int position) const {
     if (SeveralArchives()) {
         const KeptMail& kept = m_kept[static_cast<std::size_t>(position)];
-        return MailPlace{m_archives[static_cast<std::size_t>(kept.archive)].string(), kept.start,
-                         kept.end};
+        return MailPlace{ArchivePath(kept.archive).string(), kept.start, kept.end};
     }
     const SearchState& state = *m_state;
     const int m = state.m_hits[position];
@@ -82,9 +172,12 @@ MailPlace CSearchController::MatchingMail(int position) const {
 }
 
 bool CSearchController::StartArchivesFrom(int i) {
-    for (; i < static_cast<int>(m_archives.size()); ++i) {
+    for (; i < static_cast<int>(m_pieces.size()); ++i) {
+        const ArchivePiece& piece = m_pieces[static_cast<std::size_t>(i)];
         m_nArchive = i;
-        m_strFilePath = m_archives[static_cast<std::size_t>(i)];
+        m_strFilePath = ArchivePath(piece.file);
+        m_nLoadOffset = piece.offset;
+        m_nLoadLength = piece.length;
         m_bLoaded = 0;
         if (StartLoading()) {
             return true;
@@ -96,16 +189,21 @@ bool CSearchController::StartArchivesFrom(int i) {
 void CSearchController::EndArchive() {
     const SearchState& state = *m_state;
     const int mails = state.m_mailCount.load();
+    const ArchivePiece& piece = m_pieces[static_cast<std::size_t>(m_nArchive)];
     for (int p = 0; p < state.m_hitCount.load(); ++p) {
         const int m = state.m_hits[p];
         const std::int64_t end = m + 1 < mails ? state.m_mailStarts[m + 1] : state.LoadedSize();
-        m_kept.push_back(KeptMail{m_nArchive, state.m_mailStarts[m], end});
+        m_kept.push_back(
+            KeptMail{piece.file, piece.offset + state.m_mailStarts[m], piece.offset + end});
     }
     m_nArchiveMails += mails;
     m_nArchiveHits += m_nArchiveRawHits;
     // The archive's bytes go before the next is loaded: its mails are read again when shown.
     ForgetLoadView();
     m_state->ReleaseChunks();
+    if (!WithinSearchCapacity()) {
+        return;
+    }
     if (!StartArchivesFrom(m_nArchive + 1)) {
         EndArchives();
     }
@@ -152,6 +250,7 @@ bool CSearchController::StartSearch(const std::string& fileNameField, const std:
 
 bool CSearchController::BeginSearch() {
     m_bResultKnown = false;
+    PlanPieces();
     if (SeveralArchives()) {
         // The archives' bytes were given back after the last search: all load again.
         if (m_pPanes != nullptr) {
@@ -164,6 +263,8 @@ bool CSearchController::BeginSearch() {
         }
         return true;
     }
+    m_nLoadOffset = 0;
+    m_nLoadLength = -1;
     if (m_bLoaded == 1) {
         if (m_pPanes != nullptr) {
             m_pPanes->ResetForNewSearch();
@@ -274,6 +375,11 @@ void CSearchController::AdvanceSearch(int code) {
         case kStateFileCapacity:
         case kStateMailCapacity:
         case kStateHitCapacity: {
+            // A piece of an mbox (or an mbox of one load) with more than one load's tables hold
+            // is searched again as two.
+            if (code != kStateFileCapacity && SplitPieceAtCapacity()) {
+                break;
+            }
             const std::string message = code == kStateFileCapacity   ? msg::FileCapacity()
                                         : code == kStateMailCapacity ? msg::MailCapacity()
                                                                      : msg::HitCapacity();

@@ -91,6 +91,7 @@ class SearchState {
     FileChunk m_fileChunks[kChunkCapacity];
     int m_lastChunkSize = 0;           // bytes of the final chunk, 1..kChunkSize
     std::filesystem::path m_filePath;  // the file being loaded
+    std::int64_t m_loadOffset = 0;     // where the loaded bytes begin in it (a piece's offset)
     int m_chunkCount = 0;              // chunks of the loaded file; also units per scan phase
     ArchiveFormat m_format = ArchiveFormat::kMark;  // decided when the mails are counted
 

@@ -115,6 +115,52 @@ def check_refusals(program, tmp, archive, failures):
                 fmt, target, limit, done.returncode, done.stderr))
 
 
+def check_large(program, tmp, failures):
+    """mbox files past one load's capacities: more than 100,000 mails in under 100 MB, and over
+    100,000,000 bytes. A mailbox-written base file, repeated, gives counts and places known
+    from Python's reading of the base."""
+    base = os.path.join(tmp, "base.mbox")
+    box = mailbox.mbox(base)
+    for i in range(100):
+        box.add(message("kiwi %d" % i if i % 4 == 0 else "note %d" % i,
+                        "line %d\n" % i * (1 + i % 7) + ("kiwi kiwi\n" if i % 8 == 0 else "")))
+    box.close()
+    data = open(base, "rb").read()
+    starts = [m.start() for m in re.finditer(rb"(?:^|\n\n)(?=From )", data)]
+    starts = [s + 2 if s else 0 for s in starts]
+    assert len(starts) == len(mailbox.mbox(base)) == 100
+    bodies = [s + data[s:].index(b"\n\n") + 2 for s in starts]
+    texts = [data[s:e] for s, e in zip(starts, starts[1:] + [len(data)])]
+    hits = sum(t.count(b"kiwi") for t in texts)
+    matching = [i for i, t in enumerate(texts) if b"kiwi" in t]
+    for name, copies in (("small-mails", 1300), ("large", 100000000 // len(data) + 20)):
+        archive = os.path.join(tmp, name)
+        with open(archive, "wb") as f:
+            for _ in range(copies):
+                f.write(data)
+        size = os.path.getsize(archive)
+        pages = (copies * len(matching) + 19) // 20
+        done = subprocess.run([program, "--json", "--page", str(pages), archive, "kiwi"],
+                              capture_output=True, timeout=600)
+        out = json.loads(done.stdout or b"{}")
+        last = (copies - 1) * len(data) + bodies[matching[-1]]
+        want = (copies * 100, copies * hits, copies * len(matching), "0x%x" % last)
+        got = (out.get("mails"), out.get("hits"), out.get("matching"),
+               out.get("rows", [{}])[-1].get("address"))
+        if done.returncode != 0 or got != want:
+            failures.append("%s (%d bytes): %r, not %r; %r" % (name, size, got, want,
+                                                               done.stderr[-300:]))
+        if name == "large":
+            target = os.path.join(tmp, "large-out.mbox")
+            done = subprocess.run([program, "--export", "mbox", target, archive, "kiwi"],
+                                  capture_output=True, timeout=600)
+            got = mailbox.mbox(target)
+            if done.returncode != 0 or len(got) != copies * len(matching) or \
+                    got.get_bytes(got.keys()[-1]) != mailbox.mbox(base).get_bytes(matching[-1]):
+                failures.append("large export: status %d, %d mails" % (done.returncode,
+                                                                      len(got)))
+
+
 def main():
     program = sys.argv[1]
     failures = []
@@ -138,6 +184,7 @@ def main():
                       "MAILER-DAEMON Tue Dec  7 12:34:56 1999") for m in MATCHING]
         check_export(program, tmp, [lf, marked], expected, failures)
         check_refusals(program, tmp, lf, failures)
+        check_large(program, tmp, failures)
     for failure in failures:
         print("FAIL", failure)
     print("%d failures" % len(failures))
