@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <string_view>
 #include <system_error>
 
 #include "engine/search_controller.h"
@@ -31,17 +32,19 @@ std::filesystem::path FirstDroppedFile(const QMimeData* mime) {
 
 namespace {
 
-// Whether the file begins with the mail mark, its NUL bytes read as blanks as a load does.
-bool BeginsWithMark(const std::filesystem::path& path) {
+// Whether the file begins as an archive does: with the mail mark (its NUL bytes read as blanks
+// as a load does), or with the From_ line of an mbox.
+bool BeginsAsArchive(const std::filesystem::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
-    char head[3] = {};
+    char head[5] = {};
     const ssize_t got = ::pread(fd, head, sizeof head, 0);
     ::close(fd);
-    return got == 3 && head[0] == '\x7F' && (head[1] == ' ' || head[1] == '\0') &&
-           head[2] == '\x7F';
+    const bool mark =
+        got >= 3 && head[0] == '\x7F' && (head[1] == ' ' || head[1] == '\0') && head[2] == '\x7F';
+    return mark || (got == 5 && std::string_view(head, 5) == "From ");
 }
 
 }  // namespace
@@ -60,7 +63,7 @@ std::vector<std::filesystem::path> ArchivesOf(const std::vector<std::filesystem:
         }
         for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
             std::error_code kind;
-            if (entry.is_regular_file(kind) && BeginsWithMark(entry.path())) {
+            if (entry.is_regular_file(kind) && BeginsAsArchive(entry.path())) {
                 archives.push_back(entry.path());
             }
         }

@@ -215,7 +215,7 @@ void TestPanes::DropOfSeveralFilesOrAFolderSearchesThemAll_data() {
 
 // The archives are searched in the order of their names, the counters are totals and the
 // rows run across them, each named in the first column; a mail of an earlier archive is read
-// again when shown.
+// again when shown. A folder's archives are its files of either format, whatever their names.
 void TestPanes::DropOfSeveralFilesOrAFolderSearchesThemAll() {
     QFETCH(bool, folder);
     TempDir dir;
@@ -223,13 +223,16 @@ void TestPanes::DropOfSeveralFilesOrAFolderSearchesThemAll() {
     const auto c = dir.Write("box/c.mbox", NeedleMails(10));
     const auto a = dir.Write("box/a.mbox", NeedleMails(15));
     const auto b = dir.Write("box/b.mbox", Mail("nothing", "hay"));
+    const auto d = dir.Write("box/d",
+                             "From ann@example.org Tue Dec  7 12:34:56 1999\n"
+                             "Subject: mbox mail\n\nA needle in an mbox.\n\n");
     dir.Write("box/notes.txt", "needle, but no mail");
 
     CChildFrame* child = OpenWindow();
     QVERIFY(child);
     QMimeData mime;
     QList<QUrl> urls;
-    for (const auto& path : folder ? std::vector{dir.path() / "box"} : std::vector{c, a, b}) {
+    for (const auto& path : folder ? std::vector{dir.path() / "box"} : std::vector{c, a, b, d}) {
         urls << QUrl::fromLocalFile(QString::fromStdString(path.string()));
     }
     mime.setUrls(urls);
@@ -237,9 +240,10 @@ void TestPanes::DropOfSeveralFilesOrAFolderSearchesThemAll() {
     QApplication::sendEvent(child->m_pInputView, &enter);
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(child->m_pInputView, &drop);
-    QCOMPARE(child->m_pInputView->m_editFileName->text(), QString("a.mbox ほか 2 件"));
+    QCOMPARE(child->m_pInputView->m_editFileName->text(), QString("a.mbox ほか 3 件"));
     QCOMPARE(child->m_pInputView->m_editFileName->toolTip(),
-             QString::fromStdString(a.string() + "\n" + b.string() + "\n" + c.string()));
+             QString::fromStdString(a.string() + "\n" + b.string() + "\n" + c.string() + "\n" +
+                                    d.string()));
 
     WarningLog log;
     QVERIFY(Search(child, "needle", log));
@@ -247,7 +251,7 @@ void TestPanes::DropOfSeveralFilesOrAFolderSearchesThemAll() {
     const CInputView* input = child->m_pInputView;
     QCOMPARE(input->m_editMailCount->text() + "/" + input->m_editHitCount->text() + "/" +
                  input->m_editMatchCount->text(),
-             QString("26/25/25"));
+             QString("27/26/26"));
     const QTreeWidget* list = child->m_pListView->m_listMails;
     QCOMPARE(list->headerItem()->text(0), QString("ファイル"));
     QCOMPARE(list->topLevelItemCount(), kPageRows);
@@ -257,8 +261,9 @@ void TestPanes::DropOfSeveralFilesOrAFolderSearchesThemAll() {
     QVERIFY(child->m_pTarselView->toPlainText().contains("mail 1 with a needle"));
     PressAlt(child, Qt::Key_N);
     QVERIFY(WaitForIdle(child));
-    QCOMPARE(list->topLevelItemCount(), 5);
+    QCOMPARE(list->topLevelItemCount(), 6);
     QCOMPARE(list->topLevelItem(4)->text(2), QString("mail 10"));
+    QCOMPARE(list->topLevelItem(5)->text(2), QString("mbox mail"));
     QCOMPARE(child->m_pListView->m_editMailNo->text(), QString("21"));
 }
 
