@@ -85,12 +85,14 @@ COMMON_TRUTH   := bench/data/mixed-common-100mb.json
 # timings. ripgrep is needed only here.
 BENCH_RUNS ?= 11
 bench: EXTRA_PACKAGES += ripgrep
+bench: BIG_MBOX := bench/data/mbox-2gb.mbox
 bench: build
 	@mkdir -p bench/data
 	@[ -f $(BENCH_ARCHIVE) ] || $(BUILD)/bench/tarsel-make-archive --seed 1 --size 100000000 $(BENCH_ARCHIVE)
 	@[ -f $(MIXED_ARCHIVE) ] || python3 bench/make_mixed_archive.py 100000000 $(MIXED_ARCHIVE) $(MIXED_TRUTH)
 	@[ -f $(COMMON_ARCHIVE) ] || \
 	  python3 bench/make_mixed_archive.py 100000000 $(COMMON_ARCHIVE) $(COMMON_TRUTH) 議事録 0.6
+	@[ -f $(BIG_MBOX) ] || python3 bench/make_big_mbox.py 2000000000 $(MIXED_ARCHIVE) $(BIG_MBOX)
 	@status=0; \
 	$(BUILD)/bench/tarsel-bench-compare $(BUILD)/cli/tarsel-search $(BENCH_ARCHIVE) 検索 $(BENCH_RUNS) \
 	  || status=$$?; \
@@ -104,6 +106,8 @@ bench: build
 	$(BUILD)/bench/tarsel-bench-decoded $(BUILD)/cli/tarsel-search $(MIXED_ARCHIVE) $(MIXED_TRUTH) 5; \
 	$(BUILD)/bench/tarsel-bench-queries $(BUILD)/cli/tarsel-search $(COMMON_ARCHIVE) 議事録 会議 請求 \
 	  $(BENCH_RUNS) || status=$$?; \
+	$(BUILD)/bench/tarsel-bench-mbox $(BUILD)/cli/tarsel-search $(BIG_MBOX) report 検索 \
+	  '検索 date:2025-03-01..2025-03-12' 5 || status=$$?; \
 	exit $$status
 
 clean:

@@ -12,11 +12,32 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 namespace tarsel::bench {
 namespace {
 
-RunResult Spawn(const std::vector<std::string>& args, const std::string& outPath) {
+// RssAnon of a running process in KB, or 0 when it is gone.
+long AnonKb(pid_t pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/status";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    char text[4096];
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0) {
+        return 0;
+    }
+    text[n] = '\0';
+    const char* field = std::strstr(text, "RssAnon:");
+    return field != nullptr ? std::strtol(field + 8, nullptr, 10) : 0;
+}
+
+RunResult Spawn(const std::vector<std::string>& args, const std::string& outPath, bool pollMemory) {
     std::vector<char*> argv;
     for (const auto& a : args) {
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -40,18 +61,28 @@ RunResult Spawn(const std::vector<std::string>& args, const std::string& outPath
     pid_t pid = 0;
     if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
         posix_spawn_file_actions_destroy(&actions);
-        return RunResult{0, 0, 0, -1};
+        return RunResult{0, 0, 0, -1, 0};
     }
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
     rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    long peakAnonKb = 0;
+    if (pollMemory) {
+        // A poll every 2 ms costs the machine a few microseconds each: far below the noise
+        // of the runs it watches, and short enough to catch the peak of a table's growth.
+        while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+            peakAnonKb = std::max(peakAnonKb, AnonKb(pid));
+            ::usleep(2000);
+        }
+    } else {
+        wait4(pid, &status, 0, &usage);
+    }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     const auto seconds = [](const timeval& t) {
         return double(t.tv_sec) + double(t.tv_usec) / 1e6;
     };
     return RunResult{took.count(), seconds(usage.ru_utime) + seconds(usage.ru_stime),
-                     usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+                     usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1, peakAnonKb};
 }
 
 bool WriteAll(int fd, const void* data, std::size_t size) {
@@ -129,18 +160,21 @@ class Launcher {
         }
     }
 
-    RunResult Run(const std::vector<std::string>& args, const std::string& outPath) {
+    RunResult Run(const std::vector<std::string>& args, const std::string& outPath,
+                  bool pollMemory) {
         if (fd_ < 0) {
-            return Spawn(args, outPath);  // no launcher: the figures may hold the bench's
+            return Spawn(args, outPath,
+                         pollMemory);  // no launcher: the figures may hold the bench's
         }
         const std::size_t count = args.size();
-        bool sent = WriteAll(fd_, &count, sizeof count) && WriteString(fd_, outPath);
+        bool sent = WriteAll(fd_, &count, sizeof count) &&
+                    WriteAll(fd_, &pollMemory, sizeof pollMemory) && WriteString(fd_, outPath);
         for (const std::string& arg : args) {
             sent = sent && WriteString(fd_, arg);
         }
-        RunResult result{0, 0, 0, -1};
+        RunResult result{0, 0, 0, -1, 0};
         if (!sent || !ReadAll(fd_, &result, sizeof result)) {
-            return RunResult{0, 0, 0, -1};
+            return RunResult{0, 0, 0, -1, 0};
         }
         return result;
     }
@@ -149,8 +183,10 @@ class Launcher {
     static void Serve(int fd) {
         for (;;) {
             std::size_t count = 0;
+            bool pollMemory = false;
             std::string outPath;
-            if (!ReadAll(fd, &count, sizeof count) || !ReadString(fd, outPath)) {
+            if (!ReadAll(fd, &count, sizeof count) ||
+                !ReadAll(fd, &pollMemory, sizeof pollMemory) || !ReadString(fd, outPath)) {
                 return;
             }
             std::vector<std::string> args(count);
@@ -159,7 +195,7 @@ class Launcher {
                     return;
                 }
             }
-            const RunResult result = Spawn(args, outPath);
+            const RunResult result = Spawn(args, outPath, pollMemory);
             if (!WriteAll(fd, &result, sizeof result)) {
                 return;
             }
@@ -175,7 +211,12 @@ Launcher g_launcher;
 }  // namespace
 
 RunResult TimeCommand(const std::vector<std::string>& args, const std::string& outPath) {
-    return g_launcher.Run(args, outPath);
+    return g_launcher.Run(args, outPath, false);
+}
+
+RunResult TimeCommandPollingMemory(const std::vector<std::string>& args,
+                                   const std::string& outPath) {
+    return g_launcher.Run(args, outPath, true);
 }
 
 double Median(std::vector<double> values) {
