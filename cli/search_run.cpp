@@ -8,14 +8,15 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
-#include "cli/mail_export.h"
 #include "cli/result_output.h"
 #include "cli/terminal_panes.h"
 #include "decode/cp932.h"
 #include "decode/safe_text.h"
+#include "engine/mail_export.h"
 #include "engine/mail_text.h"
 #include "engine/messages.h"
 #include "engine/search_controller.h"
@@ -76,6 +77,21 @@ void AppendMatchingPlaces(const CSearchController& controller, int matches,
     for (int position = 0; position < matches; ++position) {
         places.push_back(controller.MatchingMail(position));
     }
+}
+
+// Writes the mails as the options ask; false, with each line of the reason told on err, when
+// the export failed.
+bool Export(const Options& options, const std::vector<MailPlace>& mails, std::ostream& err) {
+    std::string reason;
+    if (ExportMails(options.exportFormat, options.exportTarget, mails, reason)) {
+        return true;
+    }
+    for (std::size_t at = 0; at < reason.size();) {
+        const std::size_t end = std::min(reason.find('\n', at), reason.size());
+        err << "tarsel-search: " << std::string_view(reason).substr(at, end - at) << "\n";
+        at = end + 1;
+    }
+    return false;
 }
 
 // The query of a decoded search of several archives, read once for the listing and the body;
@@ -166,8 +182,7 @@ int RunArchives(const Options& options, const std::string& search, Printer& out,
     if (searched.empty()) {
         return 2;
     }
-    if (options.exportFormat != ExportFormat::kNone &&
-        !ExportMails(options.exportFormat, options.exportTarget, exported, err)) {
+    if (options.exportFormat != ExportFormat::kNone && !Export(options, exported, err)) {
         return 2;
     }
     const int status = failed ? 2 : totals.matches == 0 ? 1 : 0;
@@ -243,7 +258,7 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     if (options.exportFormat != ExportFormat::kNone) {
         std::vector<MailPlace> exported;
         AppendMatchingPlaces(controller, matches, exported);
-        if (!ExportMails(options.exportFormat, options.exportTarget, exported, err)) {
+        if (!Export(options, exported, err)) {
             return 2;
         }
     }

@@ -1,11 +1,11 @@
 // What an export writes of one mail: its own bytes, and the From_ line that begins it.
-#include "cli/mail_export.h"
+#include "engine/mail_export.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace tarsel::cli {
+namespace tarsel {
 namespace {
 
 struct ExportCase {
@@ -51,4 +51,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace tarsel::cli
+}  // namespace tarsel
