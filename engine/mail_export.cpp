@@ -131,8 +131,18 @@ bool ReadMail(const MailPlace& place, std::string& text, std::string& reason) {
     return false;
 }
 
+bool Stopped(const ExportProgress* progress) {
+    return progress != nullptr && progress->stop.load(std::memory_order_relaxed);
+}
+
+void CountMail(ExportProgress* progress) {
+    if (progress != nullptr) {
+        progress->mailsDone.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
 bool ExportMbox(const std::filesystem::path& target, const std::vector<MailPlace>& mails,
-                std::string& reason) {
+                std::string& reason, ExportProgress* progress) {
     OutFile out;
     if (!out.Create(target)) {
         Refuse(reason, target, errno);
@@ -141,7 +151,7 @@ bool ExportMbox(const std::filesystem::path& target, const std::vector<MailPlace
     std::string text;
     bool read = true;
     for (const MailPlace& place : mails) {
-        read = ReadMail(place, text, reason);
+        read = !Stopped(progress) && ReadMail(place, text, reason);
         if (!read) {
             break;
         }
@@ -154,6 +164,7 @@ bool ExportMbox(const std::filesystem::path& target, const std::vector<MailPlace
             out.Buffer() += lineEnd;
         }
         out.Write(lineEnd);
+        CountMail(progress);
     }
     const int error = out.Close();
     if (error != 0) {
@@ -190,7 +201,7 @@ bool WriteEml(const std::filesystem::path& name, std::string_view mail, std::str
 }
 
 bool ExportEml(const std::filesystem::path& folder, const std::vector<MailPlace>& mails,
-               std::string& reason) {
+               std::string& reason, ExportProgress* progress) {
     const bool madeFolder = ::mkdir(folder.c_str(), 0777) == 0;
     struct stat st {};
     if (!madeFolder &&
@@ -210,8 +221,11 @@ bool ExportEml(const std::filesystem::path& folder, const std::vector<MailPlace>
     bool ok = true;
     for (std::size_t i = 0; ok && i < mails.size(); ++i) {
         bool madeThis = false;
-        ok = ReadMail(mails[i], text, reason) &&
+        ok = !Stopped(progress) && ReadMail(mails[i], text, reason) &&
              WriteEml(EmlName(folder, i), MailBytes(text), reason, madeThis);
+        if (ok) {
+            CountMail(progress);
+        }
         made += madeThis ? 1 : 0;
     }
     if (!ok) {
@@ -255,10 +269,11 @@ std::string FromLineFor(std::string_view mailText) {
 }
 
 bool ExportMails(ExportFormat format, const std::filesystem::path& target,
-                 const std::vector<MailPlace>& mails, std::string& reason) {
+                 const std::vector<MailPlace>& mails, std::string& reason,
+                 ExportProgress* progress) {
     reason.clear();
-    return format == ExportFormat::kEml ? ExportEml(target, mails, reason)
-                                        : ExportMbox(target, mails, reason);
+    return format == ExportFormat::kEml ? ExportEml(target, mails, reason, progress)
+                                        : ExportMbox(target, mails, reason, progress);
 }
 
 }  // namespace tarsel

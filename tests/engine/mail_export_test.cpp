@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
+
+#include "tests/support/temp_files.h"
 
 namespace tarsel {
 namespace {
@@ -49,6 +53,52 @@ INSTANTIATE_TEST_SUITE_P(
         Dated("ShortYear", "15 Jun 99 9:05", "Tue Jun 15 09:05:00 1999"),
         Dated("NoDate", "someday", "Thu Jan  1 00:00:00 1970")),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A whole export of two mails, as the window's save runs it: the reason it hands back for the
+// box, what it counts while it runs, and that a stopped or refused one leaves no trace.
+TEST(ExportMailsTest, TellsWhyAndLeavesNothingBehindWhenItDoesNotWrite) {
+    const struct {
+        const char* name;
+        ExportFormat format;
+        bool targetExists;
+        bool stopped;
+        bool written;
+        std::size_t mailsDone;
+        const char* reasonEnd;  // after the quoted path; empty: no reason
+    } cases[] = {
+        {"mbox", ExportFormat::kMbox, false, false, true, 2, ""},
+        {"eml", ExportFormat::kEml, false, false, true, 2, ""},
+        {"existing mbox", ExportFormat::kMbox, true, false, false, 0,
+         "」はすでにあります。上書きしません。"},
+        {"stopped mbox", ExportFormat::kMbox, false, true, false, 0, ""},
+        {"stopped eml", ExportFormat::kEml, false, true, false, 0, ""},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        const std::string mails = kMark + "Subject: a\n\none\n" + kMark + "Subject: b\n\ntwo\n";
+        const std::string archive = dir.Write("archive", mails).string();
+        const std::vector<MailPlace> places = {
+            {archive, 0, static_cast<std::int64_t>(mails.find(kMark, 1))},
+            {archive, static_cast<std::int64_t>(mails.find(kMark, 1)),
+             static_cast<std::int64_t>(mails.size())}};
+        const std::filesystem::path target = dir.path() / "out";
+        if (c.targetExists) {
+            dir.Write("out", "kept");
+        }
+        ExportProgress progress;
+        progress.stop = c.stopped;
+        std::string reason = "left from before";
+        EXPECT_EQ(ExportMails(c.format, target, places, reason, &progress), c.written) << c.name;
+        EXPECT_EQ(progress.mailsDone.load(), c.mailsDone) << c.name;
+        EXPECT_EQ(reason, *c.reasonEnd == '\0' ? "" : "「" + target.string() + c.reasonEnd)
+            << c.name;
+        if (c.targetExists) {
+            EXPECT_EQ(test::ReadAll(target), "kept") << c.name;
+        } else {
+            EXPECT_EQ(std::filesystem::exists(target), c.written) << c.name;
+        }
+    }
+}
 
 }  // namespace
 }  // namespace tarsel
