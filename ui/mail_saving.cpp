@@ -44,10 +44,10 @@ SaveScope AskScope(QWidget* owner, int matches) {
                                            : SaveScope::kNone;
 }
 
-QString AskFile(QWidget* owner) {
+QString AskFile(QWidget* owner, const QString& folder) {
     // The dialog's own question whether to replace a file would promise what the save never
     // does: a file that exists is refused by the writer, with its message.
-    return QFileDialog::getSaveFileName(owner, Text(ui_text::kSaveTitle), QString(),
+    return QFileDialog::getSaveFileName(owner, Text(ui_text::kSaveTitle), folder,
                                         Text(ui_text::kSaveFilter), nullptr,
                                         QFileDialog::DontConfirmOverwrite);
 }
@@ -122,7 +122,12 @@ void CMailSaver::Save() {
     if (scope == SaveScope::kNone) {
         return;
     }
-    const QString name = FileChooser() ? FileChooser()(m_owner) : AskFile(m_owner);
+    // The dialog starts beside the archive searched.
+    const QString name =
+        FileChooser()
+            ? FileChooser()(m_owner)
+            : AskFile(m_owner,
+                      QFile::decodeName(m_controller->m_strFilePath.parent_path().c_str()));
     // The dialogs run the event loop: the result is taken as it stands after them.
     if (name.isEmpty() || !CanSave() || m_controller->MatchingMailCount() != matches) {
         return;
@@ -173,8 +178,8 @@ void CMailSaver::OnWritten() {
     }
     m_writer.join();
     m_poll->stop();
-    m_dialog->hide();
-    m_dialog->deleteLater();
+    // Called from the event loop, never from inside the dialog's own code.
+    delete m_dialog;
     m_dialog = nullptr;
     UpdateAction();
     if (!m_bWritten && !m_reason.empty()) {
