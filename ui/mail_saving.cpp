@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
@@ -113,23 +114,27 @@ void CMailSaver::Save() {
     const int matches = m_controller->MatchingMailCount();
     const int row = m_controller->m_nSelRow;
     const int selected = row >= 0 ? m_controller->m_nPage * kPageRows + row : -1;
+    // The questions belong to the main window, which outlives the document window: that may
+    // be closed while they are open, and the saver with it.
+    QWidget* asking = m_owner->window();
+    const QPointer<CMailSaver> alive(this);
     SaveScope scope = SaveScope::kAll;
     if (selected >= 0 && selected < matches) {
         scope = matches == 1     ? SaveScope::kSelected
-                : ScopeChooser() ? ScopeChooser()(m_owner, matches)
-                                 : AskScope(m_owner, matches);
+                : ScopeChooser() ? ScopeChooser()(asking, matches)
+                                 : AskScope(asking, matches);
     }
-    if (scope == SaveScope::kNone) {
+    if (alive.isNull() || scope == SaveScope::kNone) {
         return;
     }
     // The dialog starts beside the archive searched.
     const QString name =
         FileChooser()
-            ? FileChooser()(m_owner)
-            : AskFile(m_owner,
-                      QFile::decodeName(m_controller->m_strFilePath.parent_path().c_str()));
+            ? FileChooser()(asking)
+            : AskFile(asking, QFile::decodeName(m_controller->m_strFilePath.parent_path().c_str()));
     // The dialogs run the event loop: the result is taken as it stands after them.
-    if (name.isEmpty() || !CanSave() || m_controller->MatchingMailCount() != matches) {
+    if (alive.isNull() || name.isEmpty() || !CanSave() ||
+        m_controller->MatchingMailCount() != matches) {
         return;
     }
     std::vector<MailPlace> mails;
@@ -182,12 +187,18 @@ void CMailSaver::OnWritten() {
     delete m_dialog;
     m_dialog = nullptr;
     UpdateAction();
-    if (!m_bWritten && !m_reason.empty()) {
-        // The reason's lines end in LF; the box breaks its lines at CR LF.
-        ShowWarningBox(m_owner, QString::fromStdString(m_reason).replace(QLatin1Char('\n'),
-                                                                         QStringLiteral("\r\n")));
+    const bool written = m_bWritten;
+    if (!written && !m_reason.empty()) {
+        // The reason's lines end in LF; the box breaks its lines at CR LF. Like the questions,
+        // it belongs to the main window.
+        const QPointer<CMailSaver> alive(this);
+        ShowWarningBox(m_owner->window(), QString::fromStdString(m_reason).replace(
+                                              QLatin1Char('\n'), QStringLiteral("\r\n")));
+        if (alive.isNull()) {
+            return;
+        }
     }
-    emit saveEnded(m_bWritten);
+    emit saveEnded(written);
 }
 
 }  // namespace tarsel

@@ -3,6 +3,7 @@
 // is a result and no phase runs.
 #include <QAction>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTreeWidget>
 
@@ -88,6 +89,7 @@ class TestMailSaving : public QObject {
     void SavesTheChosenMailsAsMbox();
     void RefusesAFileThatExistsAndLeavesItAlone();
     void IsGreyedWithoutAResultAndWhileAPhaseRuns();
+    void ClosingTheWindowUnderTheQuestionSavesNothing();
 };
 
 void TestMailSaving::SavesTheChosenMailsAsMbox_data() {
@@ -204,6 +206,27 @@ void TestMailSaving::IsGreyedWithoutAResultAndWhileAPhaseRuns() {
     QTRY_COMPARE(ended.count(), 1);
     QCOMPARE(answers.m_scopeAsked, QList<int>{});
     QVERIFY(ReadAll(target) == AsMbox(NeedleMails(1)));
+}
+
+void TestMailSaving::ClosingTheWindowUnderTheQuestionSavesNothing() {
+    TempDir dir;
+    const auto file = dir.Write("archive", NeedleMails(3));
+    const auto target = dir.path() / "saved.mbox";
+    WarningLog log;
+    CChildFrame* child = SearchedWindow(file, "needle", log);
+    QVERIFY(child);
+    SaveAnswers answers(SaveScope::kAll, target);
+    const SaveScopeChooser answer = SetSaveScopeChooser([child](QWidget*, int) {
+        child->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return SaveScope::kAll;
+    });
+    QPointer<CChildFrame> watched(child);
+    SaveAction(child)->trigger();
+    SetSaveScopeChooser(answer);
+    QVERIFY(watched.isNull());
+    QCOMPARE(answers.m_filesAsked, 0);
+    QVERIFY(!std::filesystem::exists(target));
 }
 
 TARSEL_UI_TEST_MAIN(TestMailSaving)
