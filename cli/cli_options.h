@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/mail_export.h"
+#include "engine/mail_export.h"
 
 namespace tarsel::cli {
 

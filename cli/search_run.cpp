@@ -8,14 +8,16 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
-#include "cli/mail_export.h"
+#include "cli/progress_line.h"
 #include "cli/result_output.h"
 #include "cli/terminal_panes.h"
 #include "decode/cp932.h"
 #include "decode/safe_text.h"
+#include "engine/mail_export.h"
 #include "engine/mail_text.h"
 #include "engine/messages.h"
 #include "engine/search_controller.h"
@@ -24,39 +26,60 @@
 namespace tarsel::cli {
 namespace {
 
-const char* PhaseName(int state) {
-    switch (state) {
-        case kStateLoading:
-            return "読み込み";
-        case kStateCounting:
-            return "カウント";
-        case kStateSearching:
-            return "検索";
-        default:
-            return "ヘッダー";
-    }
+// The bytes of the archives a search covers, for the progress line: the one being searched
+// and all of them, and those of the archives before it.
+struct ArchiveSpan {
+    std::uint64_t file = 0;
+    std::uint64_t before = 0;
+    std::uint64_t all = 0;
+};
+
+std::uint64_t FileSizeOf(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? 0 : static_cast<std::uint64_t>(size);
+}
+
+// Where the search stands across all its archives.
+ProgressSample ProgressOf(const CSearchController& controller, const ArchiveSpan& span) {
+    const SearchState& state = controller.State();
+    PhasePosition position;
+    position.state = controller.m_nState;
+    position.offset = static_cast<std::uint64_t>(std::max<std::int64_t>(state.m_loadOffset, 0));
+    position.bytes = controller.m_nFileSize;
+    position.unitShare = state.m_chunkCount == 0
+                             ? 0.0
+                             : static_cast<double>(state.m_unitsDone.load()) / state.m_chunkCount;
+    // A file that tells no size (or has grown) is as large as what is loaded of it.
+    position.fileSize = std::max(span.file, position.offset + position.bytes);
+    ProgressSample sample = ArchiveProgress(position);
+    const std::uint64_t all = std::max(span.all, span.before + position.fileSize);
+    sample.done += span.before;
+    sample.total = all;
+    sample.share = all == 0 ? 0.0
+                            : (static_cast<double>(span.before) +
+                               sample.share * static_cast<double>(position.fileSize)) /
+                                  static_cast<double>(all);
+    return sample;
 }
 
 // Runs phases until none is pending.
-void Drive(CSearchController& controller, std::ostream& err, bool progress) {
+void Drive(CSearchController& controller, ProgressLine& line, const ArchiveSpan& span) {
     while (controller.IsPhaseRunning()) {
-        if (!progress) {
+        if (!line.Shown()) {
             controller.WaitAndAdvance();
             continue;
         }
         // Short naps keep the latency of a phase end small; the line is redrawn less often.
-        for (int nap = 0; controller.State().m_workersRunning.load() != 0; ++nap) {
-            if (nap % 20 == 0) {
-                err << "\r" << PhaseName(controller.m_nState) << " " << controller.CurrentProgress()
-                    << "%   " << std::flush;
+        while (controller.State().m_workersRunning.load() != 0) {
+            if (line.Due()) {
+                line.Draw(ProgressOf(controller, span));
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         controller.OnTimer();
     }
-    if (progress) {
-        err << "\r                    \r" << std::flush;
-    }
+    line.Erase();
 }
 
 bool FailedState(int state) {
@@ -78,6 +101,21 @@ void AppendMatchingPlaces(const CSearchController& controller, int matches,
     }
 }
 
+// Writes the mails as the options ask; false, with each line of the reason told on err, when
+// the export failed.
+bool Export(const Options& options, const std::vector<MailPlace>& mails, std::ostream& err) {
+    std::string reason;
+    if (ExportMails(options.exportFormat, options.exportTarget, mails, reason)) {
+        return true;
+    }
+    for (std::size_t at = 0; at < reason.size();) {
+        const std::size_t end = std::min(reason.find('\n', at), reason.size());
+        err << "tarsel-search: " << std::string_view(reason).substr(at, end - at) << "\n";
+        at = end + 1;
+    }
+    return false;
+}
+
 // The query of a decoded search of several archives, read once for the listing and the body;
 // each archive's controller refuses one that cannot be read before this is asked for.
 std::unique_ptr<mime::QueryMatcher> ArchivesQuery(const Options& options) {
@@ -95,7 +133,7 @@ std::unique_ptr<mime::QueryMatcher> ArchivesQuery(const Options& options) {
 // printed while it is loaded and its loaded bytes go before the next is loaded; positions and
 // pages count across the archives.
 int RunArchives(const Options& options, const std::string& search, Printer& out, std::ostream& err,
-                bool progress) {
+                ProgressLine& line) {
     const std::unique_ptr<mime::QueryMatcher> query = ArchivesQuery(options);
     const int asked = options.page > 0 ? options.page : 0;
     const int low = asked > 0 ? (asked - 1) * kPageRows + 1 : 1;  // positions listed, from 1
@@ -109,9 +147,23 @@ int RunArchives(const Options& options, const std::string& search, Printer& out,
     MailPlace shown;
     std::vector<MailPlace> exported;
     bool failed = false;
-    for (const std::string& given : options.archives) {
+    std::vector<std::uint64_t> sizes;
+    ArchiveSpan span;
+    if (line.Shown()) {
+        for (const std::string& given : options.archives) {
+            sizes.push_back(FileSizeOf(given));
+            span.all += sizes.back();
+        }
+    }
+    for (std::size_t i = 0; i < options.archives.size(); ++i) {
+        const std::string& given = options.archives[i];
         const std::filesystem::path path(given);
+        if (line.Shown()) {
+            span.before += span.file;
+            span.file = sizes[i];
+        }
         TerminalPanes panes(err, path, true);
+        panes.SetProgressLine(&line);
         CSearchController controller;
         controller.SetPanes(&panes);
         controller.SetFilePath(path);
@@ -125,7 +177,7 @@ int RunArchives(const Options& options, const std::string& search, Printer& out,
             return 2;  // refused for every archive alike
         }
         if (started) {
-            Drive(controller, err, progress);
+            Drive(controller, line, span);
         }
         if (!started || panes.failed() || FailedState(controller.m_nState)) {
             failed = true;
@@ -166,8 +218,7 @@ int RunArchives(const Options& options, const std::string& search, Printer& out,
     if (searched.empty()) {
         return 2;
     }
-    if (options.exportFormat != ExportFormat::kNone &&
-        !ExportMails(options.exportFormat, options.exportTarget, exported, err)) {
+    if (options.exportFormat != ExportFormat::kNone && !Export(options, exported, err)) {
         return 2;
     }
     const int status = failed ? 2 : totals.matches == 0 ? 1 : 0;
@@ -218,11 +269,13 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
         err << "tarsel-search: 検索文字列を Shift-JIS に変換できません。\n";
         return 2;
     }
+    ProgressLine line(err, progress);
     if (options.archives.size() > 1) {
-        return RunArchives(options, search, out, err, progress);
+        return RunArchives(options, search, out, err, line);
     }
     const std::filesystem::path path(options.archives.front());
     TerminalPanes panes(err, path);
+    panes.SetProgressLine(&line);
     CSearchController controller;
     controller.SetPanes(&panes);
     controller.SetFilePath(path);
@@ -234,7 +287,8 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     if (!started) {
         return 2;
     }
-    Drive(controller, err, progress);
+    const std::uint64_t size = line.Shown() ? FileSizeOf(path) : 0;
+    Drive(controller, line, ArchiveSpan{size, 0, size});
     if (panes.failed() || FailedState(controller.m_nState)) {
         return 2;
     }
@@ -243,7 +297,7 @@ int RunSearch(const Options& options, Printer& out, std::ostream& err, bool prog
     if (options.exportFormat != ExportFormat::kNone) {
         std::vector<MailPlace> exported;
         AppendMatchingPlaces(controller, matches, exported);
-        if (!ExportMails(options.exportFormat, options.exportTarget, exported, err)) {
+        if (!Export(options, exported, err)) {
             return 2;
         }
     }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/progress_line.h"
 #include "decode/safe_text.h"
 #include "engine/messages.h"
 #include "engine/search_state.h"
@@ -44,6 +45,9 @@ void TerminalPanes::ShowWarning(const std::string& message) {
     }
     failed_ = true;
     searchRefused_ = message == msg::kNoSearch;
+    if (line_ != nullptr) {
+        line_->Erase();
+    }
     err_ << "tarsel-search: ";
     if (named_ && !searchRefused_) {
         err_ << TerminalMessage(path_.string()) << ": ";

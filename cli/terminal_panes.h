@@ -13,6 +13,8 @@
 
 namespace tarsel::cli {
 
+class ProgressLine;
+
 struct ListedRow {
     int position;  // 1-based, across pages
     HeaderRow row;
@@ -43,6 +45,8 @@ class TerminalPanes : public SearchPanes {
         }
     }
 
+    // The progress line, removed before a message so that the message starts a line of its own.
+    void SetProgressLine(ProgressLine* line) { line_ = line; }
     // Where the bodies shown from now on go; an empty sink drops them.
     void SetBodySink(std::function<void(const MailBody&)> sink) { bodySink_ = std::move(sink); }
 
@@ -66,6 +70,7 @@ class TerminalPanes : public SearchPanes {
     int position_ = 0;
     std::vector<ListedRow> rows_;
     std::function<void(const MailBody&)> bodySink_;
+    ProgressLine* line_ = nullptr;
 };
 
 }  // namespace tarsel::cli

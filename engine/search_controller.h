@@ -65,6 +65,8 @@ class CSearchController {
     // Where the matching mail at position (from 0) of the last search lies; position must be
     // below the number of matching mails.
     MailPlace MatchingMail(int position) const;
+    // The matching mails of the last search; 0 until its result is known.
+    int MatchingMailCount() const { return m_bResultKnown ? ResultCount() : 0; }
     // The row of a matching mail of a search of several archives or pieces, read again from its
     // file (used by the row listing's units).
     void FillMatchingRow(int position, HeaderRow& row) const;

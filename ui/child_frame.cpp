@@ -15,6 +15,7 @@
 #include "ui/dialog_units.h"
 #include "ui/input_view.h"
 #include "ui/list_view.h"
+#include "ui/mail_saving.h"
 #include "ui/prog_view.h"
 #include "ui/tarsel_doc.h"
 #include "ui/tarsel_view.h"
@@ -76,6 +77,8 @@ CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
     AddCommand(Qt::ALT | Qt::Key_P, &CChildFrame::OnSearchBack);
     AddCommand(Qt::ALT | Qt::Key_N, &CChildFrame::OnSearchForward);
     AddCommand(Qt::ALT | Qt::Key_T, &CChildFrame::OnSearchString);
+    // Ctrl+S wherever the focus is in this window, not only in the list.
+    addAction(m_pListView->m_saver->Action());
 }
 
 CChildFrame::~CChildFrame() {

@@ -24,6 +24,7 @@
 #include "ui/dialog_units.h"
 #include "ui/file_drop.h"
 #include "ui/input_view.h"
+#include "ui/mail_saving.h"
 #include "ui/tarsel_view.h"
 #include "ui/window_texts.h"
 
@@ -130,6 +131,10 @@ CListView1::CListView1(QWidget* parent) : QWidget(parent) {
     }
     connect(m_listMails, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { OnItemChangedList(current); });
+    m_saver = new CMailSaver(this);
+    m_listMails->addAction(m_saver->Action());
+    m_listMails->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(m_saver, &CMailSaver::saveEnded, this, &CListView1::UpdateButtons);
 
     setTabOrder(m_btnPrev, m_btnNext);
     setTabOrder(m_btnNext, m_listMails);
@@ -141,6 +146,7 @@ void CListView1::OnInitialUpdate() {
     m_imageList[0] = QIcon(blank.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     m_imageList[1] = QIcon(check.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     m_bInitialised = true;
+    m_saver->SetController(m_pTarselView);
     MeasureColumnsOnce();
     m_strMailNo = std::to_string(0);
     UpdateData(false);
@@ -226,6 +232,7 @@ void CListView1::UpdateButtons() {
     };
     m_btnPrev->setEnabled(!m_bBusy && m_bWantPrev && leadsInto(page - 1));
     m_btnNext->setEnabled(!m_bBusy && m_bWantNext && leadsInto(page + 1));
+    m_saver->UpdateAction();
 }
 
 void CListView1::ShowFileColumn(bool shown) {

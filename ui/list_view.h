@@ -19,6 +19,7 @@ class QTreeWidgetItem;
 namespace tarsel {
 
 class CInputView;
+class CMailSaver;
 class CProgView;
 class CTarselView;
 
@@ -54,6 +55,8 @@ class CListView1 : public QWidget {
     QLineEdit* m_editMailNo = nullptr;
     QPushButton* m_btnPrev = nullptr;
     QPushButton* m_btnNext = nullptr;
+    // 保存 on the list's context menu, and Ctrl+S in the document window.
+    CMailSaver* m_saver = nullptr;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

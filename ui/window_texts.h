@@ -57,6 +57,19 @@ inline constexpr const char* kMoreFilesBefore = " ほか ";
 inline constexpr const char* kMoreFilesAfter = " 件";
 inline constexpr const char* kNoArchiveInFolder = "フォルダに、検索できるファイルがありません。";
 
+// Saving matching mails: the list's context menu and Ctrl+S, the question which mails, the
+// file dialog and the progress of a long save.
+inline constexpr const char* kSaveItem = "保存(&S)...";
+inline constexpr const char* kSaveTitle = "保存";
+inline constexpr const char* kSaveQuestion = "保存するメールを選んでください。";
+inline constexpr const char* kSaveSelected = "選択したメール(&S)";
+// "該当メールすべて（" N " 通）(&A)"
+inline constexpr const char* kSaveAllBefore = "該当メールすべて（";
+inline constexpr const char* kSaveAllAfter = " 通）(&A)";
+inline constexpr const char* kSaveCancel = "キャンセル";
+inline constexpr const char* kSaveFilter = "mbox (*.mbox);;すべてのファイル (*)";
+inline constexpr const char* kSaving = "メールを保存しています...";
+
 // Version-information dialog.
 inline constexpr const char* kVersionTitle = "Version Infomation Tarsel";
 inline constexpr const char* kOk = "OK";

@@ -3,20 +3,19 @@
 // export wrote is removed again.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/mail_place.h"
 
-namespace tarsel::cli {
+namespace tarsel {
 
 enum class ExportFormat { kNone, kMbox, kEml };
-
-using tarsel::MailPlace;
 
 // The mail's own bytes in its text as the archive holds it: after the mark (and the mark's line
 // end) or after the From_ line, and without the empty line an mbox puts before the next From_
@@ -28,10 +27,18 @@ std::string_view MailBytes(std::string_view mailText);
 // when it has none that reads).
 std::string FromLineFor(std::string_view mailText);
 
-// Writes the mails to target in that format. False, with the reason on err and nothing left
-// behind, when the target exists (a folder: holds any of the names to be written), cannot be
-// made, or a read or write fails.
-bool ExportMails(ExportFormat format, const std::filesystem::path& target,
-                 const std::vector<MailPlace>& mails, std::ostream& err);
+// Followed, and stopped, from another thread while an export runs.
+struct ExportProgress {
+    std::atomic<std::size_t> mailsDone{0};  // mails written so far
+    std::atomic<bool> stop{false};          // set: the export ends as if it had failed
+};
 
-}  // namespace tarsel::cli
+// Writes the mails to target in that format. False, with nothing left behind and the reason in
+// reason (a line for each thing that failed, without a line end), when the target exists (a
+// folder: holds any of the names to be written), cannot be made, or a read or write fails.
+// With progress, a stopped export also leaves nothing behind, with an empty reason.
+bool ExportMails(ExportFormat format, const std::filesystem::path& target,
+                 const std::vector<MailPlace>& mails, std::string& reason,
+                 ExportProgress* progress = nullptr);
+
+}  // namespace tarsel

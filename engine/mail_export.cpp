@@ -1,6 +1,6 @@
 // The export of matching mails. Every file is made with O_EXCL, so that even a target that
 // appears while the search runs is never written over.
-#include "cli/mail_export.h"
+#include "engine/mail_export.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,7 +18,7 @@
 #include "headers/header_row.h"
 #include "mime/header_fields.h"
 
-namespace tarsel::cli {
+namespace tarsel {
 namespace {
 
 // The line end of the mail's first line: CR LF when it has one, else LF.
@@ -109,32 +109,49 @@ std::string Shown(const std::filesystem::path& path) {
     return "「" + EscapedForMessage(path.string()) + "」";
 }
 
-void Refuse(std::ostream& err, const std::filesystem::path& path, int error) {
-    err << "tarsel-search: " << Shown(path)
-        << (error == EEXIST ? "はすでにあります。上書きしません。"
-                            : "に書き出せません（" + std::string(std::strerror(error)) + "）。")
-        << "\n";
+// Adds a line to the reason of a failure.
+void Tell(std::string& reason, const std::string& line) {
+    if (!reason.empty()) {
+        reason += '\n';
+    }
+    reason += line;
 }
 
-bool ReadMail(const MailPlace& place, std::string& text, std::ostream& err) {
+void Refuse(std::string& reason, const std::filesystem::path& path, int error) {
+    Tell(reason, Shown(path) + (error == EEXIST ? "はすでにあります。上書きしません。"
+                                                : "に書き出せません（" +
+                                                      std::string(std::strerror(error)) + "）。"));
+}
+
+bool ReadMail(const MailPlace& place, std::string& text, std::string& reason) {
     if (ReadFileBytes(place.path, place.start, place.end, text)) {
         return true;
     }
-    err << "tarsel-search: " << Shown(place.path) << " を読めません。\n";
+    Tell(reason, Shown(place.path) + " を読めません。");
     return false;
 }
 
+bool Stopped(const ExportProgress* progress) {
+    return progress != nullptr && progress->stop.load(std::memory_order_relaxed);
+}
+
+void CountMail(ExportProgress* progress) {
+    if (progress != nullptr) {
+        progress->mailsDone.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
 bool ExportMbox(const std::filesystem::path& target, const std::vector<MailPlace>& mails,
-                std::ostream& err) {
+                std::string& reason, ExportProgress* progress) {
     OutFile out;
     if (!out.Create(target)) {
-        Refuse(err, target, errno);
+        Refuse(reason, target, errno);
         return false;
     }
     std::string text;
     bool read = true;
     for (const MailPlace& place : mails) {
-        read = ReadMail(place, text, err);
+        read = !Stopped(progress) && ReadMail(place, text, reason);
         if (!read) {
             break;
         }
@@ -147,10 +164,11 @@ bool ExportMbox(const std::filesystem::path& target, const std::vector<MailPlace
             out.Buffer() += lineEnd;
         }
         out.Write(lineEnd);
+        CountMail(progress);
     }
     const int error = out.Close();
     if (error != 0) {
-        Refuse(err, target, error);
+        Refuse(reason, target, error);
     }
     if (!read || error != 0) {
         ::unlink(target.c_str());
@@ -166,35 +184,35 @@ std::filesystem::path EmlName(const std::filesystem::path& folder, std::size_t i
 }
 
 // Writes mail i of the folder; false (the reason told) when it could not.
-bool WriteEml(const std::filesystem::path& name, std::string_view mail, std::ostream& err,
+bool WriteEml(const std::filesystem::path& name, std::string_view mail, std::string& reason,
               bool& made) {
     OutFile out;
     made = out.Create(name);
     if (!made) {
-        Refuse(err, name, errno);
+        Refuse(reason, name, errno);
         return false;
     }
     out.Write(mail);
     const int error = out.Close();
     if (error != 0) {
-        Refuse(err, name, error);
+        Refuse(reason, name, error);
     }
     return error == 0;
 }
 
 bool ExportEml(const std::filesystem::path& folder, const std::vector<MailPlace>& mails,
-               std::ostream& err) {
+               std::string& reason, ExportProgress* progress) {
     const bool madeFolder = ::mkdir(folder.c_str(), 0777) == 0;
     struct stat st {};
     if (!madeFolder &&
         (errno != EEXIST || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
-        Refuse(err, folder, errno == EEXIST ? ENOTDIR : errno);
+        Refuse(reason, folder, errno == EEXIST ? ENOTDIR : errno);
         return false;
     }
     for (std::size_t i = 0; !madeFolder && i < mails.size(); ++i) {
         const std::filesystem::path name = EmlName(folder, i);
         if (::lstat(name.c_str(), &st) == 0) {
-            Refuse(err, name, EEXIST);
+            Refuse(reason, name, EEXIST);
             return false;
         }
     }
@@ -203,8 +221,11 @@ bool ExportEml(const std::filesystem::path& folder, const std::vector<MailPlace>
     bool ok = true;
     for (std::size_t i = 0; ok && i < mails.size(); ++i) {
         bool madeThis = false;
-        ok = ReadMail(mails[i], text, err) &&
-             WriteEml(EmlName(folder, i), MailBytes(text), err, madeThis);
+        ok = !Stopped(progress) && ReadMail(mails[i], text, reason) &&
+             WriteEml(EmlName(folder, i), MailBytes(text), reason, madeThis);
+        if (ok) {
+            CountMail(progress);
+        }
         made += madeThis ? 1 : 0;
     }
     if (!ok) {
@@ -248,9 +269,11 @@ std::string FromLineFor(std::string_view mailText) {
 }
 
 bool ExportMails(ExportFormat format, const std::filesystem::path& target,
-                 const std::vector<MailPlace>& mails, std::ostream& err) {
-    return format == ExportFormat::kEml ? ExportEml(target, mails, err)
-                                        : ExportMbox(target, mails, err);
+                 const std::vector<MailPlace>& mails, std::string& reason,
+                 ExportProgress* progress) {
+    reason.clear();
+    return format == ExportFormat::kEml ? ExportEml(target, mails, reason, progress)
+                                        : ExportMbox(target, mails, reason, progress);
 }
 
-}  // namespace tarsel::cli
+}  // namespace tarsel
