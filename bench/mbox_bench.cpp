@@ -165,7 +165,9 @@ int main(int argc, char** argv) {
     met = Compare("decoded", decoded, grep, "grep", kDecodedMostTimes) && met;
     std::printf("  export of %ld mails (%.1f MB, query \"%s\"):\n", exportMails,
                 double(exportBytes) / 1e6, exportQuery.c_str());
-    met = Compare("export", exporting, cp, "cp", kExportMostTimes) && met;
+    // The whole run holds the search too; the target is the export's own share below.
+    std::printf("  export   %8.3f s (cpu %6.3f s)  whole run, search included; cp %.3f s\n",
+                exporting.Wall(), exporting.Cpu(), cp.Wall());
     // The export's own share: the same query's run without the export, taken off. Paired run by
     // run, since each pair ran side by side under the same load of the machine.
     std::vector<double> shares;
@@ -179,6 +181,7 @@ int main(int argc, char** argv) {
         "%.2fx cp (target <= %.1fx): %s\n",
         exportShare, shareTimes, kExportMostTimes,
         shareTimes <= kExportMostTimes ? "met" : "MISSED");
+    met = shareTimes <= kExportMostTimes && met;
 
     long peakAnonKb = 0, peakRssKb = 0;
     for (const Series* s : {&raw, &decoded, &exporting, &query}) {
