@@ -139,7 +139,8 @@ class MailReader {
             path_ = place.path;
             fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
         }
-        if (fd_ >= 0 && ReadAll(place, text)) {
+        // The whole mail, or false: a file cut short since it was searched fails the export.
+        if (fd_ >= 0 && ReadOpenFileBytes(fd_, place.start, place.end, text)) {
             return true;
         }
         Tell(reason, Shown(place.path) + " を読めません。");
@@ -147,24 +148,6 @@ class MailReader {
     }
 
   private:
-    // The whole mail, or false: a file cut short since it was searched fails the export.
-    bool ReadAll(const MailPlace& place, std::string& text) const {
-        text.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, place.end - place.start)));
-        std::size_t got = 0;
-        while (got < text.size()) {
-            const ssize_t n =
-                ::pread(fd_, text.data() + got, text.size() - got,
-                        static_cast<off_t>(place.start + static_cast<std::int64_t>(got)));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            got += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
     void Close() {
         if (fd_ >= 0) {
             ::close(fd_);

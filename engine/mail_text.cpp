@@ -71,15 +71,10 @@ void PrefetchMailStart(const SearchState& state, int m) {
 
 namespace {
 
-// Reads bytes start..end of the file into text, blanks where the file ends before; got tells how
-// many were read. False when the file cannot be read.
-bool ReadBytes(const std::filesystem::path& path, std::int64_t start, std::int64_t end,
-               std::string& text, std::size_t& got) {
+// Reads bytes start..end of the open file into text, blanks where the file ends before; got
+// tells how many were read. False when the file cannot be read.
+bool ReadBytes(int fd, std::int64_t start, std::int64_t end, std::string& text, std::size_t& got) {
     got = 0;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        return false;
-    }
     text.assign(static_cast<std::size_t>(std::max<std::int64_t>(0, end - start)), ' ');
     bool ok = true;
     while (got < text.size()) {
@@ -94,7 +89,6 @@ bool ReadBytes(const std::filesystem::path& path, std::int64_t start, std::int64
         }
         got += static_cast<std::size_t>(n);
     }
-    ::close(fd);
     return ok;
 }
 
@@ -103,15 +97,18 @@ bool ReadBytes(const std::filesystem::path& path, std::int64_t start, std::int64
 bool ReadFileRange(const std::filesystem::path& path, std::int64_t start, std::int64_t end,
                    std::string& text) {
     std::size_t got = 0;
-    const bool ok = ReadBytes(path, start, end, text, got);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const bool ok = fd >= 0 && ReadBytes(fd, start, end, text, got);
+    if (fd >= 0) {
+        ::close(fd);
+    }
     std::replace(text.begin(), text.end(), '\0', ' ');
     return ok;
 }
 
-bool ReadFileBytes(const std::filesystem::path& path, std::int64_t start, std::int64_t end,
-                   std::string& text) {
+bool ReadOpenFileBytes(int fd, std::int64_t start, std::int64_t end, std::string& text) {
     std::size_t got = 0;
-    return ReadBytes(path, start, end, text, got) && got == text.size();
+    return ReadBytes(fd, start, end, text, got) && got == text.size();
 }
 
 }  // namespace tarsel

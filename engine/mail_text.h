@@ -25,9 +25,8 @@ void PrefetchMailStart(const SearchState& state, int m);
 // and what the file no longer holds as blanks. False when the file cannot be read.
 bool ReadFileRange(const std::filesystem::path& path, std::int64_t start, std::int64_t end,
                    std::string& text);
-// The same bytes exactly as the file holds them, NUL bytes too. False when the file cannot be
-// read or no longer holds them all.
-bool ReadFileBytes(const std::filesystem::path& path, std::int64_t start, std::int64_t end,
-                   std::string& text);
+// The same bytes of an open file exactly as it holds them, NUL bytes too. False when it cannot
+// be read or no longer holds them all.
+bool ReadOpenFileBytes(int fd, std::int64_t start, std::int64_t end, std::string& text);
 
 }  // namespace tarsel

@@ -35,7 +35,7 @@ std::int64_t ReadAt(int fd, std::int64_t offset, char* buffer, std::int64_t want
     return got;
 }
 
-// Whether "From " at index i of text (text[0] at file offset base) begins a mail.
+// Whether "From " at index i of text (size bytes) begins a mail: the line before is empty.
 bool MailStartsAt(const char* text, std::int64_t size, std::int64_t i) {
     if (i + 5 > size || std::memcmp(text + i, "From ", 5) != 0) {
         return false;
@@ -129,9 +129,10 @@ void CutMbox(int fd, int file, std::int64_t size, std::int64_t pieceBytes,
 
 bool SplitPiece(int fd, const ArchivePiece& piece, ArchivePiece& first, ArchivePiece& second) {
     const std::int64_t end = piece.offset + piece.length;
-    std::int64_t cut = LastMailStartIn(fd, piece.offset, piece.offset + piece.length / 2);
+    const std::int64_t middle = piece.offset + piece.length / 2;
+    std::int64_t cut = LastMailStartIn(fd, piece.offset, middle);
     if (cut < 0) {
-        cut = LastMailStartIn(fd, piece.offset, end - 1);
+        cut = FirstMailStartIn(fd, middle, end - 1);
     }
     if (cut < 0) {
         return false;

@@ -41,7 +41,7 @@ void CutMbox(int fd, int file, std::int64_t size, std::int64_t pieceBytes,
              std::vector<ArchivePiece>& pieces);
 
 // Splits the piece (of the mbox fd; its length known) in two at a mail start, the one nearest
-// below its middle or else the last one. False when it holds a single mail.
+// below its middle or else the first one above it. False when it holds a single mail.
 bool SplitPiece(int fd, const ArchivePiece& piece, ArchivePiece& first, ArchivePiece& second);
 
 }  // namespace tarsel
