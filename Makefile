@@ -5,7 +5,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 PACKAGES   := cmake ninja-build g++ qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev \
-              nlohmann-json3-dev fonts-noto-cjk \
+              nlohmann-json3-dev fonts-noto-cjk qt6-translations-l10n \
               libgmime-3.0-dev libxcb1-dev libutf8proc-dev python3
 SAMPLE     := samples/sample-archive.mbox
 SEARCH     ?= 検索

@@ -138,6 +138,14 @@ class CSearchController {
     // The decoded mode's mail body: the text parts a reader is shown (UTF-8), each
     // occurrence of the query's positive words a red run.
     static MailBody DecodedMailBodyOf(std::string_view mailText, const mime::QueryMatcher& query);
+    // What the decoded mode shows above a mail's body: lines of its sender, To, Cc, Date,
+    // subject and attachments' file names (those it has), then an empty line, UTF-8. The sender's
+    // and the subject's occurrences of the query's words that may stand in those fields are red
+    // runs. The body alone stays what the command line prints.
+    static MailBody DecodedHeaderStripOf(std::string_view mailText,
+                                         const mime::QueryMatcher& query);
+    // The same of the mail shown; empty outside the decoded mode or while none is shown.
+    MailBody SelectedHeaderStrip() const;
     // The query of the last decoded search; null before one started.
     const mime::QueryMatcher* DecodedQuery() const { return m_query.get(); }
     // The decoded mode's row: sender and subject decoded from any charset, all UTF-8.

@@ -3,16 +3,21 @@
 
 #include <QTimer>
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
+#include <QTreeWidget>
 
 #include "ui/dialog_units.h"
+#include "ui/find_bar.h"
 #include "ui/input_view.h"
 #include "ui/list_view.h"
 #include "ui/mail_saving.h"
@@ -32,7 +37,7 @@ constexpr int kMinimumPane = 10;
 // (as high as its controls go), the list pane's row of controls; and in pixels a few lines of
 // mail.
 constexpr int kInputFormWidth = 85;
-constexpr int kListFormWidth = 180;
+constexpr int kListFormWidth = 246;
 constexpr int kMailLinesHeight = 120;
 
 const QString kColumnsKey = QStringLiteral("Window/Columns");
@@ -72,6 +77,9 @@ CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
     m_pListView->OnInitialUpdate();
     m_pInputView->OnInitialUpdate();
     m_pTarselView->RefreshControlStates();
+    // Tab goes through the panes as they stand, top left to bottom right.
+    setTabOrder(m_pInputView->m_checkExact, m_pListView->m_btnPrev);
+    setTabOrder(m_pListView->m_listMails, m_pTarselView);
 
     AddCommand(Qt::ALT | Qt::Key_S, &CChildFrame::OnSearchStart);
     AddCommand(Qt::ALT | Qt::Key_P, &CChildFrame::OnSearchBack);
@@ -79,6 +87,9 @@ CChildFrame::CChildFrame(QWidget* parent) : QMdiSubWindow(parent) {
     AddCommand(Qt::ALT | Qt::Key_T, &CChildFrame::OnSearchString);
     // Ctrl+S wherever the focus is in this window, not only in the list.
     addAction(m_pListView->m_saver->Action());
+    AddCommand(Qt::Key_F3, &CChildFrame::OnNextRun);
+    AddCommand(Qt::SHIFT | Qt::Key_F3, &CChildFrame::OnPreviousRun);
+    AddCommand(Qt::CTRL | Qt::Key_F, &CChildFrame::OnFindText);
 }
 
 CChildFrame::~CChildFrame() {
@@ -103,7 +114,24 @@ void CChildFrame::OnCreateClient() {
     m_wndRightSplitter->addWidget(m_pListView);
     m_wndRightSplitter->addWidget(m_pProgView);
     m_wndRightSplitter->addWidget(m_pTarselView);
-    m_wndMainSplitter->addWidget(m_pInputView);
+    // A window lower or narrower than the input form (a small screen, a large font) scrolls
+    // the form rather than cutting off its counters and icons.
+    auto* inputArea = new QScrollArea;
+    inputArea->setFrameShape(QFrame::NoFrame);
+    inputArea->setWidgetResizable(true);
+    inputArea->setFocusPolicy(Qt::NoFocus);  // its controls are the tab stops
+    inputArea->setWidget(m_pInputView);
+    m_pInputView->setMinimumSize(m_pInputView->FormSize());
+    // While the form scrolls, the column widens by its scroll bar, so that the bar never hides
+    // the counters' units or needs a horizontal bar beside it.
+    inputArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int formWidth = m_pInputView->FormSize().width();
+    inputArea->setMinimumWidth(formWidth);
+    QScrollBar* bar = inputArea->verticalScrollBar();
+    connect(bar, &QScrollBar::rangeChanged, inputArea, [inputArea, bar, formWidth](int, int most) {
+        inputArea->setMinimumWidth(formWidth + (most > 0 ? bar->sizeHint().width() : 0));
+    });
+    m_wndMainSplitter->addWidget(inputArea);
     m_wndMainSplitter->addWidget(m_wndRightSplitter);
     m_wndRightSplitter->setMinimumSize(kMinimumPane, kMinimumPane);
     // Only the list and the mail pane give and take when a bar is dragged: the progress pane
@@ -201,6 +229,18 @@ void CChildFrame::OnSearchString() {
     QLineEdit* edit = m_pInputView->m_editSearch;
     edit->selectAll();
     edit->setFocus(Qt::ShortcutFocusReason);
+}
+
+void CChildFrame::OnNextRun() {
+    m_pTarselView->GoToRedRun(true);
+}
+
+void CChildFrame::OnPreviousRun() {
+    m_pTarselView->GoToRedRun(false);
+}
+
+void CChildFrame::OnFindText() {
+    m_pTarselView->m_pFindBar->Open();
 }
 
 void CChildFrame::closeEvent(QCloseEvent* event) {

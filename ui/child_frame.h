@@ -1,7 +1,7 @@
 // The document window: a horizontal splitter with the input pane on the left and, on the
 // right, a vertical splitter of the result list, the progress pane and the mail pane. It
-// gives every pane pointers to the other three and turns Alt+S, Alt+T, Alt+P and Alt+N into
-// calls on the panes.
+// gives every pane pointers to the other three and turns Alt+S, Alt+T, Alt+P, Alt+N and
+// F3 / Shift+F3 into calls on the panes.
 #pragma once
 
 #include <QMdiSubWindow>
@@ -29,6 +29,10 @@ class CChildFrame : public QMdiSubWindow {
     void OnSearchForward();
     // Alt+T: the whole search string selected and the caret in its field.
     void OnSearchString();
+    // F3 / Shift+F3: the next / previous red run of the shown mail.
+    void OnNextRun();
+    void OnPreviousRun();
+    void OnFindText();
 
     // The size the window takes when restored from maximised: what the four panes need.
     QSize UsableSize() const;

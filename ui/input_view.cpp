@@ -39,6 +39,7 @@ QLabel* AddLabel(QWidget* pane, const char* text, QRect place) {
     return label;
 }
 
+// Wide enough for a search's capacity of eight digits, up to the unit beside it.
 QLineEdit* AddCounter(QWidget* pane, QRect place) {
     auto* edit = new QLineEdit(pane);
     edit->setGeometry(place);
@@ -81,7 +82,6 @@ void CInputView::BuildControls() {
     AddLabel(this, ui_text::kFileLabel, du.Rect(4, 4, 53, 8));
     m_editFileName = new QLineEdit(this);
     m_editFileName->setGeometry(du.Rect(3, 16, 50, 14));
-    m_editFileName->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
     m_editFileName->setAcceptDrops(false);
 
     m_btnStart = new QPushButton(QString::fromUtf8(ui_text::kStartButton), this);
@@ -95,15 +95,16 @@ void CInputView::BuildControls() {
     m_editSearch = new QLineEdit(this);
     m_editSearch->setGeometry(du.Rect(3, 64, 50, 14));
     m_editSearch->setAcceptDrops(false);
+    connect(m_editSearch, &QLineEdit::returnPressed, this, &CInputView::OnStartSearch);
 
     AddLabel(this, ui_text::kMailCountLabel, du.Rect(4, 82, 39, 8));
-    m_editMailCount = AddCounter(this, du.Rect(3, 92, 30, 14));
+    m_editMailCount = AddCounter(this, du.Rect(3, 92, 38, 14));
     AddLabel(this, ui_text::kMailUnit, du.Rect(44, 96, 8, 8));
     AddLabel(this, ui_text::kHitCountLabel, du.Rect(4, 111, 35, 8));
-    m_editHitCount = AddCounter(this, du.Rect(3, 121, 30, 14));
+    m_editHitCount = AddCounter(this, du.Rect(3, 121, 38, 14));
     AddLabel(this, ui_text::kHitUnit, du.Rect(44, 124, 8, 8));
     AddLabel(this, ui_text::kMatchCountLabel, du.Rect(4, 140, 46, 8));
-    m_editMatchCount = AddCounter(this, du.Rect(3, 150, 30, 14));
+    m_editMatchCount = AddCounter(this, du.Rect(3, 150, 38, 14));
     AddLabel(this, ui_text::kMailUnit, du.Rect(44, 154, 8, 8));
 
     AddLabel(this, ui_text::kLoadPhase, du.Rect(25, 180, 28, 8));
@@ -126,6 +127,7 @@ void CInputView::BuildControls() {
     connect(m_checkDecoded, &QCheckBox::toggled, this, &CInputView::OnModeToggled);
     OnModeToggled(m_checkDecoded->isChecked());
 
+    setTabOrder(m_editFileName, m_btnStart);
     setTabOrder(m_btnStart, m_editSearch);
     setTabOrder(m_editSearch, m_checkDecoded);
     setTabOrder(m_checkDecoded, m_checkKana);
@@ -139,13 +141,19 @@ void CInputView::OnModeToggled(bool decoded) {
     m_editSearch->setToolTip(decoded ? QString::fromUtf8(ui_text::kQuerySyntax) : QString());
 }
 
-int CInputView::FormHeight() const {
-    int bottom = 0;
+QSize CInputView::FormSize() const {
+    QSize size;
     for (const QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        bottom = std::max(bottom, control->geometry().bottom() + 1);
+        size = size.expandedTo(QSize(control->geometry().right(), control->geometry().bottom()) +
+                               QSize(1, 1));
     }
-    // The margin above the first control, below the last one too.
-    return bottom + PaneUnits(font()).Py(4);
+    // The margin above the first control, below the last one too; the controls' own frames
+    // are the margins at the sides.
+    return size + QSize(0, PaneUnits(font()).Py(4));
+}
+
+int CInputView::FormHeight() const {
+    return FormSize().height();
 }
 
 void CInputView::OnInitialUpdate() {

@@ -45,6 +45,8 @@ class CInputView : public QWidget {
     void ShowPhaseIcon(PhaseIcon icon);
     // The height the pane's controls take, from its top to below the lowest.
     int FormHeight() const;
+    // The width and height the pane's controls take.
+    QSize FormSize() const;
     // While a phase runs the start button is disabled.
     void SetBusy(bool busy);
 

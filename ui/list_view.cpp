@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -84,6 +85,34 @@ QPushButton* AddPageButton(QWidget* pane, const char* text, QRect place) {
     return button;
 }
 
+// The style marks the focused list only after the focus came by keyboard, and only on a
+// current row: the list shows its focus itself, as a frame around its rows.
+class CMailList : public QTreeWidget {
+  public:
+    using QTreeWidget::QTreeWidget;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QTreeWidget::paintEvent(event);
+        if (hasFocus()) {
+            QPainter painter(viewport());
+            painter.setPen(QPen(palette().highlight(), kFocusFrame));
+            painter.drawRect(QRectF(viewport()->rect()).adjusted(1, 1, -1, -1));
+        }
+    }
+    void focusInEvent(QFocusEvent* event) override {
+        QTreeWidget::focusInEvent(event);
+        viewport()->update();
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QTreeWidget::focusOutEvent(event);
+        viewport()->update();
+    }
+
+  private:
+    static constexpr int kFocusFrame = 2;
+};
+
 }  // namespace
 
 CListView1::CListView1(QWidget* parent) : QWidget(parent) {
@@ -93,25 +122,30 @@ CListView1::CListView1(QWidget* parent) : QWidget(parent) {
     const DialogUnits du = PaneUnits(font());
 
     m_editMailNo = new QLineEdit(this);
-    m_editMailNo->setGeometry(du.Rect(7, 3, 30, 14));
+    m_editMailNo->setGeometry(du.Rect(7, 3, 36, 14));  // eight digits
     m_editMailNo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_editMailNo->setReadOnly(true);
     m_editMailNo->setFocusPolicy(Qt::ClickFocus);
     m_editMailNo->setAcceptDrops(false);
 
     auto* label = new QLabel(QString::fromUtf8(ui_text::kMailNoLabel), this);
-    const QRect place = du.Rect(41, 7, 54, 8);
+    const QRect place = du.Rect(47, 7, 54, 8);
     const QSize need = label->sizeHint();
     const int height = std::max(place.height(), need.height());
     label->setGeometry(place.x(), place.center().y() - height / 2 + 1,
                        std::max(place.width(), need.width()), height);
 
-    m_btnPrev = AddPageButton(this, ui_text::kPrevButton, du.Rect(103, 4, 30, 14));
-    m_btnNext = AddPageButton(this, ui_text::kNextButton, du.Rect(140, 4, 30, 14));
+    m_btnPrev = AddPageButton(this, ui_text::kPrevButton, du.Rect(109, 4, 30, 14));
+    m_btnNext = AddPageButton(this, ui_text::kNextButton, du.Rect(146, 4, 30, 14));
     connect(m_btnPrev, &QPushButton::clicked, this, &CListView1::OnPrevPage);
     connect(m_btnNext, &QPushButton::clicked, this, &CListView1::OnNextPage);
+    // Room for the largest position a mail of many hits shows.
+    m_labelRunPosition = new QLabel(this);
+    m_labelRunPosition->setGeometry(du.Rect(182, 7, 64, 8));
+    m_labelRunPosition->setMinimumHeight(m_labelRunPosition->fontMetrics().height());
+    m_labelRunPosition->setToolTip(QString::fromUtf8(ui_text::kRunPositionTip));
 
-    m_listMails = new QTreeWidget(this);
+    m_listMails = new CMailList(this);
     m_listMails->setGeometry(du.Rect(6, 20, 170, 50));
     m_listMails->setRootIsDecorated(false);
     m_listMails->setItemsExpandable(false);
@@ -168,21 +202,43 @@ int CListView1::ColumnWidthFor(int column, const char* widest) const {
            kMargin;
 }
 
-void CListView1::SetColumnWidths(int listWidth) {
-    const int date = ColumnWidthFor(2, kWidestDate);
-    const int address = ColumnWidthFor(3, kWidestAddress);
+int CListView1::ColumnRoom() const {
     // The vertical scroll bar of a full page takes its width from the columns' room: the
     // address column stays whole beside it.
-    const int room = listWidth - 2 * m_listMails->frameWidth() -
-                     m_listMails->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
-                                                       m_listMails->verticalScrollBar());
-    const int sender = (room - date - address) / 3;
-    const int subject = room - sender - date - address;
+    return m_listMails->width() - 2 * m_listMails->frameWidth() -
+           m_listMails->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                             m_listMails->verticalScrollBar());
+}
+
+void CListView1::SetColumnWidths() {
+    const int date = ColumnWidthFor(2, kWidestDate);
+    const int address = ColumnWidthFor(3, kWidestAddress);
+    const int sender = (ColumnRoom() - date - address) / 3;
     m_listMails->setColumnWidth(0, std::max(sender, 0));
-    m_listMails->setColumnWidth(1, std::max(subject, 0));
+    m_listMails->setColumnWidth(1, std::max(ColumnRoom() - date - address - sender, 0));
     m_listMails->setColumnWidth(2, date);
     m_listMails->setColumnWidth(3, address);
     m_bColumnsSet = true;
+    FitTextColumns();
+}
+
+// The sender and the subject share what the other columns leave, each keeping its part of
+// it (the user may have dragged the border between them); the others keep their widths.
+void CListView1::FitTextColumns() {
+    const int sender = m_listMails->columnCount() == 5 ? 1 : 0;
+    const int subject = sender + 1;
+    int others = 0;
+    for (int column = 0; column < m_listMails->columnCount(); ++column) {
+        others += column == sender || column == subject ? 0 : m_listMails->columnWidth(column);
+    }
+    const int before = m_listMails->columnWidth(sender) + m_listMails->columnWidth(subject);
+    const double share = before > 0 ? double(m_listMails->columnWidth(sender)) / before : 1 / 3.0;
+    // Never narrower than their labels: a list too narrow for them scrolls sideways.
+    const int least = ColumnWidthFor(sender, "");
+    const int room = std::max(ColumnRoom() - others, 2 * least);
+    const int senderWidth = std::clamp(int(room * share + 0.5), least, room - least);
+    m_listMails->setColumnWidth(sender, senderWidth);
+    m_listMails->setColumnWidth(subject, room - senderWidth);
 }
 
 void CListView1::UpdateData(bool saveAndValidate) {
@@ -235,6 +291,11 @@ void CListView1::UpdateButtons() {
     m_saver->UpdateAction();
 }
 
+void CListView1::ShowRunPosition(int at, int total) {
+    m_labelRunPosition->setText(
+        total == 0 ? QString() : QString::fromUtf8(ui_text::kRunPosition).arg(at).arg(total));
+}
+
 void CListView1::ShowFileColumn(bool shown) {
     if (shown == (m_listMails->columnCount() == 5)) {
         return;
@@ -260,6 +321,9 @@ void CListView1::ShowFileColumn(bool shown) {
     for (int column = 0; column < m_listMails->columnCount(); ++column) {
         m_listMails->headerItem()->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
         m_listMails->setColumnWidth(column, widths[column]);
+    }
+    if (m_bColumnsSet) {
+        FitTextColumns();
     }
 }
 
@@ -324,6 +388,9 @@ void CListView1::resizeEvent(QResizeEvent* event) {
     m_listMails->setGeometry(kMargin, top, std::max(event->size().width() - 2 * kMargin, 0),
                              std::max(event->size().height() - top - kMargin, 0));
     MeasureColumnsOnce();
+    if (m_bColumnsSet) {
+        FitTextColumns();
+    }
 }
 
 void CListView1::showEvent(QShowEvent* event) {
@@ -332,10 +399,10 @@ void CListView1::showEvent(QShowEvent* event) {
 }
 
 // The columns are measured once, on the list as it first appears in the window (a pane that
-// is not laid out yet has no width to measure); later size changes leave them alone.
+// is not laid out yet has no width to measure); later size changes go to the text columns.
 void CListView1::MeasureColumnsOnce() {
     if (m_bInitialised && !m_bColumnsSet && isVisible() && m_listMails->width() > 0) {
-        SetColumnWidths(m_listMails->width());
+        SetColumnWidths();
     }
 }
 

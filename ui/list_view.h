@@ -44,6 +44,9 @@ class CListView1 : public QWidget {
     // Row shown in the mail pane: check mark, and it becomes the list's current row.
     void MarkRowViewed(int row);
     void SetBusy(bool busy);
+    // Where the mail pane's caret stands among the red runs of the shown mail ("3 / 17");
+    // nothing while the mail has none.
+    void ShowRunPosition(int at, int total);
 
     QTreeWidget* m_listMails = nullptr;
     std::string m_strMailNo;
@@ -57,6 +60,7 @@ class CListView1 : public QWidget {
     QPushButton* m_btnNext = nullptr;
     // 保存 on the list's context menu, and Ctrl+S in the document window.
     CMailSaver* m_saver = nullptr;
+    QLabel* m_labelRunPosition = nullptr;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -69,7 +73,10 @@ class CListView1 : public QWidget {
     // The first column ファイル, while a search covers several archives.
     void ShowFileColumn(bool shown);
     void OnItemChangedList(QTreeWidgetItem* current);
-    void SetColumnWidths(int listWidth);
+    void SetColumnWidths();
+    void FitTextColumns();
+    // The width the columns share beside the vertical scroll bar.
+    int ColumnRoom() const;
     // Wide enough for the column's label and for its widest text.
     int ColumnWidthFor(int column, const char* widest) const;
     void MeasureColumnsOnce();

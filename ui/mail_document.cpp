@@ -187,14 +187,14 @@ std::size_t PieceEnd(std::string_view text, std::size_t limit, bool utf8) {
 
 std::vector<TextRun> FillMailDocument(QTextDocument* document, MailBody body,
                                       const QTextCharFormat& format,
-                                      const std::function<bool()>& stop) {
+                                      const std::function<bool()>& stop, const MailBody& head) {
     QTextCursor cursor(document);
     cursor.beginEditBlock();
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
     cursor.setCharFormat(format);
     std::vector<TextRun> red;
-    red.reserve(body.hits.size());
+    red.reserve(head.hits.size() + body.hits.size());
     const bool join = body.text.size() > kJoinLinesAbove;
     QString pending;  // shown text not yet in the document
     bool stopped = false;
@@ -211,33 +211,43 @@ std::vector<TextRun> FillMailDocument(QTextDocument* document, MailBody body,
     // Every red run is the same search string: it is converted once.
     std::string lastHit;
     QString lastHitShown;
-    body.ForEachRun([&](std::string_view run, bool hit) {
+    bool utf8 = head.utf8;
+    bool inHead = true;
+    const auto take = [&](std::string_view run, bool hit) {
         if (stopped) {
             return;
         }
         if (hit) {
             if (run != lastHit) {
                 lastHit = run;
-                lastHitShown = Shown(run, body.utf8);
+                lastHitShown = Shown(run, utf8);
             }
             red.push_back({int(cursor.position() + pending.size()), int(lastHitShown.size())});
             pending += lastHitShown;
             return;
         }
         while (!run.empty()) {
-            const std::size_t end = PieceEnd(run, kMailPieceBytes, body.utf8);
-            pending += LinesJoined(Shown(run.substr(0, end), body.utf8), join);
+            const std::size_t end = PieceEnd(run, kMailPieceBytes, utf8);
+            pending += LinesJoined(Shown(run.substr(0, end), utf8), join);
             run.remove_prefix(end);
             if (std::size_t(pending.size()) >= kMailPieceBytes) {
                 flush();
-                consumed.Release(run.data());
+                if (!inHead) {
+                    consumed.Release(run.data());  // only the body's pages are the pane's
+                }
                 if (stop && stop()) {
                     stopped = true;
                     return;
                 }
             }
         }
-    });
+    };
+    head.ForEachRun(take);
+    utf8 = body.utf8;
+    inHead = false;
+    lastHit.clear();
+    lastHitShown.clear();
+    body.ForEachRun(take);
     if (stopped) {
         const int shown = cursor.position();
         std::erase_if(red, [shown](const TextRun& run) { return run.start + run.length > shown; });

@@ -32,10 +32,12 @@ struct TextRun {
 // Replaces the document's text with the body, every character in format, and returns where
 // the red runs stand, in order. stop is asked between pieces; when it answers true the
 // filling ends early and the document holds a beginning of the body. The memory of a huge
-// body's text is given back to the system as its pieces go into the document.
+// body's text is given back to the system as its pieces go into the document. A head (the
+// decoded mode's header strip) goes before the body, its red runs too.
 std::vector<TextRun> FillMailDocument(QTextDocument* document, MailBody body,
                                       const QTextCharFormat& format,
-                                      const std::function<bool()>& stop = {});
+                                      const std::function<bool()>& stop = {},
+                                      const MailBody& head = {});
 
 // Where a piece of at most `limit` bytes of text may end without cutting a character of
 // either encoding: after the last byte below 0x40 other than CR (such a byte is never part of

@@ -10,6 +10,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSettings>
 
 #include "ui/child_frame.h"
@@ -61,13 +62,26 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 namespace {
 const QString kGeometryKey = QStringLiteral("Window/Geometry");
 constexpr QSize kFirstSize(1000, 700);
+// The most of the screen's free area a window takes that has no remembered place, or whose
+// place no longer fits: the window manager's own decorations and a margin stay in view.
+constexpr double kMostOfScreen = 0.9;
 }  // namespace
 
 // Size, place and maximised state come back from the last run, beside the recent-file list.
+// A screen that has shrunk since (another monitor, a larger scale or font) gets the window
+// fitted to it: the first run's size is at most most of the screen.
 void CMainFrame::RestoreGeometry() {
-    if (!restoreGeometry(QSettings().value(kGeometryKey).toByteArray())) {
-        resize(kFirstSize);
+    const bool restored = restoreGeometry(QSettings().value(kGeometryKey).toByteArray());
+    const QRect area = screen()->availableGeometry();
+    if (restored && (isMaximized() || area.contains(frameGeometry()))) {
+        return;
     }
+    const QSize decorations = frameGeometry().size() - geometry().size();
+    const QSize most = area.size() * kMostOfScreen - decorations;
+    const QSize size = restored ? this->size().boundedTo(most) : kFirstSize.boundedTo(most);
+    QRect place(QPoint(), size);
+    place.moveCenter(area.center());
+    setGeometry(place);
 }
 
 CMainFrame::~CMainFrame() {

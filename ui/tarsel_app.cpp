@@ -5,9 +5,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QSettings>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 
 #include "ui/child_frame.h"
@@ -46,6 +48,13 @@ CTarselApp::CTarselApp(int& argc, char** argv) : QApplication(argc, argv) {
     // The interface is Japanese: its own face when installed, else the platform's choice.
     if (QFontDatabase::hasFamily(QString::fromUtf8(kInterfaceFace))) {
         setFont(QFont(QString::fromUtf8(kInterfaceFace), kInterfacePointSize));
+    }
+    // The toolkit's own texts (file dialog, context menus, standard buttons) in the
+    // interface's language, whatever the locale; English where the catalogue is missing.
+    auto* toolkit = new QTranslator(this);
+    if (toolkit->load(QStringLiteral("qtbase_ja"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(toolkit);
     }
 }
 

@@ -28,9 +28,9 @@ CTarselDoc::CTarselDoc(QObject* parent)
 }
 
 void CTarselDoc::ShowMailBody(MailBody body, const QTextCharFormat& format,
-                              const std::function<bool()>& stop) {
+                              const std::function<bool()>& stop, const MailBody& head) {
     m_bFilling = true;
-    m_redRuns = FillMailDocument(this, std::move(body), format, stop);
+    m_redRuns = FillMailDocument(this, std::move(body), format, stop, head);
     m_bFilling = false;
 }
 

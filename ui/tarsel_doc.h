@@ -26,7 +26,7 @@ class CTarselDoc : public QTextDocument {
 
     // Replaces the text with a mail body; see FillMailDocument.
     void ShowMailBody(MailBody body, const QTextCharFormat& format,
-                      const std::function<bool()>& stop = {});
+                      const std::function<bool()>& stop = {}, const MailBody& head = {});
     // The red runs of the shown mail, in order; they follow the user's edits of the text
     // (a run an edit cuts into stops being red).
     const std::vector<TextRun>& RedRuns() const { return m_redRuns; }

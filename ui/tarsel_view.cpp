@@ -21,6 +21,7 @@
 #include "decode/cp932.h"
 #include "engine/phase_end_wake.h"
 #include "ui/file_drop.h"
+#include "ui/find_bar.h"
 #include "ui/input_view.h"
 #include "ui/list_view.h"
 #include "ui/mail_document.h"
@@ -38,6 +39,20 @@ constexpr int kMailPointSize = 10;
 
 std::string Decimal(int value) {
     return std::to_string(value);
+}
+
+using RunIterator = std::vector<TextRun>::const_iterator;
+
+// The first run that begins at or after position.
+RunIterator FirstRunFrom(const std::vector<TextRun>& runs, int position) {
+    return std::lower_bound(runs.begin(), runs.end(), position,
+                            [](const TextRun& r, int at) { return r.start < at; });
+}
+
+// The first run that ends after position.
+RunIterator FirstRunEndingAfter(const std::vector<TextRun>& runs, int position) {
+    return std::lower_bound(runs.begin(), runs.end(), position,
+                            [](const TextRun& r, int at) { return r.start + r.length <= at; });
 }
 
 }  // namespace
@@ -59,11 +74,15 @@ CTarselView::CTarselView(QWidget* parent) : QPlainTextEdit(parent), m_mailFont(M
     m_pDocument = new CTarselDoc(this);
     setDocument(m_pDocument);
     SetPanes(this);
+    m_pFindBar = new CFindBar(this);
+    m_pFindBar->setObjectName(QStringLiteral("findBar"));
     // A child, so that it can be found by name like the panes' controls.
     m_timer.setParent(this);
     m_timer.setObjectName(QStringLiteral("driverTimer"));
     m_timer.setInterval(kTimerMs);
     connect(&m_timer, &QTimer::timeout, this, &CTarselView::OnTimerTick);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CTarselView::ShowRunPosition);
+    connect(m_pDocument, &QTextDocument::contentsChanged, this, &CTarselView::ShowRunPosition);
 }
 
 CTarselView::~CTarselView() {
@@ -74,6 +93,7 @@ CTarselView::~CTarselView() {
 void CTarselView::OnInitialUpdate() {
     setAcceptDrops(true);
     setLineWrapMode(QPlainTextEdit::NoWrap);
+    setTabChangesFocus(true);  // a mail is read, not written: Tab leaves the pane
     setFont(m_mailFont);
     m_pDocument->setDefaultFont(m_mailFont);
     m_timer.start();
@@ -126,6 +146,40 @@ void CTarselView::RefreshControlStates() {
 
 void CTarselView::ClearMailText() {
     clear();
+    ShowRunPosition();
+}
+
+void CTarselView::GoToRedRun(bool forward) {
+    const std::vector<TextRun>& runs = m_pDocument->RedRuns();
+    if (runs.empty()) {
+        return;
+    }
+    const QTextCursor now = textCursor();
+    auto run = forward ? FirstRunFrom(runs, now.selectionEnd())
+                       : FirstRunEndingAfter(runs, now.selectionStart());
+    if (forward && run == runs.end()) {
+        run = runs.end() - 1;
+    } else if (!forward) {
+        run = run == runs.begin() ? run : run - 1;
+    }
+    // The run's beginning is brought into view first, so that a run wider than the pane
+    // shows from its first character.
+    QTextCursor cursor(m_pDocument);
+    cursor.setPosition(run->start);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    cursor.setPosition(run->start + run->length, QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void CTarselView::ShowRunPosition() {
+    if (m_pListView == nullptr) {
+        return;
+    }
+    const std::vector<TextRun>& runs = m_pDocument->RedRuns();
+    const auto before = FirstRunFrom(runs, textCursor().selectionEnd());
+    m_pListView->ShowRunPosition(int(before - runs.begin()), int(runs.size()));
 }
 
 void CTarselView::SetCounters(int mails, int hits, int matches) {
@@ -205,13 +259,16 @@ void CTarselView::ShowMailBody(MailBody body) {
     QTextCharFormat format;
     format.setFont(m_mailFont);
     format.setForeground(QColor(0, 0, 0));
-    m_pDocument->ShowMailBody(std::move(body), format, [] { return TerminationRequested(); });
+    // The decoded mode shows who wrote to whom above the body; the raw mode the body alone.
+    m_pDocument->ShowMailBody(
+        std::move(body), format, [] { return TerminationRequested(); }, SelectedHeaderStrip());
     m_pDocument->setUndoRedoEnabled(true);
     m_pDocument->setModified(false);
     QTextCursor start(m_pDocument);
     start.setPosition(0);
     setTextCursor(start);
     ensureCursorVisible();
+    ShowRunPosition();
 }
 
 void CTarselView::paintEvent(QPaintEvent* event) {
@@ -252,9 +309,7 @@ void CTarselView::PaintRedRuns(QPainter& painter, const QTextBlock& block, QPoin
         }
         const int first = base + line.xToCursor(area.left() - origin.x());
         const int last = base + line.xToCursor(area.right() + 1 - origin.x());
-        auto run = std::lower_bound(
-            runs.begin(), runs.end(), first,
-            [](const TextRun& r, int position) { return r.start + r.length <= position; });
+        auto run = FirstRunEndingAfter(runs, first);
         for (; run != runs.end() && run->start <= last; ++run) {
             const bool selected = cursor.selectionStart() < run->start + run->length &&
                                   cursor.selectionEnd() > run->start;

@@ -17,6 +17,7 @@ class QTextBlock;
 
 namespace tarsel {
 
+class CFindBar;
 class CInputView;
 class CListView1;
 class CProgView;
@@ -45,9 +46,16 @@ class CTarselView : public QPlainTextEdit, public CSearchController, public Sear
     // Closes the open warning boxes as if OK had been pressed.
     void DismissWarnings();
 
+    // F3 / Shift+F3: selects the next / previous red run after / before the selection (the
+    // last / first one when there is none) and scrolls it into view, the focus staying where
+    // it is.
+    void GoToRedRun(bool forward);
+
     // The face of the mail text: a monospace CJK face at 10 points.
     static QFont MailFont();
 
+    // Ctrl+F: any other text of the shown mail.
+    CFindBar* m_pFindBar = nullptr;
     CInputView* m_pInputView = nullptr;
     CListView1* m_pListView = nullptr;
     CProgView* m_pProgView = nullptr;
@@ -82,6 +90,8 @@ class CTarselView : public QPlainTextEdit, public CSearchController, public Sear
   private:
     void PaintRedRuns(QPainter& painter, const QTextBlock& block, QPointF origin,
                       const QRect& area);
+    // The red runs before the caret (the selected run counting), shown in the list pane.
+    void ShowRunPosition();
     void OnTimerTick();
     // Called on the worker that finishes a phase: queues a tick onto the pane's thread.
     static void WakeFromWorker(void* view);

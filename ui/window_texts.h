@@ -44,6 +44,9 @@ inline constexpr const char* kSearchNotShiftJis = "検索文字列を Shift-JIS 
 
 // Result list pane.
 inline constexpr const char* kMailNoLabel = "通目の該当メール";
+// The shown mail's red run at the caret, of all of them: "該当箇所 3 / 17".
+inline constexpr const char* kRunPosition = "該当箇所 %1 / %2";
+inline constexpr const char* kRunPositionTip = "F3 で次の該当箇所、Shift+F3 で前の該当箇所へ";
 inline constexpr const char* kPrevButton = "<< (&P)";
 inline constexpr const char* kNextButton = "(&N) >>";
 inline constexpr const char* kColumnSender = "差出人";

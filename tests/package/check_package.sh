@@ -18,7 +18,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 for need in libc6 libstdc++6 libqt6widgets6; do
     field Depends | grep -q "\b$need\b" || fail "Depends lacks $need: $(field Depends)"
 done
-field Recommends | grep -q 'fonts-noto-cjk' || fail "fonts-noto-cjk is not recommended"
+for want in fonts-noto-cjk qt6-translations-l10n; do
+    field Recommends | grep -q "\b$want\b" || fail "$want is not recommended: $(field Recommends)"
+done
 
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 # Every regular file, and nothing else: a stray install rule (tests, libraries, headers)

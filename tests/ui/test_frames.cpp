@@ -1,6 +1,7 @@
 // The application and its frames: the Help menu, the titles, the version dialog with its
-// animation, and the command line.
+// animation, the command line, and the toolkit's own texts in Japanese.
 #include <xcb/xcb.h>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QImage>
 #include <QImageReader>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTreeWidget>
+#include <memory>
 
 #include "tests/support/temp_files.h"
 #include "tests/ui/window_test_support.h"
@@ -48,6 +50,8 @@ class TestFrames : public QObject {
     void HelpAndVersionNeedNoDisplay_data();
     void HelpAndVersionNeedNoDisplay();
     void ScreenshotModeSavesTheWindowOfAQuickSearch();
+    void ToolkitTextsAreJapanese_data();
+    void ToolkitTextsAreJapanese();
 };
 
 void TestFrames::MainWindowHasOnlyTheHelpMenu() {
@@ -386,6 +390,42 @@ void TestFrames::ScreenshotModeSavesTheWindowOfAQuickSearch() {
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitCode(), 0);
     QVERIFY(!QImage(picture).isNull());
+}
+
+void TestFrames::ToolkitTextsAreJapanese_data() {
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("the mail pane's context menu") << "menu"
+                                                  << "コピー";
+    QTest::newRow("a standard button") << "button"
+                                       << "キャンセル";
+    QTest::newRow("the file dialog") << "dialog"
+                                     << "ファイル名";
+}
+
+void TestFrames::ToolkitTextsAreJapanese() {
+    QFETCH(QString, where);
+    QFETCH(QString, text);
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    QStringList shown;
+    if (where == "menu") {
+        std::unique_ptr<QMenu> menu(child->m_pTarselView->createStandardContextMenu());
+        for (const QAction* action : menu->actions()) {
+            shown << action->text();
+        }
+    } else if (where == "button") {
+        QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        for (const QAbstractButton* button : box.buttons()) {
+            shown << button->text();
+        }
+    } else {
+        // The dialog's own label, looked up as the dialog does: a dialog made after the tests
+        // above have run the program starts threads, which the thread sanitizer refuses in a
+        // process that has forked.
+        shown << QCoreApplication::translate("QFileDialog", "File &name:");
+    }
+    QVERIFY2(shown.join('|').contains(text), qPrintable(shown.join('|')));
 }
 
 TARSEL_UI_TEST_MAIN(TestFrames)

@@ -1,12 +1,16 @@
 // The window's layout on today's desktops: every control fits its text at any font size and
 // screen scale (this test runs once more with QT_SCALE_FACTOR=2), the address column stays
 // whole beside the scroll bar, a restored document window is usable, the progress pane keeps
-// its height, and the pane sizes and window geometry come back in the next run.
+// its height, the pane sizes and window geometry come back in the next run, the window fits
+// the screen, and the panes stay usable in a window of 640x480.
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
@@ -35,7 +39,8 @@ QString WidestText(const QWidget* control) {
         return button->text().remove('&');
     }
     if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
-        return edit->isReadOnly() ? QString("100000") : QString();  // the counters
+        // The counters, up to a search's capacity of mails.
+        return edit->isReadOnly() ? QString("10000000") : QString();
     }
     return {};
 }
@@ -82,6 +87,9 @@ class TestLayout : public QObject {
     void RestoredWindowIsUsable();
     void ProgressPaneKeepsItsHeight();
     void SizesAndGeometryAreRemembered();
+    void WindowFitsTheScreen_data();
+    void WindowFitsTheScreen();
+    void PanesStayUsableAt640x480();
 };
 
 void TestLayout::EveryControlFitsItsText_data() {
@@ -170,15 +178,15 @@ void TestLayout::SizesAndGeometryAreRemembered() {
     CChildFrame* child = OpenWindow();
     QVERIFY(child);
     CMainFrame* frame = App()->MainFrame();
-    frame->resize(900, 650);
+    frame->resize(800, 540);  // within the screen at twice the scale too
     child->m_wndMainSplitter->setSizes({160, 600});
     child->m_wndRightSplitter->setSizes({200, 30, 300});
     QCoreApplication::processEvents();
 
     child = OpenWindow();  // the next run: the last window is gone
     QVERIFY(child);
-    QCOMPARE(App()->MainFrame()->size(), QSize(900, 650));
-    QCOMPARE(child->m_pInputView->width(), 160);
+    QCOMPARE(App()->MainFrame()->size(), QSize(800, 540));
+    QCOMPARE(child->m_wndMainSplitter->sizes().value(0), 160);
     QCOMPARE(child->m_pListView->height(), 200);
     QCOMPARE(child->m_pProgView->height(), 30);
 
@@ -187,6 +195,60 @@ void TestLayout::SizesAndGeometryAreRemembered() {
     child = OpenWindow();
     QVERIFY(child);
     QTRY_VERIFY(App()->MainFrame()->isMaximized());
+}
+
+void TestLayout::WindowFitsTheScreen_data() {
+    QTest::addColumn<QRect>("remembered");  // empty: none
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("first run") << QRect() << false;
+    QTest::newRow("remembered, larger than the screen") << QRect(0, 0, 4000, 3000) << false;
+    QTest::newRow("remembered, off the screen") << QRect(5000, 4000, 500, 400) << false;
+    QTest::newRow("remembered, on the screen") << QRect(40, 50, 500, 400) << true;
+}
+
+void TestLayout::WindowFitsTheScreen() {
+    QFETCH(QRect, remembered);
+    QFETCH(bool, kept);
+    QSettings settings;
+    settings.remove("Window/Geometry");
+    if (!remembered.isEmpty()) {
+        QWidget window;
+        window.setGeometry(remembered);
+        settings.setValue("Window/Geometry", window.saveGeometry());
+    }
+    CMainFrame frame;
+    frame.RestoreGeometry();
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QRect area = frame.screen()->availableGeometry();
+    // The window's own area: the decorations are the window manager's.
+    QVERIFY(area.contains(frame.geometry()));
+    if (kept) {
+        QCOMPARE(frame.geometry(), remembered);
+    } else {
+        QVERIFY(frame.width() <= area.width() * 0.9 + 1);
+        QVERIFY(frame.height() <= area.height() * 0.9 + 1);
+    }
+}
+
+void TestLayout::PanesStayUsableAt640x480() {
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    App()->MainFrame()->resize(640, 480);
+    QTRY_COMPARE(App()->MainFrame()->size(), QSize(640, 480));
+    // The whole input form can be scrolled to; the list pane's controls, some rows and some
+    // lines of mail are in view. The form's scroll bar takes no width from the counters' units.
+    CInputView* input = child->m_pInputView;
+    QVERIFY(input->height() >= input->FormHeight());
+    const auto* area = qobject_cast<QScrollArea*>(input->parentWidget()->parentWidget());
+    QVERIFY(area);
+    QVERIFY(!area->horizontalScrollBar()->isVisible());
+    QVERIFY(area->viewport()->width() >= input->FormSize().width());
+    CListView1* list = child->m_pListView;
+    QVERIFY(list->m_btnNext->geometry().right() < list->width());
+    QVERIFY(list->m_listMails->viewport()->height() >= 3 * list->fontMetrics().height());
+    QVERIFY(child->m_pTarselView->viewport()->height() >= 5 * list->fontMetrics().height());
+    QVERIFY(child->m_pTarselView->viewport()->width() >= 300);
 }
 
 TARSEL_UI_TEST_MAIN(TestLayout)

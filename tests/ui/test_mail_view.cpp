@@ -1,5 +1,6 @@
 // The mail pane: the body of the selected mail in black with every hit in red, its face and
-// caret, and the document behind it (read from a file, never saved).
+// caret, the decoded mode's header strip above the body, and the document behind it (read
+// from a file, never saved).
 #include <QScrollBar>
 #include <QSettings>
 #include <QTextBlock>
@@ -69,6 +70,8 @@ class TestMailView : public QObject {
     void DocumentReadsTextFiles();
     void DocumentNeverAsksToSave();
     void OpenedDocumentGoesToTheRecentFileList();
+    void DecodedModeShowsTheHeaderStrip_data();
+    void DecodedModeShowsTheHeaderStrip();
 };
 
 void TestMailView::HitsAreRedAndTheRestBlack_data() {
@@ -103,11 +106,9 @@ void TestMailView::HitsAreRedAndTheRestBlack() {
     QFETCH(QString, search);
     QFETCH(QString, shown);
     TempDir dir;
-    CChildFrame* child = OpenWindow();
-    QVERIFY(child);
     WarningLog log;
-    QVERIFY(DropFile(child->m_pInputView, dir.Write("a.mbox", archive.toStdString())));
-    QVERIFY(Search(child, search, log));
+    CChildFrame* child = SearchedWindow(dir.Write("a.mbox", archive.toStdString()), search, log);
+    QVERIFY(child);
     const CTarselDoc* document = child->m_pTarselView->GetDocument();
     QCOMPARE(Marked(document), shown);
     const QFont face = CTarselView::MailFont();
@@ -277,6 +278,50 @@ void TestMailView::OpenedDocumentGoesToTheRecentFileList() {
     QCOMPARE(stored.Files(), expected);
     QVERIFY(!App()->OpenDocumentFile(QString::fromStdString((dir.path() / "gone").string())));
     QCOMPARE(App()->RecentFiles().Files(), expected);
+}
+
+void TestMailView::DecodedModeShowsTheHeaderStrip_data() {
+    QTest::addColumn<bool>("decoded");
+    QTest::addColumn<QByteArray>("mail");
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QString>("shown");
+    const std::string header =
+        "From: needle <n@example.jp>\r\nTo: needle@example.jp\r\nCc: c@example.jp\r\n"
+        "Date: Tue, 7 Dec 1999 12:34:56 +0900\r\nSubject: about needle\r\n\r\n";
+    const QByteArray plain = QByteArray::fromStdString(RawMail(header, "a needle\r\n"));
+    QTest::newRow("sender and subject red, as the body")
+        << true << plain << "needle"
+        << "差出人：[needle] <n@example.jp>\n宛先：needle@example.jp\nCc：c@example.jp\n"
+           "日付：Tue, 7 Dec 1999 12:34:56 +0900\n件名：about [needle]\n\na [needle]";
+    QTest::newRow("a word of one field red in that field only")
+        << true << plain << "件名:needle"
+        << "差出人：needle <n@example.jp>\n宛先：needle@example.jp\nCc：c@example.jp\n"
+           "日付：Tue, 7 Dec 1999 12:34:56 +0900\n件名：about [needle]\n\na needle";
+    QTest::newRow("encoded subject and the attachments' names")
+        << true
+        << QByteArray::fromStdString(
+               RawMail("From: a@example.jp\r\nSubject: =?UTF-8?B?5qSc57Si?=\r\nContent-Type: "
+                       "multipart/mixed; boundary=X\r\n\r\n",
+                       "--X\r\nContent-Type: text/plain\r\n\r\nbody\r\n--X\r\nContent-Type: "
+                       "application/pdf; name=\"=?UTF-8?B?6KaL56mN?=.pdf\"\r\n\r\n%PDF\r\n--X\r\n"
+                       "Content-Disposition: attachment; filename=b.txt\r\n\r\nb\r\n--X--\r\n"))
+        << "検索"
+        << "差出人：a@example.jp\n件名：[検索]\n添付：見積.pdf, b.txt\n\nbody";
+    QTest::newRow("the raw mode shows the body alone") << false << plain << "needle"
+                                                       << "a [needle]";
+}
+
+void TestMailView::DecodedModeShowsTheHeaderStrip() {
+    QFETCH(bool, decoded);
+    QFETCH(QByteArray, mail);
+    QFETCH(QString, search);
+    QFETCH(QString, shown);
+    TempDir dir;
+    WarningLog log;
+    CChildFrame* child =
+        SearchedWindow(dir.Write("a.mbox", mail.toStdString()), search, log, decoded);
+    QVERIFY(child);
+    QCOMPARE(Marked(child->m_pTarselView->GetDocument()), shown);
 }
 
 TARSEL_UI_TEST_MAIN(TestMailView)

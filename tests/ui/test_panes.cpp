@@ -1,4 +1,5 @@
 // The four panes as they first appear, their layout, and a file dropped onto each of them.
+#include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
@@ -55,6 +56,7 @@ class TestPanes : public QObject {
   private slots:
     void StartsWithEmptyResultAndZeroCounters();
     void PanesStandAtTheirInitialSizes();
+    void ListColumnsFollowTheListWidth_data();
     void ListColumnsFollowTheListWidth();
     void ProgressBarKeepsFourPixelMargins_data();
     void ProgressBarKeepsFourPixelMargins();
@@ -66,6 +68,9 @@ class TestPanes : public QObject {
     void DropClearsThePreviousResult();
     void DropIsRefusedWhileAPhaseRuns();
     void FileNamesShowTheCharactersThatWouldReorderThem();
+    void TabFollowsTheLayout_data();
+    void TabFollowsTheLayout();
+    void ListDrawsItsFocus();
 };
 
 void TestPanes::StartsWithEmptyResultAndZeroCounters() {
@@ -125,20 +130,34 @@ void TestPanes::PanesStandAtTheirInitialSizes() {
     QCOMPARE(child->m_pListView->height(), 130);
 }
 
+void TestPanes::ListColumnsFollowTheListWidth_data() {
+    QTest::addColumn<int>("by");
+    QTest::newRow("window wider") << 300;
+    QTest::newRow("window narrower") << -150;
+}
+
 void TestPanes::ListColumnsFollowTheListWidth() {
+    QFETCH(int, by);
     CChildFrame* child = OpenWindow();
     QVERIFY(child);
     QTreeWidget* list = child->m_pListView->m_listMails;
     // The sender takes a third of what the fixed date and address columns leave.
     const int rest = list->columnWidth(0) + list->columnWidth(1);
     QVERIFY(qAbs(list->columnWidth(0) - rest / 3) <= 1);
-    const int sender = list->columnWidth(0);
-    // The list follows the pane with 4-pixel margins; the columns stay as they were.
-    App()->MainFrame()->resize(App()->MainFrame()->width() + 150, App()->MainFrame()->height());
+    const int date = list->columnWidth(2);
+    const int address = list->columnWidth(3);
+    // The list follows the pane with 4-pixel margins; sender and subject share what it gains
+    // or loses, a third and two thirds, and the columns still end where the list's room does.
+    const int listWidth = list->width();
+    App()->MainFrame()->resize(App()->MainFrame()->width() + by, App()->MainFrame()->height());
     QTRY_COMPARE(list->width(), child->m_pListView->width() - 8);
+    QCOMPARE(list->width(), listWidth + by);
     QCOMPARE(list->x(), 4);
     QCOMPARE(list->y() + list->height(), child->m_pListView->height() - 4);
-    QCOMPARE(list->columnWidth(0), sender);
+    QCOMPARE(list->columnWidth(0) + list->columnWidth(1), rest + by);
+    QVERIFY(qAbs(list->columnWidth(0) - (rest + by) / 3) <= 1);
+    QCOMPARE(list->columnWidth(2), date);
+    QCOMPARE(list->columnWidth(3), address);
 }
 
 void TestPanes::ProgressBarKeepsFourPixelMargins_data() {
@@ -331,6 +350,64 @@ void TestPanes::FileNamesShowTheCharactersThatWouldReorderThem() {
     QVERIFY(child->m_pInputView->m_editFileName->toolTip().endsWith("/" + shown));
     QVERIFY(App()->OpenDocumentFile(QString::fromStdString(archive.string())));  // as text
     QCOMPARE(child->m_pTarselView->GetDocument()->Title(), shown);
+}
+
+void TestPanes::TabFollowsTheLayout_data() {
+    QTest::addColumn<bool>("decoded");
+    QTest::addColumn<bool>("backward");
+    QTest::newRow("raw mode, Tab") << false << false;
+    QTest::newRow("decoded mode, Tab") << true << false;
+    QTest::newRow("decoded mode, Shift+Tab") << true << true;
+}
+
+void TestPanes::TabFollowsTheLayout() {
+    QFETCH(bool, decoded);
+    QFETCH(bool, backward);
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    CInputView* input = child->m_pInputView;
+    input->m_checkDecoded->setChecked(decoded);
+    // Greyed controls are passed over: the options in the raw mode, the page buttons before
+    // a result.
+    QList<QWidget*> expected{input->m_editFileName, input->m_btnStart, input->m_editSearch,
+                             input->m_checkDecoded};
+    if (decoded) {
+        expected << input->m_checkKana << input->m_checkExact;
+    }
+    expected << child->m_pListView->m_listMails << child->m_pTarselView << input->m_editFileName;
+    if (backward) {
+        std::reverse(expected.begin(), expected.end());
+    }
+    expected.front()->setFocus(Qt::OtherFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), expected.front());
+    for (int i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                        backward ? Qt::ShiftModifier : Qt::NoModifier);
+        QCOMPARE(QApplication::focusWidget(), expected[i]);
+    }
+    input->m_checkDecoded->setChecked(false);
+}
+
+void TestPanes::ListDrawsItsFocus() {
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    QTreeWidget* list = child->m_pListView->m_listMails;
+    const auto highlighted = [list] {
+        const QImage image = list->viewport()->grab().toImage();
+        const QColor highlight = list->palette().highlight().color();
+        int count = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            count += image.pixelColor(x, image.height() / 2) == highlight;
+            count += image.pixelColor(x, 0) == highlight;
+        }
+        return count;
+    };
+    child->m_pInputView->m_editSearch->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(!list->hasFocus());
+    QCOMPARE(highlighted(), 0);
+    list->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(list->hasFocus());
+    QVERIFY(highlighted() >= list->viewport()->width());
 }
 
 TARSEL_UI_TEST_MAIN(TestPanes)

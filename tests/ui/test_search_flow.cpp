@@ -1,6 +1,7 @@
 // A search driven through the window: Alt+S, the counters and icons after each phase, the
 // boxes, the two input checks, a second search on the loaded file, the keys before and after
 // a search, and closing the window while a phase runs.
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -57,6 +58,8 @@ class TestSearchFlow : public QObject {
     void PageKeysDoNothingBeforeASearch();
     void SearchWithoutMatchDisablesBothPageButtons();
     void AltTSelectsTheWholeSearchString();
+    void EnterInTheSearchFieldStartsTheSearch_data();
+    void EnterInTheSearchFieldStartsTheSearch();
     void ClosingDuringAPhaseWaitsForItsWork_data();
     void ClosingDuringAPhaseWaitsForItsWork();
     void EachPhaseEndIsHandledWithoutATimerTick_data();
@@ -281,6 +284,30 @@ void TestSearchFlow::AltTSelectsTheWholeSearchString() {
     edit->setSelection(2, 2);
     PressAlt(child, Qt::Key_T);
     QCOMPARE(edit->selectedText(), edit->text());
+}
+
+void TestSearchFlow::EnterInTheSearchFieldStartsTheSearch_data() {
+    QTest::addColumn<bool>("decoded");
+    QTest::addColumn<QString>("search");
+    QTest::newRow("raw mode") << false << "needle";
+    QTest::newRow("decoded mode, a query") << true << "needle -nothing";
+}
+
+void TestSearchFlow::EnterInTheSearchFieldStartsTheSearch() {
+    QFETCH(bool, decoded);
+    QFETCH(QString, search);
+    TempDir dir;
+    CChildFrame* child = OpenWindow();
+    QVERIFY(child);
+    WarningLog log;
+    QVERIFY(DropFile(child->m_pInputView, dir.Write("five.mbox", FiveMails())));
+    child->m_pInputView->m_checkDecoded->setChecked(decoded);
+    QLineEdit* edit = child->m_pInputView->m_editSearch;
+    edit->setText(search);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QVERIFY(WaitForSearchEnd(child, log));
+    QCOMPARE(child->m_pInputView->m_editMatchCount->text(), QString("3"));
+    child->m_pInputView->m_checkDecoded->setChecked(false);
 }
 
 void TestSearchFlow::ClosingDuringAPhaseWaitsForItsWork_data() {

@@ -2,6 +2,7 @@
 #include "tests/ui/window_test_support.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -113,12 +114,33 @@ bool Search(CChildFrame* child, const QString& text, const WarningLog& log, int 
     return WaitForSearchEnd(child, log, searchesDone);
 }
 
-void PrepareEnvironment() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+CChildFrame* SearchedWindow(const std::filesystem::path& archive, const QString& search,
+                            const WarningLog& log, bool decoded) {
+    CChildFrame* child = OpenWindow();
+    if (child == nullptr || !DropFile(child->m_pInputView, archive)) {
+        return nullptr;
     }
+    child->m_pInputView->m_checkDecoded->setChecked(decoded);
+    const bool searched = Search(child, search, log);
+    child->m_pInputView->m_checkDecoded->setChecked(false);
+    return searched ? child : nullptr;
+}
+
+void PrepareEnvironment() {
     static QTemporaryDir settings;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
+    // The offscreen screen is a common desktop's, not the platform's 800x600: a first window
+    // then has the size it has on most screens, and at twice the scale still fits.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.isEmpty() || platform == "offscreen") {
+        QFile screen(settings.filePath(QStringLiteral("screen.json")));
+        if (screen.open(QIODevice::WriteOnly)) {
+            screen.write(R"({"screens": [{"name": "desktop", "x": 0, "y": 0, "width": 1920,
+                "height": 1200, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+            screen.close();
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screen.fileName()));
+    }
 }
 
 }  // namespace tarsel::test

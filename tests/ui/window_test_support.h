@@ -66,7 +66,14 @@ bool WaitForIdle(CChildFrame* child);
 // Types the search string and presses Alt+S, then waits for the end.
 bool Search(CChildFrame* child, const QString& text, const WarningLog& log, int searchesDone = 1);
 
-// Runs before the application object: offscreen screen, settings in a private place.
+// A fresh window that has searched the archive, in the decoded mode when asked (the box is
+// unticked again afterwards, so that the next window starts in the raw mode); null when the
+// window or the search failed.
+CChildFrame* SearchedWindow(const std::filesystem::path& archive, const QString& search,
+                            const WarningLog& log, bool decoded = false);
+
+// Runs before the application object: an offscreen screen of 1920x1200 pixels, settings in
+// a private place.
 void PrepareEnvironment();
 
 }  // namespace tarsel::test
