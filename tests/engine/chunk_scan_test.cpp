@@ -187,13 +187,13 @@ std::string Ended(std::size_t m, char middle) {
 }
 
 TEST(PatternFinder, FindsEveryOccurrenceAroundTheWideRound) {
-    // Rounds test 64 positions at once: a pattern at every place of two rounds and a tail, for
-    // the shortest pattern, a short middle, a middle compared as a block and the longest pattern
-    // that is searched by its ends.
+    // Rounds test 64 positions at once, two of them together where they fit: a pattern at every
+    // place of a pair of rounds, a single round and a tail, for the shortest pattern, a short
+    // middle, a middle compared as a block and the longest pattern that is searched by its ends.
     for (const std::size_t m : {std::size_t{2}, std::size_t{4}, std::size_t{20}, kLongPattern}) {
         const std::string pattern = Ended(m, 'm');
         const std::string decoy = Ended(m, 'd');
-        const std::size_t size = 2 * 64 + m + 1;
+        const std::size_t size = 3 * 64 + m + 1;
         for (std::size_t at = 0; at + m <= size; ++at) {
             std::string text(size, '-');
             text.replace(at, m, pattern);
