@@ -1,20 +1,24 @@
 // tarsel-bench-compare: times whole tarsel-search runs (the first page, and every row as
 // JSON) against ripgrep and grep counting the same JIS bytes, alternating all of them so each
 // sees the same machine state, and times the string search phase on the loaded archive
-// in-process between them. Prints medians, ratios, the peak memory of tarsel-search, the
-// machine's load, and the floor under the second search: one memchr pass over the loaded
-// bytes on the same threads, which no scan of every byte can beat.
+// in-process between them. Prints medians, ratios, the peak memory of tarsel-search (with the
+// archive read afresh, and once more with a copy that was written and left in the cache, which
+// the cache holds in small pages), the machine's load, and the floor under the second search:
+// one memchr pass over the loaded bytes on the same threads, which no scan of every byte can
+// beat.
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -63,6 +67,27 @@ double ReadFloor(tarsel::SearchState& state) {
     tarsel::WorkerPool::Shared().WaitFor(&state);
     state.m_workersRunning = 1;
     return took.count();
+}
+
+// The 1-minute load average, from /proc/loadavg (-1 when it cannot be read).
+double LoadAverage() {
+    std::ifstream in("/proc/loadavg");
+    double load = -1;
+    in >> load;
+    return load;
+}
+
+// A copy of archive written into the temporary directory, so that the cache holds it as a
+// written file rather than as a file read afresh; empty when it could not be made.
+std::filesystem::path WrittenCopy(const std::string& archive) {
+    std::error_code error;
+    const std::filesystem::path copy =
+        std::filesystem::temp_directory_path(error) / "tarsel-bench-written.mbox";
+    if (error || !std::filesystem::copy_file(
+                     archive, copy, std::filesystem::copy_options::overwrite_existing, error)) {
+        return {};
+    }
+    return copy;
 }
 
 }  // namespace
@@ -119,8 +144,23 @@ int main(int argc, char** argv) {
         floorTimes.push_back(ReadFloor(loaded.State()));
     }
 
-    double load[3] = {0, 0, 0};
-    const bool haveLoad = getloadavg(load, 3) == 3;
+    const double load = LoadAverage();
+    // The peak memory again, on a copy the cache holds as a file written and left there.
+    // Its anonymous part is polled as well: what tarsel-search holds besides the file's pages.
+    long writtenPeakKb = 0;
+    long peakAnonKb = 0;
+    if (const std::filesystem::path copy = WrittenCopy(archive); !copy.empty()) {
+        for (int c = 2; c < 4; ++c) {
+            std::vector<std::string> args = commands[c].args;
+            args[args.size() - 2] = copy.string();
+            const tarsel::bench::RunResult r =
+                tarsel::bench::TimeCommandPollingMemory(args, "/tmp/tarsel-bench-out");
+            writtenPeakKb = std::max(writtenPeakKb, r.peakKb);
+            peakAnonKb = std::max(peakAnonKb, r.peakAnonKb);
+        }
+        std::error_code error;
+        std::filesystem::remove(copy, error);
+    }
     const double rg = tarsel::bench::Median(commands[0].times);
     const double grep = tarsel::bench::Median(commands[1].times);
     const double page = tarsel::bench::Median(commands[2].times);
@@ -128,46 +168,47 @@ int main(int argc, char** argv) {
     const double phase = tarsel::bench::Median(phaseTimes);
     const double fileMb = double(std::filesystem::file_size(archive)) / 1e6;
     const double peakMb = double(std::max(commands[2].peakKb, commands[3].peakKb)) * 1024 / 1e6;
+    const double writtenPeakMb = double(writtenPeakKb) * 1024 / 1e6;
     std::printf("archive                 %.1f MB, search %s (JIS %zu bytes), %d alternating runs\n",
                 fileMb, search.c_str(), jis.size(), runs);
-    if (haveLoad) {
-        std::printf("load average            %.2f %.2f %.2f\n", load[0], load[1], load[2]);
-    }
+    std::printf("load average            %.2f (1 minute, at the end of the runs)\n", load);
     for (const Command& command : commands) {
         const double t = tarsel::bench::Median(command.times);
         std::printf("%-23s %7.1f ms median (exit %d)   vs rg %5.2f   vs grep %5.2f   cpu %.1f ms\n",
                     command.name, t * 1e3, command.status, t / rg, t / grep,
                     tarsel::bench::Median(command.cpuTimes) * 1e3);
     }
-    std::printf("second search (phase)   %7.1f ms median             vs rg %5.2f   vs grep %5.2f\n",
-                phase * 1e3, phase / rg, phase / grep);
     const double floor = tarsel::bench::Median(floorTimes);
+    std::printf(
+        "second search (phase)   %7.1f ms median             vs rg %5.2f   vs grep %5.2f   vs "
+        "floor %5.2f\n",
+        phase * 1e3, phase / rg, phase / grep, phase / floor);
     std::printf(
         "memory read floor       %7.1f ms median             vs rg %5.2f   (one memchr pass, "
         "same threads)\n",
         floor * 1e3, floor / rg);
-    std::printf("peak memory             %7.1f MB                    limit %.1f MB (file + 64)\n",
-                peakMb, fileMb + 64);
+    std::printf(
+        "peak memory             %7.1f MB read afresh, %.1f MB written and cached (%.1f MB "
+        "anonymous)   limit %.1f MB (file + 64)\n",
+        peakMb, writtenPeakMb, double(peakAnonKb) * 1024 / 1e6, fileMb + 64);
     struct Target {
         const char* name;
-        bool met;
+        double value;  // what was measured, in the unit of the target
+        double bound;  // at most this
+        const char* unit;
     };
     const Target targets[] = {
-        {"--page 1 <= 1.00 rg", page <= rg},
-        {"--json <= 1.50 rg", json <= 1.5 * rg},
-        {"second search <= 0.20 rg", phase <= 0.2 * rg},
-        {"peak memory <= file + 64 MB", peakMb <= fileMb + 64},
+        {"--page 1 <= 0.70 rg", page / rg, 0.70, "x rg"},
+        {"--json <= 1.00 rg", json / rg, 1.00, "x rg"},
+        {"second search <= 1.20 floor", phase / floor, 1.20, "x floor"},
+        {"peak memory <= file + 64 MB", std::max(peakMb, writtenPeakMb), fileMb + 64, "MB"},
     };
     bool ok = true;
     for (const Target& target : targets) {
-        std::printf("target %-28s %s\n", target.name, target.met ? "met" : "MISSED");
-        ok = ok && target.met;
-    }
-    // A search has to look at every loaded byte at least once, so a bound below one plain read
-    // of them cannot be met on this machine by any scan, however it is made.
-    if (0.2 * rg < floor) {
-        std::printf("  0.20 rg is %.1f ms, below the memory read floor of %.1f ms\n",
-                    0.2 * rg * 1e3, floor * 1e3);
+        const bool met = target.value <= target.bound;
+        std::printf("target %-28s %8.2f %-7s (bound %.2f)  %-6s  load %.2f\n", target.name,
+                    target.value, target.unit, target.bound, met ? "met" : "MISSED", load);
+        ok = ok && met;
     }
     std::printf("%s\n", ok ? "all targets met" : "TARGET MISSED");
     return ok ? 0 : 1;

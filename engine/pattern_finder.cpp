@@ -1,6 +1,6 @@
 // Occurrence search: the first and last byte of the pattern are compared at 64 positions at
-// once (16 without AVX2), and only positions where both agree are compared in full. Mail text
-// rarely repeats the pair, so the scan runs at memory speed for typical patterns.
+// once (16 without AVX2 or AVX-512), and only positions where both agree are compared in full. Mail
+// text rarely repeats the pair, so the scan runs at memory speed for typical patterns.
 #include "engine/pattern_finder.h"
 
 #include <cstring>
@@ -101,11 +101,11 @@ bool FindScalar(std::string_view text, std::string_view pattern, std::size_t fro
 
 // Records the matches among the candidate positions i + bit of mask (first and last byte
 // agree there); false once out is full.
-inline bool RecordCandidates(unsigned mask, std::string_view text, std::string_view pattern,
+inline bool RecordCandidates(std::uint64_t mask, std::string_view text, std::string_view pattern,
                              std::size_t i, std::int64_t base, std::vector<int>& out,
                              std::size_t limit) {
     while (mask != 0) {
-        const auto bit = static_cast<unsigned>(__builtin_ctz(mask));
+        const auto bit = static_cast<unsigned>(__builtin_ctzll(mask));
         mask &= mask - 1;
         const std::size_t pos = i + bit;
         if (MiddleAgrees(text.data() + pos, pattern)) {
@@ -121,6 +121,49 @@ inline bool RecordCandidates(unsigned mask, std::string_view text, std::string_v
 bool HasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
+}
+
+bool HasAvx512() {
+    static const bool has = __builtin_cpu_supports("avx512bw");
+    return has;
+}
+
+// The pair test on 64 positions a round in one register, where the processor has it: two
+// loads and two compares into a mask a round, a third of the work of the AVX2 round, so the
+// scan of a loaded file keeps up with the memory. Two rounds share one branch, and no prefetch
+// is asked for: either cost more than they gained on a loaded archive. i is left as for
+// FindPairsAvx2.
+__attribute__((target("avx512bw"))) bool FindPairsAvx512(std::string_view text,
+                                                         std::string_view pattern,
+                                                         std::int64_t base, std::vector<int>& out,
+                                                         std::size_t limit, std::size_t& i) {
+    const std::size_t m = pattern.size();
+    const __m512i first = _mm512_set1_epi8(pattern[0]);
+    const __m512i last = _mm512_set1_epi8(pattern[m - 1]);
+    const char* data = text.data();
+    const auto round = [&](std::size_t at) __attribute__((target("avx512bw"))) {
+        return static_cast<std::uint64_t>(_mm512_mask_cmpeq_epi8_mask(
+            _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(data + at), first),
+            _mm512_loadu_si512(data + at + m - 1), last));
+    };
+    for (; i + m - 1 + 128 <= text.size(); i += 128) {
+        const std::uint64_t low = round(i);
+        const std::uint64_t high = round(i + 64);
+        if ((low | high) == 0) {
+            continue;
+        }
+        if ((low != 0 && !RecordCandidates(low, text, pattern, i, base, out, limit)) ||
+            (high != 0 && !RecordCandidates(high, text, pattern, i + 64, base, out, limit))) {
+            return false;
+        }
+    }
+    for (; i + m - 1 + 64 <= text.size(); i += 64) {
+        const std::uint64_t mask = round(i);
+        if (mask != 0 && !RecordCandidates(mask, text, pattern, i, base, out, limit)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // 0xFF at each of the 32 positions from at where the first and last byte of a pattern of
@@ -149,10 +192,10 @@ __attribute__((target("avx2"))) bool FindPairsAvx2(std::string_view text, std::s
         if (_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high)) != 0) {
             continue;  // the usual case: no candidate in 64 positions
         }
-        if (!RecordCandidates(static_cast<unsigned>(_mm256_movemask_epi8(low)), text, pattern, i,
-                              base, out, limit) ||
-            !RecordCandidates(static_cast<unsigned>(_mm256_movemask_epi8(high)), text, pattern,
-                              i + 32, base, out, limit)) {
+        const std::uint64_t mask = static_cast<unsigned>(_mm256_movemask_epi8(low)) |
+                                   std::uint64_t{static_cast<unsigned>(_mm256_movemask_epi8(high))}
+                                       << 32;
+        if (!RecordCandidates(mask, text, pattern, i, base, out, limit)) {
             return false;
         }
     }
@@ -180,6 +223,11 @@ void FindAllOccurrences(std::string_view text, std::string_view pattern, std::in
     }
     std::size_t i = 0;
 #if defined(__x86_64__)
+    if (HasAvx512()) {
+        if (!FindPairsAvx512(text, pattern, base, out, limit, i)) {
+            return;
+        }
+    }
     if (HasAvx2()) {
         if (!FindPairsAvx2(text, pattern, base, out, limit, i)) {
             return;

@@ -58,13 +58,18 @@ void ReleaseHugePageSpace(void* space, std::size_t bytes) {
 
 namespace {
 
-// The mail table, the hit table and the sorting room, one after another with a page between
-// them that sanitizer builds keep off limits, as they do the ends of a global array.
+// The mail table, the hit table, the sorting room and the viewed flags, one after another with
+// a page between them that sanitizer builds keep off limits, as they do the ends of a global
+// array. All of them fit one 2 MB page.
 constexpr std::size_t kGuard = 4096;
 constexpr std::size_t kMailBytes = std::size_t{kMailCapacity} * sizeof(int);
 constexpr std::size_t kHitBytes = std::size_t{kHitCapacity} * sizeof(int);
 constexpr std::size_t kSortBytes = std::size_t{kSortRoom} * sizeof(int);
-constexpr std::size_t kTableBytes = kMailBytes + kHitBytes + kSortBytes + 3 * kGuard;
+constexpr std::size_t kViewedBytes = std::size_t{kViewedCapacity} * sizeof(int);
+constexpr std::size_t kSortAt = kMailBytes + kGuard + kHitBytes + kGuard;
+constexpr std::size_t kViewedAt = kSortAt + kSortBytes + kGuard;
+constexpr std::size_t kTableBytes = kViewedAt + kViewedBytes + kGuard;
+static_assert(kTableBytes <= std::size_t{2} << 20);
 
 }  // namespace
 
@@ -75,12 +80,14 @@ SearchState::SearchState() : m_prescan(NewPrescanFinds()) {
         space = new char[kTableBytes]();
     }
     TARSEL_POISON(space + kMailBytes, kGuard);
-    TARSEL_POISON(space + kMailBytes + kGuard + kHitBytes, kGuard);
+    TARSEL_POISON(space + kSortAt - kGuard, kGuard);
+    TARSEL_POISON(space + kViewedAt - kGuard, kGuard);
     TARSEL_POISON(space + kTableBytes - kGuard, kGuard);
     m_tables = space;
     m_mailStarts = reinterpret_cast<int*>(space);
     m_hits = reinterpret_cast<int*>(space + kMailBytes + kGuard);
-    m_sortRoom = reinterpret_cast<int*>(space + kMailBytes + kGuard + kHitBytes + kGuard);
+    m_sortRoom = reinterpret_cast<int*>(space + kSortAt);
+    m_viewedFlags = reinterpret_cast<int*>(space + kViewedAt);
 
     // Address space for the largest file. Pages become memory only when a load writes them,
     // and huge pages keep the cost of those first writes low: a fresh process spends most of
@@ -120,7 +127,7 @@ void SearchState::MarkViewed(int position) {
 
 void SearchState::ClearViewedFlags() {
     for (int p = 0; p < m_viewedEnd; ++p) {
-        m_viewedFlags[p].store(0, std::memory_order_relaxed);
+        m_viewedFlags[p] = 0;
     }
     m_viewedEnd = 0;
 }

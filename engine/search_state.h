@@ -105,7 +105,7 @@ class SearchState {
     std::string m_pattern;  // what the scan units look for; read-only while they run
 
     // The tables lie together in memory taken in 2 MB pages where the system allows (see
-    // ReserveHugePageSpace), as do the sorting room's kSortRoom entries.
+    // ReserveHugePageSpace), as do the sorting room's kSortRoom entries and the viewed flags.
     std::atomic<int> m_mailCount{0};  // entries of m_mailStarts in use
     int* m_mailStarts = nullptr;      // kMailCapacity: absolute offsets of the marks (From_ lines)
     std::atomic<int> m_hitCount{0};   // hits, then (after mapping) matching mails
@@ -119,8 +119,11 @@ class SearchState {
     ScanRun m_mailRuns[kChunkCapacity];
     ScanRun m_hitRuns[kChunkCapacity];
 
-    // 1 once the mail at result position p has been shown.
-    std::atomic<int> m_viewedFlags[kViewedCapacity];
+    // kViewedCapacity: 1 once the mail at result position p has been shown. The flags lie
+    // with the tables, whose memory the system gives zeroed as it is first touched: as an
+    // array in the state they would be cleared, page fault by page fault, when every search
+    // context is made, before the first search could start.
+    int* m_viewedFlags = nullptr;
     // Sets the flag of position, which must lie below kViewedCapacity. Both calls are made on
     // the thread that drives the search.
     void MarkViewed(int position);

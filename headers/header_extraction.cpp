@@ -91,11 +91,18 @@ std::string_view UnfoldedValue(std::string_view mailText, const FieldPlace& plac
     }
     std::string_view value = mailText.substr(place.from, place.to - place.from);
     if (place.folded) {
+        // The text between the line breaks goes over in runs: a folded value is mostly long
+        // lines, and a byte at a time would cost more than the rest of the row's extraction.
         scratch.clear();
-        for (const char c : value) {
-            if (c != '\r' && c != '\n') {
-                scratch += c;
+        for (std::string_view rest = value; !rest.empty();) {
+            const std::size_t lineFeed = rest.find('\n');
+            std::string_view line = rest.substr(0, lineFeed);
+            for (std::size_t cr; (cr = line.find('\r')) != std::string_view::npos;) {
+                scratch.append(line.substr(0, cr));
+                line.remove_prefix(cr + 1);
             }
+            scratch.append(line);
+            rest.remove_prefix(lineFeed == std::string_view::npos ? rest.size() : lineFeed + 1);
         }
         value = scratch;
     }

@@ -177,6 +177,63 @@ std::vector<int> NaiveOccurrences(const std::string& text, const std::string& pa
     return found;
 }
 
+// A pattern of length m whose first and last bytes are 'x' and 'y': a decoy with the same ends
+// but another middle is a candidate that only the full comparison turns down.
+std::string Ended(std::size_t m, char middle) {
+    std::string pattern(m, middle);
+    pattern.front() = 'x';
+    pattern.back() = 'y';
+    return pattern;
+}
+
+TEST(PatternFinder, FindsEveryOccurrenceAroundTheWideRound) {
+    // Rounds test 64 positions at once, two of them together where they fit: a pattern at every
+    // place of a pair of rounds, a single round and a tail, for the shortest pattern, a short
+    // middle, a middle compared as a block and the longest pattern that is searched by its ends.
+    for (const std::size_t m : {std::size_t{2}, std::size_t{4}, std::size_t{20}, kLongPattern}) {
+        const std::string pattern = Ended(m, 'm');
+        const std::string decoy = Ended(m, 'd');
+        const std::size_t size = 3 * 64 + m + 1;
+        for (std::size_t at = 0; at + m <= size; ++at) {
+            std::string text(size, '-');
+            text.replace(at, m, pattern);
+            if (m > 2 && at >= m) {
+                text.replace(at - m, m, decoy);  // ends agree just before the occurrence
+            }
+            std::vector<int> out;
+            FindAllOccurrences(text, pattern, 1000, out, 100);
+            ASSERT_EQ(out, std::vector<int>{1000 + static_cast<int>(at)}) << m << " " << at;
+        }
+    }
+}
+
+TEST(PatternFinder, KeepsBothHalvesOfARound) {
+    // Overlapping occurrences on either side of the middle of a round (31 and 32) and on either
+    // side of its end (63 and 64 are 62 + 1 and the next round), and a limit reached on either
+    // side of the middle.
+    std::string text(3 * 64, '-');
+    text.replace(0, 2, "xx");
+    text.replace(31, 3, "xxx");
+    text.replace(62, 3, "xxx");
+    text.replace(126, 2, "xx");
+    struct Case {
+        std::size_t limit;
+        std::vector<int> expected;
+    };
+    const Case cases[] = {
+        {1, {0}},
+        {2, {0, 31}},
+        {3, {0, 31, 32}},
+        {4, {0, 31, 32, 62}},
+        {100, {0, 31, 32, 62, 63, 126}},
+    };
+    for (const Case& c : cases) {
+        std::vector<int> out;
+        FindAllOccurrences(text, "xx", 0, out, c.limit);
+        EXPECT_EQ(out, c.expected) << c.limit;
+    }
+}
+
 TEST(PatternFinder, LongPatternsFindWhatANaiveSearchFinds) {
     // Periodic texts and patterns, where a border of the pattern matters.
     std::mt19937 random(42);

@@ -307,6 +307,31 @@ TEST(HeaderBlockTest, LineEndsOfAnyKindGiveTheSameRow) {
     }
 }
 
+TEST(HeaderBlockTest, UnfoldsAcrossEveryKindOfLineEnd) {
+    // Each line end of a fold goes, whatever it is, and only the line end: the blanks and tabs
+    // that begin the continuation lines stay.
+    struct Case {
+        const char* name;
+        std::string header;  // the header block after the mark's line, with the empty line
+        std::string subject;
+    };
+    const Case cases[] = {
+        {"cr lf", "Subject: ab\r\n cd\r\n\r\n", "ab cd"},
+        {"bare lf", "Subject: ab\n cd\n\n", "ab cd"},
+        {"bare cr", "Subject: ab\r cd\r\r", "ab cd"},
+        {"lf then cr lf", "Subject: ab\n\tcd\r\n ef\r\n\r\n", "ab\tcd ef"},
+        {"cr then lf", "Subject: ab\r\tcd\n ef\n\n", "ab\tcd ef"},
+        {"one byte per line", "Subject: a\r\n b\n c\r d\r\n\r\n", "a b c d"},
+        {"blank continuation", "Subject: a\r\n \r\n b\r\n\r\n", "a  b"},
+        {"no empty line after the fold", "Subject: a\r\n b\r\n", "a b"},
+        {"no value", "Subject:\r\n\r\n", ""},
+    };
+    for (const Case& c : cases) {
+        const std::string mail = std::string(kMark) + "\r\n" + c.header + "body";
+        EXPECT_EQ(ExtractHeaderRow(mail, 0).subject, c.subject) << c.name;
+    }
+}
+
 TEST(HeaderBlockTest, HandlesLongLinesAndLongFolds) {
     const std::string longValue(1 << 20, 'v');
     std::string folded = std::string(kMark) + "\r\nSubject: x\r\n";
