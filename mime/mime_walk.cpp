@@ -25,16 +25,20 @@ bool IsType(std::string_view type, std::string_view want) {
 // Calls f with each body part of a multipart body (between its delimiter lines).
 template <class F>
 void ForEachBodyPart(std::string_view body, std::string_view boundary, F&& f) {
+    // Looked for with its dashes: a boundary of "=" signs alone would stop at every encoded
+    // byte of a quoted-printable part, while a dash is rare in encoded text.
+    // Not one per thread: the parts' own multiparts look for theirs while this one is read.
+    const std::string delimiter = std::string("--").append(boundary);
     std::size_t partStart = std::string_view::npos;
     std::size_t pos = 0;
     for (;;) {
-        const std::size_t at = FindBytes(body, boundary, pos);
-        if (at == std::string_view::npos) {
+        const std::size_t dashes = FindBytes(body, delimiter, pos);
+        if (dashes == std::string_view::npos) {
             break;
         }
-        pos = at + 1;
-        if (at < 2 || body[at - 2] != '-' || body[at - 1] != '-' ||
-            (at > 2 && body[at - 3] != '\n')) {
+        const std::size_t at = dashes + 2;
+        pos = dashes + 1;
+        if (at > 2 && body[at - 3] != '\n') {
             continue;
         }
         std::size_t p = at + boundary.size();

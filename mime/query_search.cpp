@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decode/jis.h"
 #include "decode/utf8.h"
 #include "headers/date_normalizer.h"
 #include "mime/header_fields.h"
@@ -22,9 +23,10 @@ struct QueryMatcher::Word {
     bool ascii;                             // its compared form is all ASCII
     std::unique_ptr<DecodedNeedle> needle;  // exact queries: the byte filters of the word
     // Folded queries: characters of the word, each as every character that folds into it is
-    // written, in UTF-8, CP932 and EUC-JP; a part of one of those holds the word only if its
-    // bytes hold a form of each. Empty where no character of the word serves.
-    std::vector<std::vector<std::string>> keyForms[3];
+    // written, in UTF-8, CP932, EUC-JP and as ISO-2022-JP pairs; a part of one of those holds
+    // the word only if its bytes hold a form of each. Empty where no character of the word
+    // serves.
+    std::vector<std::vector<std::string>> keyForms[4];
     // Folded queries of ideographs and kana: the characters other than the word's own that
     // fold into one of its characters, in UTF-8. A UTF-8 part with none of them and no mark
     // that folding drops or composes holds the word exactly where its bytes do.
@@ -66,15 +68,51 @@ int KeyFormsIndex(Charset charset) {
             return 1;
         case Charset::kEucJp:
             return 2;
+        case Charset::kJis:
+            return 3;
         default:
             return -1;
     }
 }
 
+// Adds the bytes by which ISO-2022-JP text writes a character of this CP932 form: an ASCII
+// byte as itself, a double-byte character as the pair the reader turns back into it. False
+// for a form with a twin code or no pair, which the text may hold by other bytes. A
+// single-byte kana has no form to add: only bytes that JisPairsAlone refuses write it.
+bool AddJisForm(std::string_view sjis, Key& forms) {
+    if (sjis.size() == 1) {
+        if (static_cast<unsigned char>(sjis[0]) < 0x80) {
+            forms.emplace_back(sjis);
+        }
+        return true;
+    }
+    if (sjis.size() != 2 || HasTwinCode(sjis)) {
+        return false;
+    }
+    const unsigned code =
+        static_cast<unsigned char>(sjis[0]) << 8 | static_cast<unsigned char>(sjis[1]);
+    const unsigned jis = SjisToJis(code);
+    if (jis == 0 || JisToSjis(jis) != code) {
+        return false;
+    }
+    forms.push_back({static_cast<char>(jis >> 8), static_cast<char>(jis & 0xFF)});
+    return true;
+}
+
+// Whether the ISO-2022-JP reader writes every character of text from a pair in two-byte mode
+// or a byte in single-byte mode: no 8-bit byte (read as CP932) and no switch to kana.
+bool JisPairsAlone(std::string_view bytes) {
+    unsigned high = 0;
+    for (const char c : bytes) {
+        high |= static_cast<unsigned char>(c) & 0x80u;
+    }
+    return high == 0 && FindBytes(bytes, "\x1b(I") == std::string_view::npos;
+}
+
 // Keys of the word: the forms of its characters (up to kMostKeys of them, each with few
 // characters that fold into it), in each charset that writes all of a key's forms plainly.
 void ChooseKeyForms(std::string_view folded, const query::FoldOptions& options,
-                    std::vector<Key> (&keys)[3]) {
+                    std::vector<Key> (&keys)[4]) {
     std::vector<std::uint32_t> characters;
     std::vector<char32_t> taken;
     std::string utf8, sjis, euc;
@@ -90,8 +128,8 @@ void ChooseKeyForms(std::string_view folded, const query::FoldOptions& options,
             continue;
         }
         taken.push_back(c);
-        Key inUtf8, inSjis, inEuc;
-        bool sjisServes = true, eucServes = true;
+        Key inUtf8, inSjis, inEuc, inJis;
+        bool sjisServes = true, eucServes = true, jisServes = true;
         for (const std::uint32_t other : characters) {
             utf8.clear();
             AppendUtf8CodePoint(other, utf8);
@@ -100,6 +138,7 @@ void ChooseKeyForms(std::string_view folded, const query::FoldOptions& options,
             if (hasSjis) {
                 sjisServes &= !HasTwinCode(sjis);
                 inSjis.push_back(sjis);
+                jisServes &= AddJisForm(sjis, inJis);
             }
             if (EncodeCharacter(utf8, "EUC-JP-MS", euc)) {
                 eucServes &= hasSjis && !HasTwinCode(sjis);
@@ -112,6 +151,9 @@ void ChooseKeyForms(std::string_view folded, const query::FoldOptions& options,
         }
         if (eucServes) {
             keys[2].push_back(std::move(inEuc));
+        }
+        if (jisServes) {
+            keys[3].push_back(std::move(inJis));
         }
     }
 }
@@ -247,7 +289,8 @@ class QueryMatcher::Visitor : public PartVisitor {
             if (ascii) {
                 return word.ascii && (part.html || HoldsNoCase(part.bytes, word.term->folded));
             }
-            if (forms < 0 || word.keyForms[forms].empty()) {
+            if (forms < 0 || word.keyForms[forms].empty() ||
+                (forms == KeyFormsIndex(Charset::kJis) && !JisPairsAlone(part.bytes))) {
                 return true;
             }
             const std::vector<Key>& keys = word.keyForms[forms];
