@@ -52,65 +52,77 @@ constexpr std::array<QpKind, 256> kQpKinds = [] {
 }();
 
 #if defined(__x86_64__)
-// Sixteen alphabet characters to their twelve bytes, with the nibble tables that tell an
-// alphabet character from any other byte in one step; false, writing nothing, when a byte of
-// the sixteen is outside the alphabet (a line break, padding), which the caller then takes
-// one group at a time. o must have room for sixteen bytes.
-__attribute__((target("ssse3"))) bool DecodeBase64Block(const unsigned char* p, char* o) {
-    const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i nibbleMask = _mm_set1_epi8(0x2F);
-    // By low nibble and by high nibble, the classes of byte that may stand there; an
-    // alphabet character is the one byte whose two classes share no bit.
-    const __m128i lowClasses = _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
-                                             0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
-    const __m128i highClasses = _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10,
-                                              0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
-    // What to add to a character of each high nibble ("/" apart) to get its value.
-    const __m128i offsets = _mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
-    const __m128i highNibbles = _mm_and_si128(_mm_srli_epi32(in, 4), nibbleMask);
-    const __m128i lowNibbles = _mm_and_si128(in, nibbleMask);
-    const __m128i clash = _mm_and_si128(_mm_shuffle_epi8(lowClasses, lowNibbles),
-                                        _mm_shuffle_epi8(highClasses, highNibbles));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(clash, _mm_setzero_si128())) != 0xFFFF) {
-        return false;
+// Blocks of sixteen alphabet characters to their twelve bytes, with the nibble tables that
+// tell an alphabet character from any other byte in one step, for as long as the sixteen at p
+// are all in the alphabet: the count of blocks taken. The caller takes a block with a line
+// break or padding one group at a time. o must have room for sixteen bytes more than the
+// blocks' bytes. Pointers by value, so that the caller's stay in registers.
+__attribute__((target("ssse3"))) std::size_t DecodeBase64Blocks(const unsigned char* p,
+                                                                const unsigned char* end, char* o) {
+    std::size_t blocks = 0;
+    for (; end - p >= 16; p += 16, o += 12, ++blocks) {
+        const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i nibbleMask = _mm_set1_epi8(0x2F);
+        // By low nibble and by high nibble, the classes of byte that may stand there; an
+        // alphabet character is the one byte whose two classes share no bit.
+        const __m128i lowClasses = _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
+                                                 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
+        const __m128i highClasses = _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08,
+                                                  0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
+        // What to add to a character of each high nibble ("/" apart) to get its value.
+        const __m128i offsets =
+            _mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+        const __m128i highNibbles = _mm_and_si128(_mm_srli_epi32(in, 4), nibbleMask);
+        const __m128i lowNibbles = _mm_and_si128(in, nibbleMask);
+        const __m128i clash = _mm_and_si128(_mm_shuffle_epi8(lowClasses, lowNibbles),
+                                            _mm_shuffle_epi8(highClasses, highNibbles));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(clash, _mm_setzero_si128())) != 0xFFFF) {
+            break;
+        }
+        const __m128i slash = _mm_cmpeq_epi8(in, nibbleMask);
+        const __m128i values =
+            _mm_add_epi8(in, _mm_shuffle_epi8(offsets, _mm_add_epi8(slash, highNibbles)));
+        // Four six-bit values to three bytes: pairs into twelve bits, then twelve-bit pairs.
+        const __m128i pairs = _mm_maddubs_epi16(values, _mm_set1_epi32(0x01400140));
+        const __m128i groups = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
+        const __m128i bytes = _mm_shuffle_epi8(
+            groups, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), bytes);
     }
-    const __m128i slash = _mm_cmpeq_epi8(in, nibbleMask);
-    const __m128i values =
-        _mm_add_epi8(in, _mm_shuffle_epi8(offsets, _mm_add_epi8(slash, highNibbles)));
-    // Four six-bit values to three bytes: pairs into twelve bits, then twelve-bit pairs.
-    const __m128i pairs = _mm_maddubs_epi16(values, _mm_set1_epi32(0x01400140));
-    const __m128i groups = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
-    const __m128i bytes = _mm_shuffle_epi8(
-        groups, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), bytes);
-    return true;
+    return blocks;
 }
 
-// Five "=XX" in a row, the way quoted-printable writes 8-bit text, to their five bytes; false,
-// writing nothing, when the fifteen bytes at p are not that. Reads sixteen bytes at p and
-// writes eight at o.
-__attribute__((target("ssse3"))) bool DecodeQuotedBlock(const char* p, char* o) {
-    const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i digit = _mm_sub_epi8(in, _mm_set1_epi8('0'));
-    const __m128i letter = _mm_sub_epi8(_mm_or_si128(in, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
-    const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit);
-    const __m128i isLetter = _mm_cmpeq_epi8(_mm_min_epu8(letter, _mm_set1_epi8(5)), letter);
-    const unsigned equals =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(in, _mm_set1_epi8('='))));
-    const unsigned hex = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(isDigit, isLetter)));
-    constexpr unsigned kEqualsAt = 0x1249;  // bytes 0, 3, 6, 9 and 12
-    constexpr unsigned kHexAt = 0x6DB6;     // the two bytes after each
-    if ((equals & kEqualsAt) != kEqualsAt || (hex & kHexAt) != kHexAt) {
-        return false;
+// Runs of "=XX", the way quoted-printable writes 8-bit text, five at a step, for as long as
+// fifteen bytes at a time are that and sixteen can be read: the count of steps taken. The
+// output stays behind the input, so each step's eight bytes written at o fit.
+__attribute__((target("ssse3"))) std::size_t DecodeQuotedRuns(const char* p, const char* end,
+                                                              char* o) {
+    std::size_t steps = 0;
+    for (; end - p >= 16; p += 15, o += 5, ++steps) {
+        const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i digit = _mm_sub_epi8(in, _mm_set1_epi8('0'));
+        const __m128i letter =
+            _mm_sub_epi8(_mm_or_si128(in, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
+        const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit);
+        const __m128i isLetter = _mm_cmpeq_epi8(_mm_min_epu8(letter, _mm_set1_epi8(5)), letter);
+        const unsigned equals =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(in, _mm_set1_epi8('='))));
+        const unsigned hex =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(isDigit, isLetter)));
+        constexpr unsigned kEqualsAt = 0x1249;  // bytes 0, 3, 6, 9 and 12
+        constexpr unsigned kHexAt = 0x6DB6;     // the two bytes after each
+        if ((equals & kEqualsAt) != kEqualsAt || (hex & kHexAt) != kHexAt) {
+            break;
+        }
+        const __m128i values =
+            _mm_or_si128(_mm_and_si128(isDigit, digit),
+                         _mm_and_si128(isLetter, _mm_add_epi8(letter, _mm_set1_epi8(10))));
+        const __m128i halves = _mm_shuffle_epi8(
+            values, _mm_setr_epi8(1, 2, 4, 5, 7, 8, 10, 11, 13, 14, -1, -1, -1, -1, -1, -1));
+        const __m128i bytes = _mm_maddubs_epi16(halves, _mm_set1_epi16(0x0110));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(bytes, bytes));
     }
-    const __m128i values =
-        _mm_or_si128(_mm_and_si128(isDigit, digit),
-                     _mm_and_si128(isLetter, _mm_add_epi8(letter, _mm_set1_epi8(10))));
-    const __m128i halves = _mm_shuffle_epi8(
-        values, _mm_setr_epi8(1, 2, 4, 5, 7, 8, 10, 11, 13, 14, -1, -1, -1, -1, -1, -1));
-    const __m128i bytes = _mm_maddubs_epi16(halves, _mm_set1_epi16(0x0110));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(bytes, bytes));
-    return true;
+    return steps;
 }
 
 bool HasSsse3() {
@@ -149,10 +161,9 @@ void DecodeBase64To(std::string_view text, std::string& out) {
 #if defined(__x86_64__)
         // A line of a body is mostly whole blocks of sixteen characters.
         if (blocks && held == 0) {
-            while (end - p >= 16 && DecodeBase64Block(p, o)) {
-                p += 16;
-                o += 12;
-            }
+            const std::size_t taken = DecodeBase64Blocks(p, end, o);
+            p += 16 * taken;
+            o += 12 * taken;
         }
 #endif
         // Whole groups of four alphabet characters, the common case, in one step.
@@ -214,11 +225,12 @@ void DecodeQuotedPrintableTo(std::string_view text, std::string& out, bool heade
                 continue;
             case kQpEquals:
 #if defined(__x86_64__)
-                // The output stays behind the input, so a block's eight bytes fit.
-                if (blocks && end - p >= 16 && DecodeQuotedBlock(p, o)) {
-                    p += 15;
-                    o += 5;
-                    continue;
+                if (blocks) {
+                    if (const std::size_t taken = DecodeQuotedRuns(p, end, o); taken > 0) {
+                        p += 15 * taken;
+                        o += 5 * taken;
+                        continue;
+                    }
                 }
 #endif
                 break;
