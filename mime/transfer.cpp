@@ -54,13 +54,14 @@ constexpr std::array<QpKind, 256> kQpKinds = [] {
 #if defined(__x86_64__)
 // Blocks of sixteen alphabet characters to their twelve bytes, with the nibble tables that
 // tell an alphabet character from any other byte in one step, for as long as the sixteen at p
-// are all in the alphabet: the count of blocks taken. The caller takes a block with a line
-// break or padding one group at a time. o must have room for sixteen bytes more than the
-// blocks' bytes. Pointers by value, so that the caller's stay in registers.
+// are all in the alphabet, and the whole groups of four before a line break or padding: the
+// count of groups taken. The caller takes what follows such a byte one group at a time. o
+// must have room for sixteen bytes more than the groups' bytes. Pointers by value, so that
+// the caller's stay in registers.
 __attribute__((target("ssse3"))) std::size_t DecodeBase64Blocks(const unsigned char* p,
                                                                 const unsigned char* end, char* o) {
-    std::size_t blocks = 0;
-    for (; end - p >= 16; p += 16, o += 12, ++blocks) {
+    std::size_t groups = 0;
+    for (; end - p >= 16; p += 16, o += 12, groups += 4) {
         const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const __m128i nibbleMask = _mm_set1_epi8(0x2F);
         // By low nibble and by high nibble, the classes of byte that may stand there; an
@@ -76,7 +77,11 @@ __attribute__((target("ssse3"))) std::size_t DecodeBase64Blocks(const unsigned c
         const __m128i lowNibbles = _mm_and_si128(in, nibbleMask);
         const __m128i clash = _mm_and_si128(_mm_shuffle_epi8(lowClasses, lowNibbles),
                                             _mm_shuffle_epi8(highClasses, highNibbles));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(clash, _mm_setzero_si128())) != 0xFFFF) {
+        const auto alphabet =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(clash, _mm_setzero_si128())));
+        // The whole groups before the first other byte are still taken from the block.
+        const unsigned whole = alphabet == 0xFFFF ? 4 : __builtin_ctz(~alphabet) / 4;
+        if (whole == 0) {
             break;
         }
         const __m128i slash = _mm_cmpeq_epi8(in, nibbleMask);
@@ -84,12 +89,15 @@ __attribute__((target("ssse3"))) std::size_t DecodeBase64Blocks(const unsigned c
             _mm_add_epi8(in, _mm_shuffle_epi8(offsets, _mm_add_epi8(slash, highNibbles)));
         // Four six-bit values to three bytes: pairs into twelve bits, then twelve-bit pairs.
         const __m128i pairs = _mm_maddubs_epi16(values, _mm_set1_epi32(0x01400140));
-        const __m128i groups = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
+        const __m128i sextets = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
         const __m128i bytes = _mm_shuffle_epi8(
-            groups, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+            sextets, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(o), bytes);
+        if (whole < 4) {
+            return groups + whole;
+        }
     }
-    return blocks;
+    return groups;
 }
 
 // Runs of "=XX", the way quoted-printable writes 8-bit text, five at a step, for as long as
@@ -123,6 +131,30 @@ __attribute__((target("ssse3"))) std::size_t DecodeQuotedRuns(const char* p, con
         _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(bytes, bytes));
     }
     return steps;
+}
+
+// Copies the bytes from p up to the next one that quoted-printable treats apart ("=", a blank,
+// "_"), sixteen at a time, while sixteen can be read: the count copied, 0 when fewer than
+// sixteen are left. Writes sixteen bytes at o each time, which the output, behind the input,
+// has room for.
+std::size_t CopyPlainRun(const char* p, const char* end, char* o) {
+    std::size_t copied = 0;
+    while (end - p >= 16) {
+        const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(in, _mm_set1_epi8('=')),
+                                                          _mm_cmpeq_epi8(in, _mm_set1_epi8(' '))),
+                                             _mm_or_si128(_mm_cmpeq_epi8(in, _mm_set1_epi8('\t')),
+                                                          _mm_cmpeq_epi8(in, _mm_set1_epi8('_'))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), in);
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+        if (mask != 0) {
+            return copied + static_cast<unsigned>(__builtin_ctz(mask));
+        }
+        p += 16;
+        o += 16;
+        copied += 16;
+    }
+    return copied;
 }
 
 bool HasSsse3() {
@@ -162,8 +194,8 @@ void DecodeBase64To(std::string_view text, std::string& out) {
         // A line of a body is mostly whole blocks of sixteen characters.
         if (blocks && held == 0) {
             const std::size_t taken = DecodeBase64Blocks(p, end, o);
-            p += 16 * taken;
-            o += 12 * taken;
+            p += 4 * taken;
+            o += 3 * taken;
         }
 #endif
         // Whole groups of four alphabet characters, the common case, in one step.
@@ -220,6 +252,11 @@ void DecodeQuotedPrintableTo(std::string_view text, std::string& out, bool heade
         const char c = *p;
         switch (kQpKinds[static_cast<unsigned char>(c)]) {
             case kQpPlain:
+                if (const std::size_t run = CopyPlainRun(p, end, o); run > 0) {
+                    p += run;
+                    o += run;
+                    continue;
+                }
                 *o++ = c;
                 ++p;
                 continue;
