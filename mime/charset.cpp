@@ -387,11 +387,7 @@ bool WholePairs(std::string_view text) {
 bool JisRunsStayInBytes(std::string_view text) {
     // Any 8-bit byte passes through the reader as CP932 and may decode to a kanji that has no
     // JIS pair in the bytes.
-    unsigned high = 0;
-    for (const char c : text) {
-        high |= static_cast<unsigned char>(c) & 0x80u;
-    }
-    if (high != 0) {
+    if (HasEightBitByte(text)) {
         return false;
     }
     bool pairs = false;       // the reader is in two-byte mode

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "decode/jis.h"
 #include "decode/utf8.h"
@@ -38,8 +39,7 @@ struct QueryMatcher::Word {
 namespace {
 
 bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return !HasEightBitByte(text);
 }
 
 bool HoldsNoCase(std::string_view bytes, std::string_view lowerWord) {
@@ -102,11 +102,7 @@ bool AddJisForm(std::string_view sjis, Key& forms) {
 // Whether the ISO-2022-JP reader writes every character of text from a pair in two-byte mode
 // or a byte in single-byte mode: no 8-bit byte (read as CP932) and no switch to kana.
 bool JisPairsAlone(std::string_view bytes) {
-    unsigned high = 0;
-    for (const char c : bytes) {
-        high |= static_cast<unsigned char>(c) & 0x80u;
-    }
-    return high == 0 && FindBytes(bytes, "\x1b(I") == std::string_view::npos;
+    return !HasEightBitByte(bytes) && FindBytes(bytes, "\x1b(I") == std::string_view::npos;
 }
 
 // Keys of the word: the forms of its characters (up to kMostKeys of them, each with few
@@ -388,14 +384,19 @@ QueryMatcher::Verdict QueryMatcher::Match(std::string_view mail) const {
     counts.assign(words_.size(), 0);
     thread_local std::string text;
     std::string_view value;
-    if (anySubject_ && FindField(headers, "Subject", value)) {
+    constexpr std::string_view kNames[] = {"Subject", "From"};
+    FoundField fields[std::size(kNames)];
+    if (anySubject_ || anyFrom_) {
+        FindFields(headers, kNames, std::size(kNames), fields);
+    }
+    if (anySubject_ && fields[0].found) {
         text.clear();
-        AppendHeaderText(value, text);
+        AppendHeaderText(fields[0].value, text);
         CountIn(text, &Word::subject, counts);
     }
-    if (anyFrom_ && FindField(headers, "From", value)) {
+    if (anyFrom_ && fields[1].found) {
         text.clear();
-        AppendHeaderText(value, text);
+        AppendHeaderText(fields[1].value, text);
         CountIn(text, &Word::from, counts);
     }
     if (anyBody_) {

@@ -23,6 +23,23 @@ std::size_t FindWithMemmem(std::string_view text, std::string_view needle, std::
 
 }  // namespace
 
+bool HasEightBitByte(std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+#if defined(__SSE2__)
+    for (; end - p >= 16; p += 16) {
+        if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))) != 0) {
+            return true;
+        }
+    }
+#endif
+    unsigned high = 0;
+    for (; p < end; ++p) {
+        high |= static_cast<unsigned char>(*p) & 0x80u;
+    }
+    return high != 0;
+}
+
 std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_t from) {
     const std::size_t m = needle.size();
     if (from > text.size() || text.size() - from < m) {
