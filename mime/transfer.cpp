@@ -52,16 +52,26 @@ constexpr std::array<QpKind, 256> kQpKinds = [] {
 }();
 
 #if defined(__x86_64__)
+// What a block loop took of its text and wrote.
+struct Taken {
+    std::size_t in = 0;
+    std::size_t out = 0;
+    void Add(std::size_t read, std::size_t written) {
+        in += read;
+        out += written;
+    }
+};
+
 // Blocks of sixteen alphabet characters to their twelve bytes, with the nibble tables that
 // tell an alphabet character from any other byte in one step, for as long as the sixteen at p
-// are all in the alphabet, and the whole groups of four before a line break or padding: the
-// count of groups taken. The caller takes what follows such a byte one group at a time. o
-// must have room for sixteen bytes more than the groups' bytes. Pointers by value, so that
-// the caller's stay in registers.
-__attribute__((target("ssse3"))) std::size_t DecodeBase64Blocks(const unsigned char* p,
-                                                                const unsigned char* end, char* o) {
-    std::size_t groups = 0;
-    for (; end - p >= 16; p += 16, o += 12, groups += 4) {
+// are all in the alphabet, and the whole groups of four before another byte; a line break
+// between groups is stepped over as the byte loop would. The caller takes padding, and what
+// follows a byte inside a group, one group at a time. o must have room for sixteen bytes more
+// than the groups' bytes. Pointers by value, so that the caller's stay in registers.
+__attribute__((target("ssse3"))) Taken DecodeBase64Blocks(const unsigned char* p,
+                                                          const unsigned char* end, char* o) {
+    Taken taken;
+    while (end - p >= 16) {
         const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const __m128i nibbleMask = _mm_set1_epi8(0x2F);
         // By low nibble and by high nibble, the classes of byte that may stand there; an
@@ -80,10 +90,8 @@ __attribute__((target("ssse3"))) std::size_t DecodeBase64Blocks(const unsigned c
         const auto alphabet =
             static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(clash, _mm_setzero_si128())));
         // The whole groups before the first other byte are still taken from the block.
-        const unsigned whole = alphabet == 0xFFFF ? 4 : __builtin_ctz(~alphabet) / 4;
-        if (whole == 0) {
-            break;
-        }
+        const unsigned first = alphabet == 0xFFFF ? 16 : __builtin_ctz(~alphabet);
+        const unsigned whole = first / 4;
         const __m128i slash = _mm_cmpeq_epi8(in, nibbleMask);
         const __m128i values =
             _mm_add_epi8(in, _mm_shuffle_epi8(offsets, _mm_add_epi8(slash, highNibbles)));
@@ -93,20 +101,28 @@ __attribute__((target("ssse3"))) std::size_t DecodeBase64Blocks(const unsigned c
         const __m128i bytes = _mm_shuffle_epi8(
             sextets, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(o), bytes);
-        if (whole < 4) {
-            return groups + whole;
+        p += 4 * whole;
+        o += 3 * whole;
+        taken.Add(4 * whole, 3 * whole);
+        if (whole == 4) {
+            continue;
         }
+        if (first % 4 != 0 || *p == '=') {
+            break;
+        }
+        ++p;
+        taken.Add(1, 0);
     }
-    return groups;
+    return taken;
 }
 
 // Runs of "=XX", the way quoted-printable writes 8-bit text, five at a step, for as long as
-// fifteen bytes at a time are that and sixteen can be read: the count of steps taken. The
-// output stays behind the input, so each step's eight bytes written at o fit.
-__attribute__((target("ssse3"))) std::size_t DecodeQuotedRuns(const char* p, const char* end,
-                                                              char* o) {
-    std::size_t steps = 0;
-    for (; end - p >= 16; p += 15, o += 5, ++steps) {
+// sixteen bytes can be read, and the soft line breaks that writers put between them at the
+// end of each line. The output stays behind the input, so each step's eight bytes written at
+// o fit.
+__attribute__((target("ssse3"))) Taken DecodeQuotedRuns(const char* p, const char* end, char* o) {
+    Taken taken;
+    while (end - p >= 16) {
         const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const __m128i digit = _mm_sub_epi8(in, _mm_set1_epi8('0'));
         const __m128i letter =
@@ -118,10 +134,9 @@ __attribute__((target("ssse3"))) std::size_t DecodeQuotedRuns(const char* p, con
         const unsigned hex =
             static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(isDigit, isLetter)));
         constexpr unsigned kEqualsAt = 0x1249;  // bytes 0, 3, 6, 9 and 12
-        constexpr unsigned kHexAt = 0x6DB6;     // the two bytes after each
-        if ((equals & kEqualsAt) != kEqualsAt || (hex & kHexAt) != kHexAt) {
-            break;
-        }
+        // The "=XX" among the five, by the bit of their "=", and how many lead.
+        const unsigned whole = equals & hex >> 1 & hex >> 2 & kEqualsAt;
+        const unsigned leading = whole == kEqualsAt ? 5 : __builtin_ctz(~whole & kEqualsAt) / 3;
         const __m128i values =
             _mm_or_si128(_mm_and_si128(isDigit, digit),
                          _mm_and_si128(isLetter, _mm_add_epi8(letter, _mm_set1_epi8(10))));
@@ -129,8 +144,23 @@ __attribute__((target("ssse3"))) std::size_t DecodeQuotedRuns(const char* p, con
             values, _mm_setr_epi8(1, 2, 4, 5, 7, 8, 10, 11, 13, 14, -1, -1, -1, -1, -1, -1));
         const __m128i bytes = _mm_maddubs_epi16(halves, _mm_set1_epi16(0x0110));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(bytes, bytes));
+        p += 3 * leading;
+        o += leading;
+        taken.Add(3 * leading, leading);
+        if (leading == 5) {
+            continue;
+        }
+        const std::size_t softBreak = p[0] != '='                    ? 0
+                                      : p[1] == '\n'                 ? 2
+                                      : p[1] == '\r' && p[2] == '\n' ? 3
+                                                                     : 0;
+        if (softBreak == 0) {
+            break;
+        }
+        p += softBreak;
+        taken.Add(softBreak, 0);
     }
-    return steps;
+    return taken;
 }
 
 // Copies the bytes from p up to the next one that quoted-printable treats apart ("=", a blank,
@@ -193,9 +223,9 @@ void DecodeBase64To(std::string_view text, std::string& out) {
 #if defined(__x86_64__)
         // A line of a body is mostly whole blocks of sixteen characters.
         if (blocks && held == 0) {
-            const std::size_t taken = DecodeBase64Blocks(p, end, o);
-            p += 4 * taken;
-            o += 3 * taken;
+            const Taken taken = DecodeBase64Blocks(p, end, o);
+            p += taken.in;
+            o += taken.out;
         }
 #endif
         // Whole groups of four alphabet characters, the common case, in one step.
@@ -263,9 +293,9 @@ void DecodeQuotedPrintableTo(std::string_view text, std::string& out, bool heade
             case kQpEquals:
 #if defined(__x86_64__)
                 if (blocks) {
-                    if (const std::size_t taken = DecodeQuotedRuns(p, end, o); taken > 0) {
-                        p += 15 * taken;
-                        o += 5 * taken;
+                    if (const Taken taken = DecodeQuotedRuns(p, end, o); taken.in > 0) {
+                        p += taken.in;
+                        o += taken.out;
                         continue;
                     }
                 }

@@ -22,8 +22,8 @@ std::string QuotedPrintable(std::string_view text, bool header = false) {
     return out;
 }
 
-// Base64 as a writer makes it, lines of lineLength characters ending in CR LF.
-std::string EncodeBase64(std::string_view bytes, std::size_t lineLength) {
+// Base64 as a writer makes it, lines of lineLength characters ending in lineEnd.
+std::string EncodeBase64(std::string_view bytes, std::size_t lineLength, std::string_view lineEnd) {
     constexpr std::string_view alphabet =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string flat;
@@ -40,7 +40,7 @@ std::string EncodeBase64(std::string_view bytes, std::size_t lineLength) {
     }
     std::string lines;
     for (std::size_t i = 0; i < flat.size(); i += lineLength) {
-        lines += flat.substr(i, lineLength) + "\r\n";
+        lines += flat.substr(i, lineLength).append(lineEnd);
     }
     return lines;
 }
@@ -67,6 +67,8 @@ TEST(TransferTest, DecodesBase64Groups) {
         {"TWFuTWFuTWFuTW\nFuTWFu", "ManManManManMan"},  // a break inside a block
         {"TWFu*WFuTWFuTWFuTWFuTWFu", "ManX[\x93X[\x93X[\x93X[\x93X["},  // a stray byte is skipped
         {"TWFuTWFuTWFuTWF\x80uTWFu", "ManManManManMan"},                // an 8-bit byte too
+        {"TWFuTWFu\r\nTWFuTWFu=TWFuTWFuTWFu", "ManManManMan"},          // padding after a break
+        {"TWFu\n\n\n\nTWFuTWFuTWFuTWFuTWFu", "ManManManManManMan"},
         {"////++++////++++", "\xFF\xFF\xFF\xFB\xEF\xBE\xFF\xFF\xFF\xFB\xEF\xBE"},
         {"AAAAAAAAAAAAAAAA9999", std::string_view("\0\0\0\0\0\0\0\0\0\0\0\0\xF7\xDF\x7D", 15)},
     };
@@ -77,11 +79,13 @@ TEST(TransferTest, DecodesBase64Groups) {
 
 TEST(TransferTest, DecodesBase64AcrossLineBreaks) {
     // Every length of line and of text around the sixteen characters of a block.
-    for (const std::size_t lineLength : {4u, 15u, 16u, 17u, 60u, 76u}) {
-        for (std::size_t size = 0; size < 80; ++size) {
-            const std::string bytes = AllBytes(size);
-            EXPECT_EQ(Base64(EncodeBase64(bytes, lineLength)), bytes)
-                << "line " << lineLength << ", size " << size;
+    for (const std::string_view lineEnd : {"\r\n", "\n", " \r\n"}) {
+        for (const std::size_t lineLength : {4u, 15u, 16u, 17u, 60u, 76u}) {
+            for (std::size_t size = 0; size < 80; ++size) {
+                const std::string bytes = AllBytes(size);
+                EXPECT_EQ(Base64(EncodeBase64(bytes, lineLength, lineEnd)), bytes)
+                    << "line " << lineLength << ", size " << size;
+            }
         }
     }
 }
@@ -107,6 +111,8 @@ TEST(TransferTest, DecodesQuotedPrintableRuns) {
         {"=E6=A4=9C=E7=B4 =A2=E6=A4", "\xE6\xA4\x9C\xE7\xB4 \xA2\xE6\xA4", false},
         {"a_b=5F=E6=A4=9C=E7=B4=A2", "a b_\xE6\xA4\x9C\xE7\xB4\xA2", true},
         {"a_b c", "a_b c", false},
+        {"=E6=A4=9C=E7=B4=A2=\r\n=E6=A4=9C=E7=B4=A2=\n=E6=A4=9C=E7=B4=A2=\rx",
+         "\xE6\xA4\x9C\xE7\xB4\xA2\xE6\xA4\x9C\xE7\xB4\xA2\xE6\xA4\x9C\xE7\xB4\xA2=\rx", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(QuotedPrintable(c.text, c.header), c.bytes) << c.text;
@@ -117,16 +123,18 @@ TEST(TransferTest, DecodesQuotedPrintableAcrossSoftBreaks) {
     // Every byte written as "=XX", with a soft break after every n of them.
     const char* const digits = "0123456789ABCDEF";
     const std::string bytes = AllBytes(256);
-    for (std::size_t every = 1; every < 40; ++every) {
-        std::string text;
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            const auto byte = static_cast<unsigned char>(bytes[i]);
-            text += {'=', digits[byte >> 4], digits[byte & 15]};
-            if ((i + 1) % every == 0) {
-                text += "=\r\n";
+    for (const std::string_view softBreak : {"=\r\n", "=\n", "= \r\n", "=\t\n"}) {
+        for (std::size_t every = 1; every < 40; ++every) {
+            std::string text;
+            for (std::size_t i = 0; i < bytes.size(); ++i) {
+                const auto byte = static_cast<unsigned char>(bytes[i]);
+                text += {'=', digits[byte >> 4], digits[byte & 15]};
+                if ((i + 1) % every == 0) {
+                    text += softBreak;
+                }
             }
+            EXPECT_EQ(QuotedPrintable(text), bytes) << "a break every " << every;
         }
-        EXPECT_EQ(QuotedPrintable(text), bytes) << "a break every " << every;
     }
 }
 
