@@ -7,7 +7,9 @@
 // mails in which a reader sees the word. Last, the decoded search of an archive whose mails
 // name another charset in every part, cycling through 70, against the same archive in one
 // charset: each converter is opened once per thread, so the first may take at most twice as
-// long.
+// long. Given a second archive with a word in over half of its mails, and a word in none, the
+// decoded search of the rare word, the common one and the absent one each against grep, with
+// its target, and the machine's load average beside them.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -96,6 +98,59 @@ void WriteCharsetArchive(const std::filesystem::path& path, bool cycling, std::u
     }
 }
 
+// The load average over the last minute, five and fifteen, as the kernel gives it.
+std::string LoadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+// Medians of alternating runs of grep -c -F and the decoded search of one word.
+struct PairedRuns {
+    double grep = 0, tool = 0, grepCpu = 0, toolCpu = 0;
+    std::string counters;  // the decoded search's first lines
+};
+
+PairedRuns TimePaired(const std::string& tool, const std::string& archive, const std::string& word,
+                      int runs) {
+    std::vector<double> grep, decoded, grepCpu, decodedCpu;
+    PairedRuns paired;
+    for (int i = 0; i < runs; ++i) {
+        const RunResult g = TimeCommand({"grep", "-c", "-F", "--", word, archive});
+        const RunResult t = TimeCommand({tool, "--decoded", "--page", "1", archive, word});
+        grep.push_back(g.seconds);
+        decoded.push_back(t.seconds);
+        grepCpu.push_back(g.cpuSeconds);
+        decodedCpu.push_back(t.cpuSeconds);
+    }
+    std::istringstream lines(ReadAll(kCommandOutput));
+    for (std::string line; paired.counters.size() < 200 && std::getline(lines, line);) {
+        if (line.find('\t') != std::string::npos) {
+            break;  // the counters end where the rows begin
+        }
+        paired.counters += (paired.counters.empty() ? "" : ", ") + line;
+    }
+    paired.grep = Median(grep);
+    paired.tool = Median(decoded);
+    paired.grepCpu = Median(grepCpu);
+    paired.toolCpu = Median(decodedCpu);
+    return paired;
+}
+
+// One line of the three words' table; true when its target is met.
+bool PrintWordLine(const char* label, const std::string& word, const PairedRuns& paired,
+                   double target) {
+    const bool met = paired.tool <= target * paired.grep;
+    std::printf(
+        "%-7s %-10s decoded %6.1f ms, grep %6.1f ms   ratio %.2f (target <= %.2f) %-6s "
+        "cpu %.1f / %.1f ms, load %s\n        %s\n",
+        label, word.c_str(), paired.tool * 1e3, paired.grep * 1e3, paired.tool / paired.grep,
+        target, met ? "met" : "MISSED", paired.toolCpu * 1e3, paired.grepCpu * 1e3,
+        LoadAverage().c_str(), paired.counters.c_str());
+    return met;
+}
+
 double Recall(const std::set<long>& listed, const std::set<long>& truth) {
     long found = 0;
     for (const long mail : truth) {
@@ -108,7 +163,9 @@ double Recall(const std::set<long>& listed, const std::set<long>& truth) {
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: tarsel-bench-decoded TARSEL-SEARCH ARCHIVE TRUTH [RUNS]\n");
+        std::fprintf(stderr,
+                     "usage: tarsel-bench-decoded TARSEL-SEARCH ARCHIVE TRUTH [RUNS "
+                     "[COMMON-ARCHIVE COMMON-WORD ABSENT-WORD]]\n");
         return 2;
     }
     const std::string tool = argv[1];
@@ -168,7 +225,7 @@ int main(int argc, char** argv) {
                 grepStatus);
     std::printf(
         "tarsel-search --decoded --page 1  %7.1f ms median (exit %d)   ratio %.2f "
-        "(target <= 4.00)\n",
+        "(target <= 3.00)\n",
         whole * 1e3, toolStatus, whole / grep);
     std::printf("tarsel-search --page 1 (raw)      %7.1f ms median             ratio %.2f\n",
                 Median(rawTimes) * 1e3, Median(rawTimes) / grep);
@@ -211,7 +268,14 @@ int main(int argc, char** argv) {
         "(target <= 2.00)\n",
         cyclingTime * 1e3, oneTime * 1e3, cyclingTime / oneTime);
 
-    const bool ok = whole <= 4 * grep && peakMb <= fileMb + 200 && cyclingTime <= 2 * oneTime;
+    bool ok = whole <= 3 * grep && peakMb <= fileMb + 200 && cyclingTime <= 2 * oneTime;
+    if (argc > 7) {
+        // The three words each in its own runs, so that each ratio pairs runs of one moment.
+        std::printf("decoded search against grep -c -F, %d alternating runs each:\n", runs);
+        ok &= PrintWordLine("rare", search, TimePaired(tool, archive, search, runs), 3.0);
+        ok &= PrintWordLine("common", argv[6], TimePaired(tool, argv[5], argv[6], runs), 4.0);
+        ok &= PrintWordLine("absent", argv[7], TimePaired(tool, archive, argv[7], runs), 2.0);
+    }
     std::printf("%s\n", ok ? "all targets met" : "TARGET MISSED");
     return ok ? 0 : 1;
 }

@@ -65,7 +65,11 @@ int main(int argc, char** argv) {
         }
     }
     const double grep = tarsel::bench::Median(grepTimes);
-    std::printf("queries on %s, word %s, %d runs\n", archive.c_str(), word.c_str(), runs);
+    std::ifstream loadavg("/proc/loadavg");
+    std::string one, five, fifteen;
+    loadavg >> one >> five >> fifteen;
+    std::printf("queries on %s, word %s, %d runs, load average %s %s %s\n", archive.c_str(),
+                word.c_str(), runs, one.c_str(), five.c_str(), fifteen.c_str());
     std::printf("grep -c -F (UTF-8 bytes)          %7.1f ms median\n", grep * 1e3);
     bool ok = true;
     for (const Timed& query : queries) {

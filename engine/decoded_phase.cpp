@@ -4,6 +4,8 @@
 // so the driver's sorting and mapping turn the hits into matching mails exactly as for the
 // byte scan.
 #include <algorithm>
+#include <future>
+#include <mutex>
 
 #include "decode/cp932.h"
 #include "decode/utf8.h"
@@ -17,6 +19,41 @@
 #include "query/query.h"
 
 namespace tarsel {
+namespace {
+
+// The folding tables and the charsets' converters that a matcher is made with take a few
+// milliseconds at the first search of a process, all on one thread; they are made on a thread
+// of their own while the archive loads, so that the decoded phase finds them ready.
+class MatcherWarmUp {
+  public:
+    void Start(const query::Query& query) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!done_.valid()) {
+            done_ = std::async(std::launch::async, [query] { mime::QueryMatcher warm(query); });
+        }
+    }
+    void Wait() {
+        std::shared_future<void> done;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            done = done_;
+        }
+        if (done.valid()) {
+            done.wait();
+        }
+    }
+
+  private:
+    std::mutex mutex_;
+    std::shared_future<void> done_;  // kept to the end, so that the warm-up runs once
+};
+
+MatcherWarmUp& WarmUp() {
+    static MatcherWarmUp warmUp;
+    return warmUp;
+}
+
+}  // namespace
 
 bool CSearchController::StartDecodedSearch(const std::string& fileNameField,
                                            const std::string& utf8Search, bool exact, bool kana) {
@@ -47,6 +84,7 @@ bool CSearchController::StartDecodedSearch(const std::string& fileNameField,
     m_bExact = exact;
     m_bKana = kana;
     m_bDecoded = true;
+    WarmUp().Start(parsed);
     return BeginSearch();
 }
 
@@ -56,6 +94,7 @@ bool CSearchController::StartDecodedPhase() {
     query::Query parsed;
     std::string badDate;
     query::ParseQuery(m_strSearchUtf8, m_bExact, query::FoldOptions{m_bKana}, parsed, badDate);
+    WarmUp().Wait();
     m_query = std::make_shared<const mime::QueryMatcher>(std::move(parsed));
     state.m_pattern = m_strSearchUtf8;
     state.m_hitCount = 0;

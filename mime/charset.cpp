@@ -339,6 +339,10 @@ JisMode EscapeAt(std::string_view text, std::size_t i) {
 // ISO-2022-JP to CP932: JIS X 0208 pairs (with rows 13 and 89-92 as CP932 has them) through
 // the JIS arithmetic, JIS X 0201 kana as their single bytes. A line break ends a two-byte run.
 void JisToCp932(std::string_view text, std::string& out) {
+    // Written through a pointer: the text never grows (escapes go, a pair stays two bytes).
+    const std::size_t start = out.size();
+    out.resize(start + text.size());
+    char* o = out.data() + start;
     JisMode mode = JisMode::kAscii;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -349,25 +353,26 @@ void JisToCp932(std::string_view text, std::string& out) {
         }
         if (c == '\r' || c == '\n') {
             mode = JisMode::kAscii;
-            out += c;
+            *o++ = c;
             continue;
         }
         const auto byte = static_cast<unsigned char>(c);
         if (mode == JisMode::kDouble && byte >= 0x21 && byte <= 0x7E && i + 1 < text.size()) {
             const unsigned sjis = JisToSjis(byte << 8 | static_cast<unsigned char>(text[i + 1]));
             if (sjis != 0) {
-                out += static_cast<char>(sjis >> 8);
-                out += static_cast<char>(sjis & 0xFF);
+                *o++ = static_cast<char>(sjis >> 8);
+                *o++ = static_cast<char>(sjis & 0xFF);
             } else {
-                out += '\xFF';  // decodes to U+FFFD
+                *o++ = '\xFF';  // decodes to U+FFFD
             }
             ++i;
         } else if (mode == JisMode::kKana && byte >= 0x21 && byte <= 0x5F) {
-            out += static_cast<char>(byte + 0x80);
+            *o++ = static_cast<char>(byte + 0x80);
         } else {
-            out += c;
+            *o++ = c;
         }
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 // Whether the reader takes text as two-byte pairs from end to end: an even count of bytes,
@@ -387,11 +392,7 @@ bool WholePairs(std::string_view text) {
 bool JisRunsStayInBytes(std::string_view text) {
     // Any 8-bit byte passes through the reader as CP932 and may decode to a kanji that has no
     // JIS pair in the bytes.
-    unsigned high = 0;
-    for (const char c : text) {
-        high |= static_cast<unsigned char>(c) & 0x80u;
-    }
-    if (high != 0) {
+    if (HasEightBitByte(text)) {
         return false;
     }
     bool pairs = false;       // the reader is in two-byte mode

@@ -2,6 +2,7 @@
 #include "mime/header_fields.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "mime/text_util.h"
 
@@ -35,35 +36,59 @@ std::string_view WithLineFeeds(std::string_view mail, std::string& scratch) {
     return scratch;
 }
 
-bool FindField(std::string_view headers, std::string_view name, std::string_view& value) {
-    std::size_t at = 0;
-    while (at < headers.size()) {
-        std::size_t eol = headers.find('\n', at);
-        // The name, blanks allowed before its colon.
-        std::size_t colon = at + name.size();
-        const bool named = headers.size() - at > name.size() &&
-                           EqualsNoCase(headers.substr(at, name.size()), name);
-        while (named && colon < headers.size() && IsBlank(headers[colon]) && colon < eol) {
-            ++colon;
-        }
-        if (named && colon < headers.size() && headers[colon] == ':') {
-            const std::size_t start = colon + 1;
-            // Continuation lines begin with a blank.
-            while (eol != std::string_view::npos && eol + 1 < headers.size() &&
-                   (headers[eol + 1] == ' ' || headers[eol + 1] == '\t')) {
-                eol = headers.find('\n', eol + 1);
+namespace {
+
+// The value of the field named name when the line at `at` (ending at eol) starts it.
+bool FieldValueAt(std::string_view headers, std::size_t at, std::size_t eol, std::string_view name,
+                  std::string_view& value) {
+    // The name, blanks allowed before its colon.
+    std::size_t colon = at + name.size();
+    const bool named =
+        headers.size() - at > name.size() && EqualsNoCase(headers.substr(at, name.size()), name);
+    while (named && colon < headers.size() && IsBlank(headers[colon]) && colon < eol) {
+        ++colon;
+    }
+    if (!named || colon >= headers.size() || headers[colon] != ':') {
+        return false;
+    }
+    const std::size_t start = colon + 1;
+    // Continuation lines begin with a blank.
+    while (eol != std::string_view::npos && eol + 1 < headers.size() &&
+           (headers[eol + 1] == ' ' || headers[eol + 1] == '\t')) {
+        eol = headers.find('\n', eol + 1);
+    }
+    const std::size_t end = eol == std::string_view::npos ? headers.size() : eol;
+    value = headers.substr(start, end - start);
+    return true;
+}
+
+}  // namespace
+
+void FindFields(std::string_view headers, const std::string_view* names, std::size_t count,
+                FoundField* fields) {
+    std::fill(fields, fields + count, FoundField{});
+    std::size_t left = count;
+    for (std::size_t at = 0; at < headers.size() && left > 0;) {
+        const std::size_t eol = headers.find('\n', at);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!fields[i].found && FieldValueAt(headers, at, eol, names[i], fields[i].value)) {
+                fields[i].found = true;
+                --left;
+                break;  // a line starts one field
             }
-            const std::size_t end = eol == std::string_view::npos ? headers.size() : eol;
-            value = headers.substr(start, end - start);
-            return true;
         }
         if (eol == std::string_view::npos) {
             break;
         }
         at = eol + 1;
     }
-    value = {};
-    return false;
+}
+
+bool FindField(std::string_view headers, std::string_view name, std::string_view& value) {
+    FoundField field;
+    FindFields(headers, &name, 1, &field);
+    value = field.value;
+    return field.found;
 }
 
 std::string_view ParameterOf(std::string_view value, std::string_view name) {
@@ -104,8 +129,13 @@ std::string_view ParameterOf(std::string_view value, std::string_view name) {
 
 ContentInfo ContentInfoOf(std::string_view headers) {
     ContentInfo info;
-    std::string_view value;
-    if (FindField(headers, "Content-Type", value)) {
+    // One pass over the lines for the three fields.
+    constexpr std::string_view kNames[] = {"Content-Type", "Content-Transfer-Encoding",
+                                           "Content-Disposition"};
+    FoundField fields[std::size(kNames)];
+    FindFields(headers, kNames, std::size(kNames), fields);
+    std::string_view value = fields[0].value;
+    if (fields[0].found) {
         const std::size_t semi = value.find(';');
         const std::string_view mediaType =
             Trim(value.substr(0, semi == std::string_view::npos ? value.size() : semi));
@@ -117,10 +147,11 @@ ContentInfo ContentInfoOf(std::string_view headers) {
         info.charset = ParameterOf(value, "charset");
         info.boundary = ParameterOf(value, "boundary");
     }
-    if (FindField(headers, "Content-Transfer-Encoding", value)) {
-        info.transferEncoding = Trim(value);
+    if (fields[1].found) {
+        info.transferEncoding = Trim(fields[1].value);
     }
-    if (FindField(headers, "Content-Disposition", value)) {
+    value = fields[2].value;
+    if (fields[2].found) {
         const std::size_t semi = value.find(';');
         info.attachment = EqualsNoCase(
             Trim(value.substr(0, semi == std::string_view::npos ? value.size() : semi)),

@@ -2,6 +2,7 @@
 // Content-Type. Everything is a view into the mail; nothing is copied.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,13 @@ std::string_view WithLineFeeds(std::string_view mail, std::string& scratch);
 // The raw value of the first field of that name (after its colon, continuation lines
 // included, line breaks still in it); empty and false when there is none.
 bool FindField(std::string_view headers, std::string_view name, std::string_view& value);
+// The same for several names in one pass over the lines: fields[i] for names[i].
+struct FoundField {
+    bool found = false;
+    std::string_view value;
+};
+void FindFields(std::string_view headers, const std::string_view* names, std::size_t count,
+                FoundField* fields);
 
 // The fields a part's handling depends on.
 struct ContentInfo {

@@ -3,6 +3,7 @@
 #include "mime/mime_walk.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "mime/alternatives.h"
 #include "mime/header_fields.h"
@@ -22,19 +23,40 @@ bool IsType(std::string_view type, std::string_view want) {
     return EqualsNoCase(type, want);
 }
 
+// Position of the delimiter ("--" and the boundary) in body at or after from, or npos. Led by
+// memchr on its dash: encoded parts, where most of a multipart's bytes are, hold none.
+std::size_t FindDelimiter(std::string_view body, std::string_view delimiter, std::size_t from) {
+    while (from + delimiter.size() <= body.size()) {
+        const void* dash = std::memchr(body.data() + from, '-', body.size() - from);
+        if (dash == nullptr) {
+            break;
+        }
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(dash) - body.data());
+        if (body.substr(at, delimiter.size()) == delimiter) {
+            return at;
+        }
+        from = at + 1;
+    }
+    return std::string_view::npos;
+}
+
 // Calls f with each body part of a multipart body (between its delimiter lines).
 template <class F>
 void ForEachBodyPart(std::string_view body, std::string_view boundary, F&& f) {
+    // Looked for with its dashes: a boundary of "=" signs alone would stop at every encoded
+    // byte of a quoted-printable part, while a dash is rare in any encoded text.
+    // Not one per thread: the parts' own multiparts look for theirs while this one is read.
+    const std::string delimiter = std::string("--").append(boundary);
     std::size_t partStart = std::string_view::npos;
     std::size_t pos = 0;
     for (;;) {
-        const std::size_t at = FindBytes(body, boundary, pos);
-        if (at == std::string_view::npos) {
+        const std::size_t dashes = FindDelimiter(body, delimiter, pos);
+        if (dashes == std::string_view::npos) {
             break;
         }
-        pos = at + 1;
-        if (at < 2 || body[at - 2] != '-' || body[at - 1] != '-' ||
-            (at > 2 && body[at - 3] != '\n')) {
+        const std::size_t at = dashes + 2;
+        pos = dashes + 1;
+        if (at > 2 && body[at - 3] != '\n') {
             continue;
         }
         std::size_t p = at + boundary.size();

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
+#include "decode/jis.h"
 #include "decode/utf8.h"
 #include "headers/date_normalizer.h"
 #include "mime/header_fields.h"
@@ -22,9 +24,10 @@ struct QueryMatcher::Word {
     bool ascii;                             // its compared form is all ASCII
     std::unique_ptr<DecodedNeedle> needle;  // exact queries: the byte filters of the word
     // Folded queries: characters of the word, each as every character that folds into it is
-    // written, in UTF-8, CP932 and EUC-JP; a part of one of those holds the word only if its
-    // bytes hold a form of each. Empty where no character of the word serves.
-    std::vector<std::vector<std::string>> keyForms[3];
+    // written, in UTF-8, CP932, EUC-JP and as ISO-2022-JP pairs; a part of one of those holds
+    // the word only if its bytes hold a form of each. Empty where no character of the word
+    // serves.
+    std::vector<std::vector<std::string>> keyForms[4];
     // Folded queries of ideographs and kana: the characters other than the word's own that
     // fold into one of its characters, in UTF-8. A UTF-8 part with none of them and no mark
     // that folding drops or composes holds the word exactly where its bytes do.
@@ -36,8 +39,7 @@ struct QueryMatcher::Word {
 namespace {
 
 bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return !HasEightBitByte(text);
 }
 
 bool HoldsNoCase(std::string_view bytes, std::string_view lowerWord) {
@@ -66,15 +68,47 @@ int KeyFormsIndex(Charset charset) {
             return 1;
         case Charset::kEucJp:
             return 2;
+        case Charset::kJis:
+            return 3;
         default:
             return -1;
     }
 }
 
+// Adds the bytes by which ISO-2022-JP text writes a character of this CP932 form: an ASCII
+// byte as itself, a double-byte character as the pair the reader turns back into it. False
+// for a form with a twin code or no pair, which the text may hold by other bytes. A
+// single-byte kana has no form to add: only bytes that JisPairsAlone refuses write it.
+bool AddJisForm(std::string_view sjis, Key& forms) {
+    if (sjis.size() == 1) {
+        if (static_cast<unsigned char>(sjis[0]) < 0x80) {
+            forms.emplace_back(sjis);
+        }
+        return true;
+    }
+    if (sjis.size() != 2 || HasTwinCode(sjis)) {
+        return false;
+    }
+    const unsigned code =
+        static_cast<unsigned char>(sjis[0]) << 8 | static_cast<unsigned char>(sjis[1]);
+    const unsigned jis = SjisToJis(code);
+    if (jis == 0 || JisToSjis(jis) != code) {
+        return false;
+    }
+    forms.push_back({static_cast<char>(jis >> 8), static_cast<char>(jis & 0xFF)});
+    return true;
+}
+
+// Whether the ISO-2022-JP reader writes every character of text from a pair in two-byte mode
+// or a byte in single-byte mode: no 8-bit byte (read as CP932) and no switch to kana.
+bool JisPairsAlone(std::string_view bytes) {
+    return !HasEightBitByte(bytes) && FindBytes(bytes, "\x1b(I") == std::string_view::npos;
+}
+
 // Keys of the word: the forms of its characters (up to kMostKeys of them, each with few
 // characters that fold into it), in each charset that writes all of a key's forms plainly.
 void ChooseKeyForms(std::string_view folded, const query::FoldOptions& options,
-                    std::vector<Key> (&keys)[3]) {
+                    std::vector<Key> (&keys)[4]) {
     std::vector<std::uint32_t> characters;
     std::vector<char32_t> taken;
     std::string utf8, sjis, euc;
@@ -90,8 +124,8 @@ void ChooseKeyForms(std::string_view folded, const query::FoldOptions& options,
             continue;
         }
         taken.push_back(c);
-        Key inUtf8, inSjis, inEuc;
-        bool sjisServes = true, eucServes = true;
+        Key inUtf8, inSjis, inEuc, inJis;
+        bool sjisServes = true, eucServes = true, jisServes = true;
         for (const std::uint32_t other : characters) {
             utf8.clear();
             AppendUtf8CodePoint(other, utf8);
@@ -100,6 +134,7 @@ void ChooseKeyForms(std::string_view folded, const query::FoldOptions& options,
             if (hasSjis) {
                 sjisServes &= !HasTwinCode(sjis);
                 inSjis.push_back(sjis);
+                jisServes &= AddJisForm(sjis, inJis);
             }
             if (EncodeCharacter(utf8, "EUC-JP-MS", euc)) {
                 eucServes &= hasSjis && !HasTwinCode(sjis);
@@ -112,6 +147,9 @@ void ChooseKeyForms(std::string_view folded, const query::FoldOptions& options,
         }
         if (eucServes) {
             keys[2].push_back(std::move(inEuc));
+        }
+        if (jisServes) {
+            keys[3].push_back(std::move(inJis));
         }
     }
 }
@@ -247,7 +285,8 @@ class QueryMatcher::Visitor : public PartVisitor {
             if (ascii) {
                 return word.ascii && (part.html || HoldsNoCase(part.bytes, word.term->folded));
             }
-            if (forms < 0 || word.keyForms[forms].empty()) {
+            if (forms < 0 || word.keyForms[forms].empty() ||
+                (forms == KeyFormsIndex(Charset::kJis) && !JisPairsAlone(part.bytes))) {
                 return true;
             }
             const std::vector<Key>& keys = word.keyForms[forms];
@@ -345,14 +384,19 @@ QueryMatcher::Verdict QueryMatcher::Match(std::string_view mail) const {
     counts.assign(words_.size(), 0);
     thread_local std::string text;
     std::string_view value;
-    if (anySubject_ && FindField(headers, "Subject", value)) {
+    constexpr std::string_view kNames[] = {"Subject", "From"};
+    FoundField fields[std::size(kNames)];
+    if (anySubject_ || anyFrom_) {
+        FindFields(headers, kNames, std::size(kNames), fields);
+    }
+    if (anySubject_ && fields[0].found) {
         text.clear();
-        AppendHeaderText(value, text);
+        AppendHeaderText(fields[0].value, text);
         CountIn(text, &Word::subject, counts);
     }
-    if (anyFrom_ && FindField(headers, "From", value)) {
+    if (anyFrom_ && fields[1].found) {
         text.clear();
-        AppendHeaderText(value, text);
+        AppendHeaderText(fields[1].value, text);
         CountIn(text, &Word::from, counts);
     }
     if (anyBody_) {

@@ -46,6 +46,9 @@ inline std::string_view Trim(std::string_view text) {
 // their first and last byte sixteen positions at a time; long ones with glibc's memmem.
 std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_t from = 0);
 
+// True when a byte of text is 0x80 or above.
+bool HasEightBitByte(std::string_view text);
+
 // Occurrences of needle in text, overlapping ones included. needle must not be empty.
 inline std::size_t CountOccurrences(std::string_view text, std::string_view needle) {
     std::size_t count = 0;

@@ -62,5 +62,36 @@ TEST(QuerySearchTest, FoldedWordChoosesTheAlternativeThatHoldsIt) {
     EXPECT_EQ(texts.parts[0], "ＦＹＩ");
 }
 
+// ISO-2022-JP bodies are judged by their pairs before they are read: every way the reader may
+// write the word's characters must still count it, and pairs that only look alike must not.
+TEST(QuerySearchTest, CountsFoldedWordsInIso2022JpBodies) {
+    const struct {
+        const char* query;
+        std::string_view body;
+        std::size_t hits;
+    } cases[] = {
+        {"検索", "\x1b$B8!:w\x1b(B\r\n", 1},
+        {"検索", "\x1b$B8!\x1b(B\x1b$B:w\x1b(B\r\n", 1},  // two runs read as one text
+        {"検索", "8!:w\r\n", 0},                          // the pairs' bytes as ASCII text
+        {"検索", "\x1b$B8!\x1b(B\r\n:w\r\n", 0},          // the second pair's bytes as ASCII
+        {"検索", "\x1b$B8\r\n!:w\x1b(B\r\n", 0},          // a line break ends the pairs
+        {"検索", "\x8c\x9f\x8d\xf5\r\n", 1},              // 8-bit bytes are read as CP932
+        {"fyi", "\x1b$B#F#Y#I\x1b(B\r\n", 1},             // full-width letters fold
+        {"fyi", "FYI\r\n", 1},
+        {"サーバ", "\x1b(I;0J^\x1b(B\r\n", 1},  // half-width kana
+        {"サーバ", "\x1b$B%5!<%P\x1b(B\r\n", 1},
+        {"議事録", "\x1b$B5D;vO?\x1b(B\r\n", 1},
+        {"議事録", "\x1b$B5D;v\x1b(B\r\n", 0},
+    };
+    for (const auto& c : cases) {
+        const std::string mail =
+            "Subject: s\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n" +
+            std::string(c.body);
+        const QueryMatcher::Verdict verdict = Matcher(c.query).Match(mail);
+        EXPECT_EQ(verdict.matches, c.hits > 0) << c.query << " in " << c.body;
+        EXPECT_EQ(verdict.hits, c.hits) << c.query << " in " << c.body;
+    }
+}
+
 }  // namespace
 }  // namespace tarsel::mime

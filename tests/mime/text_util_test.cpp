@@ -1,0 +1,58 @@
+// The byte checks of the MIME scanner, wherever in a text the byte they look for stands.
+#include "mime/text_util.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tarsel::mime {
+namespace {
+
+TEST(TextUtilTest, FindsAnEightBitByteAnywhere) {
+    // Every position in texts shorter and longer than the sixteen bytes looked at together.
+    for (std::size_t size = 0; size <= 40; ++size) {
+        const std::string ascii(size, '\x7f');
+        EXPECT_FALSE(HasEightBitByte(ascii)) << size;
+        for (std::size_t at = 0; at < size; ++at) {
+            for (const char high : {'\x80', '\xff'}) {
+                std::string text = ascii;
+                text[at] = high;
+                EXPECT_TRUE(HasEightBitByte(text)) << size << " at " << at;
+                EXPECT_FALSE(HasEightBitByte(std::string_view(text).substr(at + 1)));
+            }
+        }
+    }
+}
+
+TEST(TextUtilTest, FindsANeedleAtEveryPosition) {
+    // Needles short and long, placed at each position of texts around the widths looked at
+    // together, behind decoys that share their first and last bytes.
+    const std::string_view needles[] = {
+        "ab", "a-b", "abcb",
+        std::string_view("a\0\xff"
+                         "b",
+                         4),
+        std::string_view("a-----------------------------------------------"
+                         "----------------b")};
+    for (const std::string_view needle : needles) {
+        std::string decoy(needle);
+        decoy[decoy.size() / 2] = 'x';
+        for (std::size_t size = needle.size(); size <= 80; ++size) {
+            for (std::size_t at = 0; at + needle.size() <= size; ++at) {
+                std::string text(size, 'a');
+                if (at >= decoy.size()) {
+                    text.replace(0, decoy.size(), decoy);
+                }
+                text.replace(at, needle.size(), needle);
+                const std::string_view view = text;
+                for (const std::size_t from : {std::size_t{0}, at, at + 1}) {
+                    EXPECT_EQ(FindBytes(view, needle, from), view.find(needle, from))
+                        << needle << " in " << size << " at " << at << " from " << from;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarsel::mime
