@@ -174,7 +174,9 @@ bool CSearchController::StartLoading() {
         chunks == 0
             ? 0
             : static_cast<int>(m_nFileSize - static_cast<std::uint64_t>(chunks - 1) * kChunkSize);
-    BeginPrescan(state, SearchPattern(m_strSearch));
+    // A decoded search reads each mail as a reader does and never uses the raw occurrences:
+    // the load pass then looks for the mark alone.
+    BeginPrescan(state, m_bDecoded ? std::string() : SearchPattern(m_strSearch));
     BeginPhase(kStateLoading, chunks);
     if (m_pPanes != nullptr) {
         m_pPanes->SetProgress(0);
