@@ -7,6 +7,7 @@
 #include "mime/charset.h"
 #include "mime/header_fields.h"
 #include "mime/header_text.h"
+#include "mime/mime_walk.h"
 #include "mime/text_util.h"
 
 namespace tarsel::mime {
@@ -17,19 +18,11 @@ constexpr int kDeepestPart = 32;
 constexpr std::size_t kMostNames = 100;
 constexpr int kMostContinuations = 100;
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    const char lower = LowerAscii(c);
-    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-}
-
 // %XX escapes undone; a stray % stays as it is.
 void AppendUnescaped(std::string_view text, std::string& out) {
     for (std::size_t at = 0; at < text.size(); ++at) {
-        const int high = text[at] == '%' && at + 2 < text.size() ? HexDigit(text[at + 1]) : -1;
-        const int low = high >= 0 ? HexDigit(text[at + 2]) : -1;
+        const int high = text[at] == '%' && at + 2 < text.size() ? HexDigitValue(text[at + 1]) : -1;
+        const int low = high >= 0 ? HexDigitValue(text[at + 2]) : -1;
         if (low >= 0) {
             out += static_cast<char>(high * 16 + low);
             at += 2;
@@ -90,31 +83,6 @@ bool ExtendedParameter(std::string_view value, std::string_view name, std::strin
     return true;
 }
 
-// Parts of a multipart body between its boundary lines.
-std::vector<std::string_view> PartsOf(std::string_view body, std::string_view boundary) {
-    std::vector<std::string_view> parts;
-    const std::string delimiter = "--" + std::string(boundary);
-    std::size_t start = std::string_view::npos;
-    for (std::size_t line = 0; line < body.size();) {
-        const std::size_t end = body.find('\n', line);
-        const std::size_t next = end == std::string_view::npos ? body.size() : end + 1;
-        if (body.compare(line, delimiter.size(), delimiter) == 0) {
-            if (start != std::string_view::npos) {
-                parts.push_back(body.substr(start, line - start));
-            }
-            if (body.compare(line + delimiter.size(), 2, "--") == 0) {
-                return parts;  // the closing delimiter
-            }
-            start = next;
-        }
-        line = next;
-    }
-    if (start != std::string_view::npos && start < body.size()) {
-        parts.push_back(body.substr(start));  // no closing delimiter: up to the end
-    }
-    return parts;
-}
-
 void CollectNames(std::string_view entity, int depth, std::vector<std::string>& names) {
     if (depth > kDeepestPart || names.size() >= kMostNames) {
         return;
@@ -122,7 +90,7 @@ void CollectNames(std::string_view entity, int depth, std::vector<std::string>& 
     const Entity split = SplitEntity(entity);
     const ContentInfo info = ContentInfoOf(split.headers);
     if (EqualsNoCase(info.type, "multipart") && !info.boundary.empty()) {
-        for (const std::string_view part : PartsOf(split.body, info.boundary)) {
+        for (const std::string_view part : BodyPartsOf(split.body, info.boundary)) {
             CollectNames(part, depth + 1, names);
         }
         return;

@@ -30,10 +30,6 @@ const NamedReference* FindNamed(std::string_view name) {
     return at != end && at->name == name ? at : nullptr;
 }
 
-bool IsHexDigit(char c) {
-    return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
-}
-
 // A numeric reference's character: NUL, surrogates and numbers past Unicode read as U+FFFD,
 // and 0x80-0x9F as the windows-1252 characters that pages meant by them.
 char32_t NumericCharacter(std::string_view digits, int base) {
@@ -58,7 +54,7 @@ std::size_t DecodeReference(std::string_view text, std::string& out) {
         std::size_t end = hex ? 3 : 2;
         const std::size_t first = end;
         while (end < text.size() &&
-               (hex ? IsHexDigit(text[end]) : text[end] >= '0' && text[end] <= '9')) {
+               (hex ? HexDigitValue(text[end]) >= 0 : text[end] >= '0' && text[end] <= '9')) {
             ++end;
         }
         if (end == first) {

@@ -209,6 +209,12 @@ void WalkEntity(std::string_view text, int depth, PartVisitor& visitor, bool inD
 
 }  // namespace
 
+std::vector<std::string_view> BodyPartsOf(std::string_view body, std::string_view boundary) {
+    std::vector<std::string_view> parts;
+    ForEachBodyPart(body, boundary, [&parts](std::string_view part) { parts.push_back(part); });
+    return parts;
+}
+
 void WalkMail(std::string_view mail, PartVisitor& visitor) {
     WalkEntity(mail, 0, visitor);
 }

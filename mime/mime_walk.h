@@ -47,6 +47,9 @@ void KeepOnlyOf(std::vector<Unit>& units, std::size_t from, std::size_t keepFrom
 // Walks mail (the text after the mail mark, line feeds at its line ends) from its top entity.
 void WalkMail(std::string_view mail, PartVisitor& visitor);
 
+// The body parts of a multipart body between its delimiter lines, split as the walk splits them.
+std::vector<std::string_view> BodyPartsOf(std::string_view body, std::string_view boundary);
+
 // Appends a part's text as a reader is shown it: UTF-8, HTML as a browser lays it out, NULs as
 // blanks.
 void AppendPartText(const TextPart& part, std::string& out);
