@@ -178,8 +178,8 @@ bool Printer::PutPlainCp932(std::string_view cp932, const Cp932Table& table, boo
         }
     }
     char* const start = buffer_.get() + used_;
-    const char* const end = table.WriteUtf8(cp932, start);
-    if (end == nullptr || !NothingToEscape(std::string_view(start, end - start), json)) {
+    const char* const end = table.WriteUtf8Plain(cp932, start, json);
+    if (end == nullptr) {
         return false;
     }
     used_ += static_cast<std::size_t>(end - start);

@@ -59,26 +59,26 @@ std::string_view FieldUtf8(const HeaderRow& row, const std::string& text, bool t
     return row.utf8 ? std::string_view(text) : Utf8Of(text, table);
 }
 
-// A field of a row as a JSON string or a text column. Through the table, its CP932 text is
-// converted straight into the output.
-void PrintField(Printer& out, const HeaderRow& row, const std::string& text, bool table,
-                bool json) {
-    if (table && !row.utf8) {
+// A field of a row as a JSON string or a text column. Through the table (null: through the
+// converter), its CP932 text is converted straight into the output.
+void PrintField(Printer& out, const HeaderRow& row, const std::string& text,
+                const Cp932Table* table, bool json) {
+    if (table != nullptr && !row.utf8) {
         if (json) {
-            out.JsonCp932String(text, Cp932Table::Get());
+            out.JsonCp932String(text, *table);
         } else {
-            out.Cp932Field(text, Cp932Table::Get());
+            out.Cp932Field(text, *table);
         }
     } else if (json) {
-        out.JsonString(FieldUtf8(row, text, table), !row.utf8);
+        out.JsonString(FieldUtf8(row, text, table != nullptr), !row.utf8);
     } else {
-        out.Field(FieldUtf8(row, text, table), !row.utf8);
+        out.Field(FieldUtf8(row, text, table != nullptr), !row.utf8);
     }
 }
 
 // One member of a row: start is its indent, quoted name and colon, written as they are.
 void JsonMember(Printer& out, std::string_view start, const HeaderRow& row, const std::string& text,
-                bool table) {
+                const Cp932Table* table) {
     out.Own(start);
     PrintField(out, row, text, table, true);
     out.Own(",\n");
@@ -188,6 +188,7 @@ void Listing::TakeRows(std::string_view printed, int rows) {
 
 void Listing::PrintRow(Printer& out, bool first, int position, const HeaderRow& row,
                        std::string_view file) const {
+    const Cp932Table* const table = table_ ? &Cp932Table::Get() : nullptr;
     if (json_) {
         out.Own(first ? "\n    {\n" : ",\n    {\n");
         if (!file.empty()) {
@@ -198,9 +199,9 @@ void Listing::PrintRow(Printer& out, bool first, int position, const HeaderRow& 
         out.Own("      \"position\": ");
         out.Number(position);
         out.Own(",\n");
-        JsonMember(out, "      \"sender\": ", row, row.sender, table_);
-        JsonMember(out, "      \"subject\": ", row, row.subject, table_);
-        JsonMember(out, "      \"date\": ", row, row.date, table_);
+        JsonMember(out, "      \"sender\": ", row, row.sender, table);
+        JsonMember(out, "      \"subject\": ", row, row.subject, table);
+        JsonMember(out, "      \"date\": ", row, row.date, table);
         // The address is the program's own text ("0x" and hex digits), written as it is.
         out.Own("      \"address\": \"");
         out.Own(row.address);
@@ -213,7 +214,7 @@ void Listing::PrintRow(Printer& out, bool first, int position, const HeaderRow& 
         out.Number(position);
         for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
             out.Own("\t");
-            PrintField(out, row, *field, table_, false);
+            PrintField(out, row, *field, table, false);
         }
         out.Own("\t");
         out.Own(row.address);

@@ -9,6 +9,7 @@
 #endif
 
 #include "decode/cp932.h"
+#include "decode/safe_text.h"
 
 namespace tarsel {
 
@@ -31,7 +32,11 @@ bool Cp932Table::Store(std::string_view utf8, Entry& entry) {
         return false;
     }
     std::copy(utf8.begin(), utf8.end(), entry.bytes);
-    entry.size = static_cast<std::uint8_t>(utf8.size());
+    // What a column escapes, JSON escapes too: most characters need one look only.
+    const bool jsonPlain = NothingToEscape(utf8, true);
+    const bool textPlain = jsonPlain || NothingToEscape(utf8, false);
+    entry.size = static_cast<std::uint8_t>(utf8.size() | (textPlain ? 0 : kTextEscapes) |
+                                           (jsonPlain ? 0 : kJsonEscapes));
     return true;
 }
 
@@ -105,7 +110,7 @@ bool Cp932Table::FillRow(unsigned char lead) const {
 }
 
 std::string_view Cp932Table::Single(unsigned char byte) const {
-    return {single_[byte].bytes, single_[byte].size};
+    return {single_[byte].bytes, single_[byte].size & kLengthBits};
 }
 
 std::string_view Cp932Table::Pair(unsigned char lead, unsigned char trail) const {
@@ -113,12 +118,31 @@ std::string_view Cp932Table::Pair(unsigned char lead, unsigned char trail) const
         FillRow(lead);
     }
     const Entry& entry = pairs_[pairRow_[lead] + trail];
-    return {entry.bytes, entry.size};
+    return {entry.bytes, entry.size & kLengthBits};
 }
 
-char* Cp932Table::Write(std::string_view cp932, char* to) const {
+namespace {
+
+// The escape flags of ASCII bytes that stand for themselves: controls and DEL need escaping
+// everywhere, the quote and the backslash in JSON.
+#if defined(__SSE2__)
+unsigned AsciiEscapes(__m128i block, unsigned text, unsigned json) {
+    const __m128i control =
+        _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(block, _mm_set1_epi8(0x1F)), block),
+                     _mm_cmpeq_epi8(block, _mm_set1_epi8(0x7F)));
+    const __m128i quoted = _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('"')),
+                                        _mm_cmpeq_epi8(block, _mm_set1_epi8('\\')));
+    return (_mm_movemask_epi8(control) != 0 ? text | json : 0) |
+           (_mm_movemask_epi8(quoted) != 0 ? json : 0);
+}
+#endif
+
+}  // namespace
+
+char* Cp932Table::Write(std::string_view cp932, char* to, unsigned& escapes) const {
     const char* at = cp932.data();
     const char* const end = at + cp932.size();
+    unsigned flags = 0;
     while (at < end) {
         const auto byte = static_cast<unsigned char>(*at);
         if (byte < 0x80 && asciiPlain_) {
@@ -128,23 +152,26 @@ char* Cp932Table::Write(std::string_view cp932, char* to) const {
                 const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
                 if (_mm_movemask_epi8(block) == 0) {
                     _mm_storeu_si128(reinterpret_cast<__m128i*>(to), block);
+                    flags |= AsciiEscapes(block, kTextEscapes, kJsonEscapes);
                     to += 16;
                     at += 16;
                     continue;
                 }
             }
-#endif
             // So are eight: the ASCII end of a sender, an address, a date.
             if (end - at >= 8) {
-                std::uint64_t word;
-                std::memcpy(&word, at, sizeof word);
-                if ((word & 0x8080808080808080) == 0) {
-                    std::memcpy(to, &word, sizeof word);
+                const __m128i block = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at));
+                if ((_mm_movemask_epi8(block) & 0xFF) == 0) {
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(to), block);
+                    // Looked at twice over, so that only these eight bytes count.
+                    flags |=
+                        AsciiEscapes(_mm_unpacklo_epi64(block, block), kTextEscapes, kJsonEscapes);
                     to += 8;
                     at += 8;
                     continue;
                 }
             }
+#endif
         }
         // Both readings are looked up and the right one is picked without a branch: Japanese
         // text mixes pairs and single bytes too irregularly for a branch to be foreseen.
@@ -158,9 +185,11 @@ char* Cp932Table::Write(std::string_view cp932, char* to) const {
         const bool two = pair.size != 0;
         const Entry& entry = two ? pair : single_[byte];
         std::memcpy(to, &entry, sizeof(Entry));
-        to += entry.size;
+        flags |= entry.size;
+        to += entry.size & kLengthBits;
         at += two ? 2 : 1;
     }
+    escapes |= flags;
     return to;
 }
 
@@ -171,7 +200,8 @@ void Cp932Table::Append(std::string_view cp932, std::string& out) const {
     }
     const std::size_t start = out.size();
     out.resize(start + Room(cp932.size()));
-    if (const char* end = Write(cp932, out.data() + start)) {
+    unsigned escapes = 0;
+    if (const char* end = Write(cp932, out.data() + start, escapes)) {
         out.resize(static_cast<std::size_t>(end - out.data()));
     } else {
         out.resize(start);
@@ -189,7 +219,8 @@ std::string_view Cp932Table::Convert(std::string_view cp932, std::string& scratc
     if (scratch.size() < Room(cp932.size())) {
         scratch.resize(Room(cp932.size()));
     }
-    if (const char* end = Write(cp932, scratch.data())) {
+    unsigned escapes = 0;
+    if (const char* end = Write(cp932, scratch.data(), escapes)) {
         return {scratch.data(), static_cast<std::size_t>(end - scratch.data())};
     }
     scratch = Cp932ToUtf8(cp932);

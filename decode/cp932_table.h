@@ -34,14 +34,28 @@ class Cp932Table {
     // Writes the UTF-8 form of cp932 at to, which has RoomFor(cp932.size()) bytes, and returns
     // its end; nullptr when the text needs the converter (Convert then asks it).
     char* WriteUtf8(std::string_view cp932, char* to) const {
-        return complete_ ? Write(cp932, to) : nullptr;
+        unsigned escapes = 0;
+        return complete_ ? Write(cp932, to, escapes) : nullptr;
+    }
+    // As WriteUtf8, and nullptr as well when the UTF-8 form holds a byte that the escaping
+    // of a column (json false) or of a JSON string (json true) would change, exactly when
+    // NothingToEscape(form, json) is false: then the caller escapes the converted text.
+    char* WriteUtf8Plain(std::string_view cp932, char* to, bool json) const {
+        unsigned escapes = 0;
+        char* const end = complete_ ? Write(cp932, to, escapes) : nullptr;
+        return (escapes & (json ? kJsonEscapes : kTextEscapes)) == 0 ? end : nullptr;
     }
 
   private:
+    // size holds the length of bytes in its low bits and, above them, whether the text
+    // would need escaping: whole characters, so the flags of a text are those of its entries.
     struct Entry {
         char bytes[7];
         std::uint8_t size;
     };
+    static constexpr unsigned kLengthBits = 0x0F;
+    static constexpr unsigned kTextEscapes = 0x40;  // in a column of the text output
+    static constexpr unsigned kJsonEscapes = 0x80;  // in a JSON string
 
     static constexpr std::size_t kEmptyRow = 0;  // a row of pairs_ whose entries are all empty
     // What is known of a byte's row of pairs.
@@ -57,8 +71,9 @@ class Cp932Table {
         return size * sizeof(Entry::bytes) + sizeof(Entry);
     }
     // Writes the UTF-8 form of cp932 at to, which has Room(cp932.size()) bytes; returns the
-    // end, or nullptr when the text has a lead whose row does not fit.
-    char* Write(std::string_view cp932, char* to) const;
+    // end, or nullptr when the text has a lead whose row does not fit. The escape flags of
+    // what was written are added to escapes.
+    char* Write(std::string_view cp932, char* to, unsigned& escapes) const;
 
     Entry single_[256] = {};
     std::size_t pairRow_[256] = {};  // where the byte's row starts in pairs_ (else the empty row)

@@ -223,6 +223,7 @@ class CSearchController {
     int m_loadFd = -1;                  // the file, open read-only while it loads
     bool m_bLoadFromView = false;
     const char* m_loadView = nullptr;  // the view the chunks of this load point into
+    std::uint64_t m_loadViewSize = 0;  // its bytes
     std::shared_ptr<const mime::QueryMatcher> m_query;  // read by the decoded units
 };
 

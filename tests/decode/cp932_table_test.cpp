@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "decode/cp932.h"
+#include "decode/safe_text.h"
 
 namespace tarsel {
 namespace {
@@ -39,8 +40,30 @@ TEST(Cp932TableTest, AgreesWithTheConverter) {
         }
         inputs.push_back(text);
     }
+    // Printable text with a rare byte to escape, at any place of a block of eight or sixteen.
+    const std::string rare = std::string("\"\\\x7f\x01\x1f", 5) + "\x81\x98";  // 0x8198: U+00A7
+    for (int round = 0; round < 5000; ++round) {
+        std::string text(random() % 40, '\0');
+        for (char& c : text) {
+            c = random() % 30 == 0 ? rare[random() % rare.size()]
+                                   : static_cast<char>(0x20 + random() % 0x5F);
+        }
+        inputs.push_back(text);
+    }
+    const Cp932Table& table = Cp932Table::Get();
     for (const std::string& input : inputs) {
-        ASSERT_EQ(Cp932ToUtf8Fast(input), Cp932ToUtf8(input)) << testing::PrintToString(input);
+        const std::string converted = Cp932ToUtf8(input);
+        ASSERT_EQ(Cp932ToUtf8Fast(input), converted) << testing::PrintToString(input);
+        // Written plain exactly when the escaping would leave the converted text as it is.
+        for (const bool json : {false, true}) {
+            std::string room(Cp932Table::RoomFor(input.size()), '\0');
+            const char* const end = table.WriteUtf8Plain(input, room.data(), json);
+            ASSERT_EQ(end != nullptr, NothingToEscape(converted, json))
+                << testing::PrintToString(input) << " json " << json;
+            if (end != nullptr) {
+                ASSERT_EQ(std::string_view(room.data(), end - room.data()), converted);
+            }
+        }
     }
 }
 
