@@ -143,9 +143,13 @@ char* Cp932Table::Write(std::string_view cp932, char* to, unsigned& escapes) con
     const char* at = cp932.data();
     const char* const end = at + cp932.size();
     unsigned flags = 0;
+    // Held here: the bytes written through to may alias the members, which the loop would
+    // otherwise read again after every character.
+    const Entry* const pairs = pairs_.data();
+    const bool asciiPlain = asciiPlain_;
     while (at < end) {
         const auto byte = static_cast<unsigned char>(*at);
-        if (byte < 0x80 && asciiPlain_) {
+        if (byte < 0x80 && asciiPlain) {
 #if defined(__SSE2__)
             // Sixteen ASCII bytes in a row are copied as they are.
             if (end - at >= 16) {
@@ -181,7 +185,7 @@ char* Cp932Table::Write(std::string_view cp932, char* to, unsigned& escapes) con
         }
         const bool last = at + 1 == end;
         const std::size_t row = last ? kEmptyRow : pairRow_[byte];
-        const Entry& pair = pairs_[row + (last ? 0 : static_cast<unsigned char>(at[1]))];
+        const Entry& pair = pairs[row + (last ? 0 : static_cast<unsigned char>(at[1]))];
         const bool two = pair.size != 0;
         const Entry& entry = two ? pair : single_[byte];
         std::memcpy(to, &entry, sizeof(Entry));
