@@ -281,27 +281,29 @@ int Number(std::string_view digits) {
 }  // namespace
 
 bool NormalizeDateInto(std::string_view value, std::string& text) {
-    text.clear();
     DatePieces pieces;
     if (!ReadAnyDate(value, pieces)) {
+        text.clear();
         return false;
     }
-    // "yy/mm/dd time" put together in place and written over text at once: a row's date is
-    // rewritten into the same string mail after mail.
-    std::array<char, 9 + 8> written;  // the longest time is hh:mm:ss
+    // "yy/mm/dd time" written in place: a row's date is rewritten into the same string mail
+    // after mail, mostly at the same length, which then needs no call to size it.
     const std::string_view day = pieces.day, month = pieces.month, year = pieces.year;
-    const std::string_view time = pieces.time.substr(0, written.size() - 9);
-    written[0] = year[year.size() - 2];
-    written[1] = year[year.size() - 1];
-    written[2] = '/';
-    written[3] = month[0];
-    written[4] = month[1];
-    written[5] = '/';
-    written[6] = day.size() == 1 ? '0' : day[0];
-    written[7] = day.back();
-    written[8] = ' ';
-    std::copy(time.begin(), time.end(), written.begin() + 9);
-    text.assign(written.data(), 9 + time.size());
+    const std::string_view time = pieces.time;
+    if (text.size() != 9 + time.size()) {
+        text.resize(9 + time.size());
+    }
+    char* const to = text.data();
+    to[0] = year[year.size() - 2];
+    to[1] = year[year.size() - 1];
+    to[2] = '/';
+    to[3] = month[0];
+    to[4] = month[1];
+    to[5] = '/';
+    to[6] = day.size() == 1 ? '0' : day[0];
+    to[7] = day.back();
+    to[8] = ' ';
+    std::copy(time.begin(), time.end(), to + 9);
     return true;
 }
 

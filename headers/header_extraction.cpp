@@ -32,7 +32,13 @@ void WriteHexAddress(std::int64_t offset, std::string& address) {
     const auto [end, error] =
         std::to_chars(buffer.data() + 2, buffer.data() + buffer.size(), offset, 16);
     (void)error;  // the buffer holds any 64-bit value
-    address.assign(buffer.data(), end);
+    // Written over the row's string in place: mail after mail the address mostly keeps its
+    // length, and then no call sizes it.
+    const auto size = static_cast<std::size_t>(end - buffer.data());
+    if (address.size() != size) {
+        address.resize(size);
+    }
+    std::copy(buffer.data(), end, address.data());
 }
 
 // Where a field's value stands: from after its colon to the end of its last continuation line.
@@ -41,6 +47,18 @@ struct FieldPlace {
     std::size_t to = 0;
     bool folded = false;  // continuation lines follow the first: line ends lie inside
 };
+
+// What the first byte of a header line tells of it: that it continues the field before, that
+// it may open one of the row's fields (the name's first letter in either case), or neither.
+enum class Lead : unsigned char { kOther, kFold, kSubject, kFrom, kDate };
+constexpr std::array<Lead, 256> kLeads = [] {
+    std::array<Lead, 256> leads{};
+    leads[' '] = leads['\t'] = Lead::kFold;
+    leads['s'] = leads['S'] = Lead::kSubject;
+    leads['f'] = leads['F'] = Lead::kFrom;
+    leads['d'] = leads['D'] = Lead::kDate;
+    return leads;
+}();
 
 // The first eight bytes from at, as one little-endian word (NUL bytes past the text's end).
 std::uint64_t WordAt(std::string_view text, std::size_t at) {
@@ -91,29 +109,34 @@ FieldPlace* OpenField(FieldPlace& place, const FieldName& name, std::string_view
     return &place;
 }
 
-// The field's value as one line: the line breaks of its folds gone (the text around them
-// stays), the blanks after the colon dropped. A value on one line is a view into the mail.
+// A folded value's lines joined: the line breaks of its folds gone, the text around them kept.
+// The text between the line breaks goes over in runs: a folded value is mostly long lines, and
+// a byte at a time would cost more than the rest of the row's extraction.
+std::string_view Unfolded(std::string_view value, std::string& scratch) {
+    scratch.clear();
+    for (std::string_view rest = value; !rest.empty();) {
+        const std::size_t lineFeed = rest.find('\n');
+        std::string_view line = rest.substr(0, lineFeed);
+        for (std::size_t cr; (cr = line.find('\r')) != std::string_view::npos;) {
+            scratch.append(line.substr(0, cr));
+            line.remove_prefix(cr + 1);
+        }
+        scratch.append(line);
+        rest.remove_prefix(lineFeed == std::string_view::npos ? rest.size() : lineFeed + 1);
+    }
+    return scratch;
+}
+
+// The field's value as one line, the blanks after the colon dropped. A value on one line (most
+// are) is a view into the mail.
 std::string_view UnfoldedValue(std::string_view mailText, const FieldPlace& place,
                                std::string& scratch) {
     if (place.from == kNoPlace) {
         return {};
     }
-    std::string_view value = mailText.substr(place.from, place.to - place.from);
+    std::string_view value(mailText.data() + place.from, place.to - place.from);
     if (place.folded) {
-        // The text between the line breaks goes over in runs: a folded value is mostly long
-        // lines, and a byte at a time would cost more than the rest of the row's extraction.
-        scratch.clear();
-        for (std::string_view rest = value; !rest.empty();) {
-            const std::size_t lineFeed = rest.find('\n');
-            std::string_view line = rest.substr(0, lineFeed);
-            for (std::size_t cr; (cr = line.find('\r')) != std::string_view::npos;) {
-                scratch.append(line.substr(0, cr));
-                line.remove_prefix(cr + 1);
-            }
-            scratch.append(line);
-            rest.remove_prefix(lineFeed == std::string_view::npos ? rest.size() : lineFeed + 1);
-        }
-        value = scratch;
+        value = Unfolded(value, scratch);
     }
     while (!value.empty() && IsBlank(value.front())) {
         value.remove_prefix(1);
@@ -172,26 +195,26 @@ void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, Hea
             body = next;  // the empty line ends the header
             return false;
         }
-        if (IsBlank(mailText[start])) {
-            if (open != nullptr) {
-                open->to = end;
-                open->folded = true;
-            }
-            return true;
-        }
-        // Most lines open none of the row's fields, and their first byte tells.
-        switch (mailText[start] | 0x20) {
-            case 's':
+        // One look-up of the first byte: most lines open none of the row's fields.
+        switch (kLeads[static_cast<unsigned char>(mailText[start])]) {
+            case Lead::kFold:
+                if (open != nullptr) {
+                    open->to = end;
+                    open->folded = true;
+                }
+                break;
+            case Lead::kSubject:
                 open = OpenField(subject, kSubject, mailText, start, end);
                 break;
-            case 'f':
+            case Lead::kFrom:
                 open = OpenField(sender, kFrom, mailText, start, end);
                 break;
-            case 'd':
+            case Lead::kDate:
                 open = OpenField(date, kDate, mailText, start, end);
                 break;
-            default:
+            case Lead::kOther:
                 open = nullptr;
+                break;
         }
         return true;
     });
