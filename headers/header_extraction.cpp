@@ -110,20 +110,14 @@ FieldPlace* OpenField(FieldPlace& place, const FieldName& name, std::string_view
 }
 
 // A folded value's lines joined: the line breaks of its folds gone, the text around them kept.
-// The text between the line breaks goes over in runs: a folded value is mostly long lines, and
-// a byte at a time would cost more than the rest of the row's extraction.
+// The lines go over whole, found as the header's lines are: a folded value is mostly long
+// lines, and a byte at a time would cost more than the rest of the row's extraction.
 std::string_view Unfolded(std::string_view value, std::string& scratch) {
     scratch.clear();
-    for (std::string_view rest = value; !rest.empty();) {
-        const std::size_t lineFeed = rest.find('\n');
-        std::string_view line = rest.substr(0, lineFeed);
-        for (std::size_t cr; (cr = line.find('\r')) != std::string_view::npos;) {
-            scratch.append(line.substr(0, cr));
-            line.remove_prefix(cr + 1);
-        }
-        scratch.append(line);
-        rest.remove_prefix(lineFeed == std::string_view::npos ? rest.size() : lineFeed + 1);
-    }
+    ForEachLine(value, 0, [&](std::size_t start, std::size_t end, std::size_t) {
+        scratch.append(value.data() + start, end - start);
+        return true;
+    });
     return scratch;
 }
 
