@@ -218,10 +218,13 @@ class UsualDateReader {
         pieces.day = Piece(day, at);
         pieces.month = MonthNumber(Piece(at + 1, at + 4));
         const std::size_t year = at + 5;
-        for (at = year; at < year + 4 && IsDigit(bytes_[at]);) {
-            ++at;
+        if (pieces.month.empty() || !IsDigit(bytes_[year]) || !IsDigit(bytes_[year + 1])) {
+            return false;
         }
-        if (pieces.month.empty() || at - year < 2 || bytes_[at] != ' ') {
+        at = year + 2;  // and two more digits at most
+        at += IsDigit(bytes_[at]) ? 1 : 0;
+        at += IsDigit(bytes_[at]) ? 1 : 0;
+        if (bytes_[at] != ' ') {
             return false;
         }
         pieces.year = Piece(year, at);
