@@ -83,7 +83,7 @@ template <class Marks, class Line>
         for (; marks != 0; marks &= marks - 1) {
             const std::size_t at = base + static_cast<unsigned>(__builtin_ctzll(marks));
             if (at < start) {
-                continue;  // the LF of a CR LF that ended the line before, in another window
+                continue;  // the LF of a CR LF that ended the line before, left marked
             }
             const std::size_t next =
                 text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? at + 2 : at + 1;
