@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <cstring>
 #include <utility>
 
 #include "decode/header_value.h"
@@ -31,7 +32,13 @@ void WriteHexAddress(std::int64_t offset, std::string& address) {
     const auto [end, error] =
         std::to_chars(buffer.data() + 2, buffer.data() + buffer.size(), offset, 16);
     (void)error;  // the buffer holds any 64-bit value
-    address.assign(buffer.data(), end);
+    // Written over the row's string in place: mail after mail the address mostly keeps its
+    // length, and then no call sizes it.
+    const auto size = static_cast<std::size_t>(end - buffer.data());
+    if (address.size() != size) {
+        address.resize(size);
+    }
+    std::copy(buffer.data(), end, address.data());
 }
 
 // Where a field's value stands: from after its colon to the end of its last continuation line.
@@ -41,70 +48,89 @@ struct FieldPlace {
     bool folded = false;  // continuation lines follow the first: line ends lie inside
 };
 
-// The field of the row that a header line opens, or null; value is where its value starts.
-// Only the name before the colon counts, in any case and with blanks before the colon.
-FieldPlace* RowFieldOf(std::string_view line, FieldPlace& subject, FieldPlace& sender,
-                       FieldPlace& date, std::size_t& value) {
-    FieldPlace* field = nullptr;
-    std::string_view name;
-    switch (line[0] | 0x20) {
-        case 's':
-            field = &subject;
-            name = "subject";
-            break;
-        case 'f':
-            field = &sender;
-            name = "from";
-            break;
-        case 'd':
-            field = &date;
-            name = "date";
-            break;
-        default:
-            return nullptr;
+// What the first byte of a header line tells of it: that it continues the field before, that
+// it may open one of the row's fields (the name's first letter in either case), or neither.
+enum class Lead : unsigned char { kOther, kFold, kSubject, kFrom, kDate };
+constexpr std::array<Lead, 256> kLeads = [] {
+    std::array<Lead, 256> leads{};
+    leads[' '] = leads['\t'] = Lead::kFold;
+    leads['s'] = leads['S'] = Lead::kSubject;
+    leads['f'] = leads['F'] = Lead::kFrom;
+    leads['d'] = leads['D'] = Lead::kDate;
+    return leads;
+}();
+
+// The first eight bytes from at, as one little-endian word (NUL bytes past the text's end).
+std::uint64_t WordAt(std::string_view text, std::size_t at) {
+    std::uint64_t word = 0;
+    if (text.size() - at >= sizeof word) {
+        std::memcpy(&word, text.data() + at, sizeof word);
+        return word;
     }
-    if (line.size() <= name.size()) {
-        return nullptr;
+    for (std::size_t i = 0; at + i < text.size(); ++i) {
+        word |= std::uint64_t{static_cast<unsigned char>(text[at + i])} << (8 * i);
     }
-    for (std::size_t i = 1; i < name.size(); ++i) {
-        if ((line[i] | 0x20) != name[i]) {
-            return nullptr;
-        }
-    }
-    std::size_t at = name.size();
-    while (at < line.size() && IsBlank(line[at])) {
-        ++at;
-    }
-    if (at == line.size() || line[at] != ':') {
-        return nullptr;
-    }
-    value = at + 1;
-    return field;
+    return word;
 }
 
-// The field's value as one line: the line breaks of its folds gone (the text around them
-// stays), the blanks after the colon dropped. A value on one line is a view into the mail.
+// A field's name in lower case, its bytes in the low bytes of a word as WordAt gives them.
+struct FieldName {
+    constexpr explicit FieldName(std::string_view name) : length(name.size()) {
+        for (std::size_t i = name.size(); i-- > 0;) {
+            word = word << 8 | static_cast<unsigned char>(name[i]);
+        }
+    }
+    std::uint64_t word = 0;
+    std::size_t length;
+};
+constexpr FieldName kSubject("subject"), kFrom("from"), kDate("date");
+
+// The header line from start to end opens the field of that name (in any case, blanks allowed
+// before the colon): its place is noted and returned, else null.
+FieldPlace* OpenField(FieldPlace& place, const FieldName& name, std::string_view mailText,
+                      std::size_t start, std::size_t end) {
+    if (end - start <= name.length) {
+        return nullptr;
+    }
+    // The name's bytes compared at once, each with 0x20 set as a byte-wise case-blind
+    // comparison sets it; the bytes after the name are masked off.
+    const std::uint64_t mask = ~std::uint64_t{0} >> (64 - 8 * name.length);
+    if (((WordAt(mailText, start) | 0x2020202020202020) & mask) != name.word) {
+        return nullptr;
+    }
+    std::size_t at = start + name.length;
+    while (at < end && IsBlank(mailText[at])) {
+        ++at;
+    }
+    if (at == end || mailText[at] != ':') {
+        return nullptr;
+    }
+    place = FieldPlace{at + 1, end, false};
+    return &place;
+}
+
+// A folded value's lines joined: the line breaks of its folds gone, the text around them kept.
+// The lines go over whole, found as the header's lines are: a folded value is mostly long
+// lines, and a byte at a time would cost more than the rest of the row's extraction.
+std::string_view Unfolded(std::string_view value, std::string& scratch) {
+    scratch.clear();
+    ForEachLine(value, 0, [&](std::size_t start, std::size_t end, std::size_t) {
+        scratch.append(value.data() + start, end - start);
+        return true;
+    });
+    return scratch;
+}
+
+// The field's value as one line, the blanks after the colon dropped. A value on one line (most
+// are) is a view into the mail.
 std::string_view UnfoldedValue(std::string_view mailText, const FieldPlace& place,
                                std::string& scratch) {
     if (place.from == kNoPlace) {
         return {};
     }
-    std::string_view value = mailText.substr(place.from, place.to - place.from);
+    std::string_view value(mailText.data() + place.from, place.to - place.from);
     if (place.folded) {
-        // The text between the line breaks goes over in runs: a folded value is mostly long
-        // lines, and a byte at a time would cost more than the rest of the row's extraction.
-        scratch.clear();
-        for (std::string_view rest = value; !rest.empty();) {
-            const std::size_t lineFeed = rest.find('\n');
-            std::string_view line = rest.substr(0, lineFeed);
-            for (std::size_t cr; (cr = line.find('\r')) != std::string_view::npos;) {
-                scratch.append(line.substr(0, cr));
-                line.remove_prefix(cr + 1);
-            }
-            scratch.append(line);
-            rest.remove_prefix(lineFeed == std::string_view::npos ? rest.size() : lineFeed + 1);
-        }
-        value = scratch;
+        value = Unfolded(value, scratch);
     }
     while (!value.empty() && IsBlank(value.front())) {
         value.remove_prefix(1);
@@ -163,17 +189,26 @@ void ExtractHeaderRowInto(std::string_view mailText, std::int64_t mailStart, Hea
             body = next;  // the empty line ends the header
             return false;
         }
-        if (IsBlank(mailText[start])) {
-            if (open != nullptr) {
-                open->to = end;
-                open->folded = true;
-            }
-            return true;
-        }
-        std::size_t value = 0;
-        open = RowFieldOf(mailText.substr(start, end - start), subject, sender, date, value);
-        if (open != nullptr) {
-            *open = FieldPlace{start + value, end, false};
+        // One look-up of the first byte: most lines open none of the row's fields.
+        switch (kLeads[static_cast<unsigned char>(mailText[start])]) {
+            case Lead::kFold:
+                if (open != nullptr) {
+                    open->to = end;
+                    open->folded = true;
+                }
+                break;
+            case Lead::kSubject:
+                open = OpenField(subject, kSubject, mailText, start, end);
+                break;
+            case Lead::kFrom:
+                open = OpenField(sender, kFrom, mailText, start, end);
+                break;
+            case Lead::kDate:
+                open = OpenField(date, kDate, mailText, start, end);
+                break;
+            case Lead::kOther:
+                open = nullptr;
+                break;
         }
         return true;
     });

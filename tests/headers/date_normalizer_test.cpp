@@ -81,6 +81,25 @@ INSTANTIATE_TEST_SUITE_P(
                     DateCase{"MonthFirst", "Dec 7 1999 12:34:56", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Values one step from the usual "Sat, 27 Mar 1999 03:46:49": each is read as the general
+// reading reads it, whether its layout is taken at fixed places or not.
+INSTANTIATE_TEST_SUITE_P(
+    NearTheUsualLayout, NormalizeDateTest,
+    testing::Values(
+        DateCase{"OneDigitDay", "Sat, 7 Mar 1999 03:46:49", "99/03/07 03:46:49"},
+        DateCase{"ThreeLetterDayNameOnly", "Satu, 27 Mar 1999 03:46:49", "99/03/27 03:46:49"},
+        DateCase{"CommentForBlank", "Sat, 27 (c) Mar 1999 03:46:49", "99/03/27 03:46:49"},
+        DateCase{"TabBeforeTime", "Sat, 27 Mar 1999\t03:46:49", "99/03/27 03:46:49"},
+        DateCase{"ThreeDigitYear", "Sat, 27 Mar 101 03:46:49", "01/03/27 03:46:49"},
+        DateCase{"ThreeDigitHour", "Sat, 27 Mar 1999 103:46:49", ""},
+        DateCase{"MinutesCut", "Sat, 27 Mar 1999 03:4", ""},
+        DateCase{"SecondsColonOnly", "Sat, 27 Mar 1999 03:46:", ""},
+        DateCase{"ThirdColon", "Sat, 27 Mar 1999 03:46:49:", ""},
+        DateCase{"ThreeDigitSeconds", "Sat, 27 Mar 1999 03:46:490", ""},
+        DateCase{"LetterAfterSeconds", "Sat, 27 Mar 1999 03:46:49x", "99/03/27 03:46:49"},
+        DateCase{"FourLetterMonth", "Sat, 27 Mars 1999 03:46:49", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(NormalizeDateMonths, MapsEveryMonthInAnyCase) {
     constexpr std::array<const char*, 12> kNames = {"Jan", "feb", "MAR", "Apr", "mAy", "Jun",
                                                     "jul", "Aug", "Sep", "oct", "NOV", "Dec"};

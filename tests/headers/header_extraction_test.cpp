@@ -267,6 +267,25 @@ TEST(HeaderBlockTest, MailWithoutEmptyLineKeepsItsLastLine) {
     }
 }
 
+// A field's name is compared eight bytes at a time; a last line shorter than that, with no line
+// end, is read as any other.
+TEST(HeaderBlockTest, NamesAtTheTextsEndAreReadInAnyCase) {
+    struct Case {
+        const char* last;  // the last bytes of the mail
+        const char* sender;
+        const char* subject;
+    };
+    const Case cases[] = {
+        {"From:x", "x", ""}, {"fROM :x", "x", ""}, {"From:", "", ""},      {"Fro", "", ""},
+        {"Fromx:y", "", ""}, {"Subject:", "", ""}, {"SUBJECT:y", "", "y"}, {"Subjec:y", "", ""},
+    };
+    for (const Case& c : cases) {
+        const HeaderRow row = ExtractHeaderRow(std::string(kMark) + "\r\nTo: t\r\n" + c.last, 0);
+        EXPECT_EQ(row.sender, c.sender) << c.last;
+        EXPECT_EQ(row.subject, c.subject) << c.last;
+    }
+}
+
 TEST(HeaderBlockTest, BodyIsNotExamined) {
     std::string mail = Mail({"Subject: head"});
     mail += "Subject: body\r\nFrom: body@example.jp\r\nDate: Tue, 7 Dec 1999 12:34:56\r\n";
