@@ -33,6 +33,55 @@ int ValueOf(char c) {
     return kValues[static_cast<unsigned char>(c)];
 }
 
+// The six bits of each character of the alphabet, and kOutside for every other byte: a group
+// of four that holds none of those decodes with shifts alone.
+constexpr unsigned char kOutside = 0x80;
+constexpr std::array<unsigned char, 256> kSextets = [] {
+    std::array<unsigned char, 256> sextets{};
+    sextets.fill(kOutside);
+    for (std::size_t i = 0; i < kAlphabet.size(); ++i) {
+        sextets[static_cast<unsigned char>(kAlphabet[i])] = static_cast<unsigned char>(i);
+    }
+    return sextets;
+}();
+
+unsigned SextetOf(char c) {
+    return kSextets[static_cast<unsigned char>(c)];
+}
+
+// The group's three bytes by the lenient arithmetic, for a group with a stray character.
+char* WriteLenientGroup(const char* group, char* to) {
+    const int x0 = ValueOf(group[0]);
+    const int x1 = ValueOf(group[1]);
+    const int x2 = ValueOf(group[2]);
+    const int x3 = ValueOf(group[3]);
+    to[0] = static_cast<char>((4 * x0 + (x1 >> 4)) & 0xFF);
+    to[1] = static_cast<char>((16 * x1 + (x2 >> 2)) & 0xFF);
+    to[2] = static_cast<char>((64 * x2 + x3) & 0xFF);
+    return to + 3;
+}
+
+// The decoded bytes of the groups, before padding is taken off.
+char* WriteGroups(std::string_view text, char* to) {
+    for (std::size_t i = 0; i + 3 < text.size(); i += 4) {
+        const unsigned s0 = SextetOf(text[i]);
+        const unsigned s1 = SextetOf(text[i + 1]);
+        const unsigned s2 = SextetOf(text[i + 2]);
+        const unsigned s3 = SextetOf(text[i + 3]);
+        if (((s0 | s1 | s2 | s3) & kOutside) != 0) {
+            to = WriteLenientGroup(text.data() + i, to);
+            continue;
+        }
+        // Within the alphabet the lenient arithmetic is plain base64.
+        const unsigned bits = s0 << 18 | s1 << 12 | s2 << 6 | s3;
+        to[0] = static_cast<char>(bits >> 16);
+        to[1] = static_cast<char>((bits >> 8) & 0xFF);
+        to[2] = static_cast<char>(bits & 0xFF);
+        to += 3;
+    }
+    return to;
+}
+
 }  // namespace
 
 std::string DecodeBase64(std::string_view text) {
@@ -42,38 +91,29 @@ std::string DecodeBase64(std::string_view text) {
 }
 
 void AppendDecodedBase64(std::string_view text, std::string& out) {
-    // The decoded bytes are only an intermediate: those of a header word fit on the stack, and
-    // each thread keeps one buffer for longer texts.
-    constexpr std::size_t kOnStack = 192;
-    char onStack[kOnStack];
-    thread_local std::string longer;
-    const std::size_t room = text.size() / 4 * 3;
-    if (room > kOnStack) {
-        longer.resize(room);
-    }
-    char* const bytes = room > kOnStack ? longer.data() : onStack;
-    std::size_t last = std::string::npos;
-    char* to = bytes;
-    for (std::size_t i = 0; i + 3 < text.size(); i += 4) {
-        const int x0 = ValueOf(text[i]);
-        const int x1 = ValueOf(text[i + 1]);
-        const int x2 = ValueOf(text[i + 2]);
-        const int x3 = ValueOf(text[i + 3]);
-        *to++ = static_cast<char>((4 * x0 + (x1 >> 4)) & 0xFF);
-        *to++ = static_cast<char>((16 * x1 + (x2 >> 2)) & 0xFF);
-        *to++ = static_cast<char>((64 * x2 + x3) & 0xFF);
-        last = i;
-    }
-    auto size = static_cast<std::size_t>(to - bytes);
+    const std::size_t start = out.size();
+    out.resize(start + text.size() / 4 * 3);
+    char* const end = WriteDecodedBase64(text, out.data() + start);
+    out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+char* WriteDecodedBase64(std::string_view text, char* to) {
+    // The decoded bytes are converted where they were written: the conversion never writes
+    // ahead of what it reads, so no buffer stands between the two.
+    char* const end = WriteGroups(text, to);
+    auto size = static_cast<std::size_t>(end - to);
     // Padding counts only in the final group; the third character is looked at only when the
     // fourth one was padding.
-    if (last != std::string::npos && text[last + 3] == '=') {
-        --size;
-        if (text[last + 2] == '=') {
+    if (size != 0) {
+        const std::size_t last = text.size() / 4 * 4 - 4;
+        if (text[last + 3] == '=') {
             --size;
+            if (text[last + 2] == '=') {
+                --size;
+            }
         }
     }
-    AppendJisAsSjis(std::string_view(bytes, size), out);
+    return WriteJisAsSjis(to, size, to);
 }
 
 }  // namespace tarsel

@@ -323,65 +323,107 @@ class Decoder {
     bool exactHasLower_ = false;
 };
 
-// The usual value decodes word by word, left to right: a word whose decoded text holds no "="
-// and no "?" and some byte that is in no case a byte of the prefix can take part in no later
-// prefix or terminator. Such text cannot begin one (no "="), cannot end one (both end in "?"
-// or "="), and cannot lie wholly inside one (a byte that fits nowhere in it). Every later match
-// then lies after the word, in text that stands as the mail wrote it, and the passes come down
-// to one scan. Returns false, with out as it was, once a word's text is not of that kind.
-bool AppendWordByWord(std::string_view value, std::string& out) {
-    // What a byte can be in a prefix or terminator: kEnds for "=" and "?", kInside for the
-    // other bytes of the prefix (in any case), kNowhere for the rest.
-    enum Part : unsigned char { kNowhere, kInside, kEnds };
-    static constexpr auto kParts = [] {
-        std::array<Part, 256> parts{};
-        for (int byte = 0; byte < 256; ++byte) {
-            const char c = Upper(static_cast<char>(byte));
-            Part part = kNowhere;
-            if (c == '=' || c == '?') {
-                part = kEnds;
-            } else if (kPrefix.find(c) != std::string_view::npos) {
-                part = kInside;
-            }
-            parts[static_cast<std::size_t>(byte)] = part;
+// What a byte can be in a prefix or terminator: kEnds for "=" and "?", kInside for the other
+// bytes of the prefix (in any case), kNowhere for the rest; as bits, so that a text's bytes
+// are told apart by or-ing them.
+enum Part : unsigned char { kInside = 0, kNowhere = 1, kEnds = 2 };
+constexpr auto kParts = [] {
+    std::array<unsigned char, 256> parts{};
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = Upper(static_cast<char>(byte));
+        Part part = kNowhere;
+        if (c == '=' || c == '?') {
+            part = kEnds;
+        } else if (kPrefix.find(c) != std::string_view::npos) {
+            part = kInside;
         }
-        return parts;
-    }();
+        parts[static_cast<std::size_t>(byte)] = part;
+    }
+    return parts;
+}();
+
+// Whether decoded text can take part in no later prefix or terminator: it holds no "=" and no
+// "?" and some byte that is in no case a byte of the prefix. Such text cannot begin one (no
+// "="), cannot end one (both end in "?" or "="), and cannot lie wholly inside one (a byte that
+// fits nowhere in it).
+bool IsInert(const char* text, const char* end) {
+    unsigned parts = 0;
+    for (; text != end; ++text) {
+        parts |= kParts[static_cast<unsigned char>(*text)];
+    }
+    return parts == kNowhere;
+}
+
+// Position of the first "?=" at or after from; npos when there is none.
+std::size_t FindTerminator(std::string_view value, std::size_t from) {
+    return value.find(kTerminator, from);
+}
+
+// Where the next word's text begins after a word that ends at after: with joinBlanks, past
+// the blanks and tabs before an adjacent whole word (a prefix without its "?=" is plain text).
+template <bool joinBlanks>
+std::size_t NextText(std::string_view value, std::size_t after) {
+    if constexpr (joinBlanks) {
+        std::size_t next = after;
+        while (next < value.size() && (value[next] == ' ' || value[next] == '\t')) {
+            ++next;
+        }
+        if (next > after && value.size() - next >= kPrefix.size() && PrefixAt(value, next) &&
+            FindTerminator(value, next + kPrefix.size()) != kNotFound) {
+            return next;
+        }
+    }
+    return after;
+}
+
+// The usual value decodes word by word, left to right, when every word's text is inert: every
+// later match then lies after the word, in text that stands as the mail wrote it, and the
+// passes come down to one scan. The value is written straight into out, which is sized for it
+// once (a word's text is never longer than the word). Returns false, with out as it was, once
+// a word's text is not inert.
+template <bool joinBlanks>
+bool AppendWordByWord(std::string_view value, std::string& out) {
+    std::size_t word = FindEncodedWord(value, 0);
+    if (word == kNotFound) {
+        out.append(value);  // nothing decoded can make a word: the value as it is
+        return true;
+    }
     const std::size_t start = out.size();
+    out.resize(start + value.size());
+    char* to = out.data() + start;
     std::size_t from = 0;  // the value before this has been written out
-    for (std::size_t word = FindEncodedWord(value, 0); word != kNotFound;
-         word = FindEncodedWord(value, from)) {
-        const std::size_t end = value.find(kTerminator, word + kPrefix.size());
-        if (end == std::string_view::npos) {
+    for (; word != kNotFound; word = FindEncodedWord(value, from)) {
+        const std::size_t end = FindTerminator(value, word + kPrefix.size());
+        if (end == kNotFound) {
             break;  // cut-off word: the value stays as it is from here on
         }
-        out.append(value.substr(from, word - from));
-        const std::size_t decoded = out.size();
-        AppendDecodedBase64(value.substr(word + kPrefix.size(), end - word - kPrefix.size()), out);
-        bool ends = false;
-        bool nowhere = false;
-        for (const char c : std::string_view(out).substr(decoded)) {
-            const Part part = kParts[static_cast<unsigned char>(c)];
-            ends = ends || part == kEnds;
-            nowhere = nowhere || part == kNowhere;
-        }
-        if (ends || !nowhere) {
+        to = std::copy(value.data() + from, value.data() + word, to);
+        const std::size_t text = word + kPrefix.size();
+        char* const decoded = to;
+        to = WriteDecodedBase64(value.substr(text, end - text), to);
+        if (!IsInert(decoded, to)) {
             out.resize(start);
             return false;
         }
-        from = end + kTerminator.size();
+        from = NextText<joinBlanks>(value, end + kTerminator.size());
     }
-    out.append(value.substr(from));
+    to = std::copy(value.data() + from, value.data() + value.size(), to);
+    out.resize(static_cast<std::size_t>(to - out.data()));
     return true;
 }
 
 }  // namespace
 
 void AppendDecodedHeaderValue(std::string_view value, std::string& out) {
-    // Without a word the value is copied in one go: nothing decoded can make one.
-    out.reserve(out.size() + value.size());  // a word's text is never longer than the word
-    if (!AppendWordByWord(value, out)) {
+    if (!AppendWordByWord<false>(value, out)) {
         out += Decoder(std::string(value)).Run();
+    }
+}
+
+void AppendDecodedJoinedValue(std::string_view value, std::string& out) {
+    if (!AppendWordByWord<true>(value, out)) {
+        thread_local std::string joined;
+        out += Decoder(std::string(WithoutBlanksBetweenWords(value, joined))).Run();
     }
 }
 
