@@ -99,7 +99,7 @@ void AppendDecodedBase64(std::string_view text, std::string& out) {
     out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
-char* WriteDecodedBase64(std::string_view text, char* to) {
+char* WriteDecodedBase64(std::string_view text, char* to, bool* pairsOnly) {
     // The decoded bytes are converted where they were written: the conversion never writes
     // ahead of what it reads, so no buffer stands between the two.
     char* const end = WriteGroups(text, to);
@@ -115,7 +115,7 @@ char* WriteDecodedBase64(std::string_view text, char* to) {
             }
         }
     }
-    return WriteJisAsSjis(to, size, to);
+    return WriteJisAsSjis(to, size, to, pairsOnly);
 }
 
 }  // namespace tarsel

@@ -29,6 +29,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -129,14 +131,18 @@ std::size_t FindTerminator(std::string_view value, std::size_t from) {
                          [value](std::size_t at) { return value[at + 1] == kTerminator[1]; });
 }
 
-}  // namespace
-
-std::size_t FindEncodedWord(std::string_view value, std::size_t from) {
+std::size_t FindWord(std::string_view value, std::size_t from) {
     if (value.size() < kPrefix.size() || from > value.size() - kPrefix.size()) {
         return kNotFound;
     }
     return FindByteWhere(value, kPrefix[0], from, value.size() - kPrefix.size(),
                          [value](std::size_t at) { return PrefixAt(value, at); });
+}
+
+}  // namespace
+
+std::size_t FindEncodedWord(std::string_view value, std::size_t from) {
+    return FindWord(value, from);
 }
 
 namespace {
@@ -428,12 +434,78 @@ constexpr auto kParts = [] {
 // "?" and some byte that is in no case a byte of the prefix. Such text cannot begin one (no
 // "="), cannot end one (both end in "?" or "="), and cannot lie wholly inside one (a byte that
 // fits nowhere in it).
-bool IsInert(const char* text, const char* end) {
+bool IsInertByParts(const char* text, const char* end) {
     unsigned parts = 0;
     for (; text != end; ++text) {
         parts |= kParts[static_cast<unsigned char>(*text)];
     }
     return parts == kNowhere;
+}
+
+// Whether any of eight bytes is "=" or "?". The two differ in bit 1 alone: with it set, both
+// become "?" and no other byte does, and a byte of the "?" mask turned zero is found with the
+// usual borrow trick, which is exact about whether there is one.
+bool HasEnds(std::uint64_t bytes) {
+    constexpr std::uint64_t kEach = 0x0101010101010101;
+    const std::uint64_t notEnds = (bytes | 2 * kEach) ^ ('?' * kEach);
+    return ((notEnds - kEach) & ~notEnds & 0x80 * kEach) != 0;
+}
+
+std::uint64_t EightBytesAt(const char* at) {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, at, sizeof bytes);
+    return bytes;
+}
+
+// The same, eight bytes at a time for text of eight bytes or more (the last eight overlapping
+// the ones before): a decoded word is mostly Shift-JIS, whose lead bytes lie above 0x7F and so
+// fit nowhere in a prefix, and whose bytes are never "=" or "?".
+bool IsInert(const char* text, const char* end) {
+    constexpr std::size_t kWord = sizeof(std::uint64_t);
+    if (end - text < static_cast<std::ptrdiff_t>(kWord)) {
+        return IsInertByParts(text, end);
+    }
+    std::uint64_t high = 0;
+    const auto inert = [&high](std::uint64_t bytes) {
+        high |= bytes & 0x8080808080808080;
+        return !HasEnds(bytes);
+    };
+    for (const char* at = text; end - at > static_cast<std::ptrdiff_t>(kWord); at += kWord) {
+        if (!inert(EightBytesAt(at))) {
+            return false;
+        }
+    }
+    if (!inert(EightBytesAt(end - kWord))) {
+        return false;
+    }
+    return high != 0 || IsInertByParts(text, end);
+}
+
+// Copies size bytes, at least kPiece, in pieces of kPiece, the last overlapping the one before.
+template <std::size_t kPiece>
+void CopyInPieces(const char* from, std::size_t size, char* to) {
+    for (std::size_t at = 0; at + kPiece < size; at += kPiece) {
+        std::memcpy(to + at, from + at, kPiece);
+    }
+    std::memcpy(to + size - kPiece, from + size - kPiece, kPiece);
+}
+
+// Copies the plain text around words, a few bytes to a few dozen, in pieces instead of through
+// a library call that spends as much on choosing its way as on copying. from and to never
+// overlap.
+char* CopyPlain(const char* from, std::size_t size, char* to) {
+    if (size >= 16) {
+        CopyInPieces<16>(from, size, to);
+    } else if (size >= 8) {
+        CopyInPieces<8>(from, size, to);
+    } else if (size >= 4) {
+        CopyInPieces<4>(from, size, to);
+    } else {
+        for (std::size_t at = 0; at < size; ++at) {
+            to[at] = from[at];
+        }
+    }
+    return to + size;
 }
 
 // Where the next word's text begins after a word that ends at after: with joinBlanks, past
@@ -460,7 +532,7 @@ std::size_t NextText(std::string_view value, std::size_t after) {
 // a word's text is not inert.
 template <bool joinBlanks>
 bool AppendWordByWord(std::string_view value, std::string& out) {
-    std::size_t word = FindEncodedWord(value, 0);
+    std::size_t word = FindWord(value, 0);
     if (word == kNotFound) {
         out.append(value);  // nothing decoded can make a word: the value as it is
         return true;
@@ -469,22 +541,25 @@ bool AppendWordByWord(std::string_view value, std::string& out) {
     out.resize(start + value.size());
     char* to = out.data() + start;
     std::size_t from = 0;  // the value before this has been written out
-    for (; word != kNotFound; word = FindEncodedWord(value, from)) {
+    for (; word != kNotFound; word = FindWord(value, from)) {
         const std::size_t end = FindTerminator(value, word + kPrefix.size());
         if (end == kNotFound) {
             break;  // cut-off word: the value stays as it is from here on
         }
-        to = std::copy(value.data() + from, value.data() + word, to);
+        to = CopyPlain(value.data() + from, word - from, to);
         const std::size_t text = word + kPrefix.size();
         char* const decoded = to;
-        to = WriteDecodedBase64(value.substr(text, end - text), to);
-        if (!IsInert(decoded, to)) {
+        bool pairsOnly = false;
+        to = WriteDecodedBase64(value.substr(text, end - text), to, &pairsOnly);
+        // Shift-JIS pairs are inert once there is one: a lead byte lies above 0x7F, and no
+        // byte of a pair is "=" or "?".
+        if (pairsOnly ? to == decoded : !IsInert(decoded, to)) {
             out.resize(start);
             return false;
         }
         from = NextText<joinBlanks>(value, end + kTerminator.size());
     }
-    to = std::copy(value.data() + from, value.data() + value.size(), to);
+    to = CopyPlain(value.data() + from, value.size() - from, to);
     out.resize(static_cast<std::size_t>(to - out.data()));
     return true;
 }

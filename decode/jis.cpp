@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -50,40 +51,60 @@ void ConvertPairs(std::string& text, Convert convert) {
     text = std::move(out);
 }
 
-// Shift-JIS lead byte of each JIS high byte, 0 for a byte outside 0x21..0x7E.
-constexpr std::array<unsigned char, 256> kSjisLead = [] {
-    std::array<unsigned char, 256> lead{};
+// The Shift-JIS bytes of a pair come from two tables, the lead byte by the JIS high byte and
+// the trail byte by the low byte and the parity of the high byte (even rows first). Each entry
+// holds its byte where it goes in the pair (lead low, trail high, as a little-endian store
+// writes them) and kValid for a JIS byte in 0x21..0x7E: the sum of the two entries holds both
+// bytes and, in kBothValid, whether the pair is kept.
+constexpr std::uint32_t kValid = 1u << 16;
+constexpr std::uint32_t kBothValid = 2 * kValid;
+
+constexpr std::array<std::uint32_t, 256> kLeadEntries = [] {
+    std::array<std::uint32_t, 256> lead{};
     for (unsigned high = 0x21; high <= 0x7E; ++high) {
-        lead[high] = static_cast<unsigned char>(JisToSjis(high << 8 | 0x21) >> 8);
+        lead[high] = (JisToSjis(high << 8 | 0x21) >> 8) | kValid;
     }
     return lead;
 }();
 
-// Shift-JIS trail byte of each JIS low byte, by the parity of the high byte (odd rows first);
-// 0 for a byte outside 0x21..0x7E. No Shift-JIS byte of a pair is 0, so 0 can mark a drop.
-constexpr std::array<unsigned char, 512> kSjisTrail = [] {
-    std::array<unsigned char, 512> trail{};
+constexpr std::array<std::uint32_t, 512> kTrailEntries = [] {
+    std::array<std::uint32_t, 512> trail{};
     for (unsigned low = 0x21; low <= 0x7E; ++low) {
-        trail[low] = static_cast<unsigned char>(JisToSjis(0x2100 | low) & 0xFF);
-        trail[256 + low] = static_cast<unsigned char>(JisToSjis(0x2200 | low) & 0xFF);
+        trail[low] = (JisToSjis(0x2200 | low) & 0xFF) << 8 | kValid;
+        trail[256 + low] = (JisToSjis(0x2100 | low) & 0xFF) << 8 | kValid;
     }
     return trail;
 }();
 
-// JIS pairs to Shift-JIS by position, as AppendPairs does with JisToSjis, through two tables:
-// every pair is written and the pointer moves on only over a valid one, so the loop carries no
-// branch on the bytes. The write lands at or behind the pair just read.
+// JIS pairs to Shift-JIS by position, as AppendPairs does with JisToSjis: every pair is
+// written and the pointer moves on only over a kept one, so the loop carries no branch on the
+// bytes. The write lands at or behind the pair just read.
 char* WritePairs(const char* text, std::size_t size, char* to) {
     for (std::size_t i = 0; i + 1 < size; i += 2) {
         const auto high = static_cast<unsigned char>(text[i]);
         const auto low = static_cast<unsigned char>(text[i + 1]);
-        const unsigned char lead = kSjisLead[high];
-        const unsigned char trail = kSjisTrail[(~high & 1u) << 8 | low];
-        to[0] = static_cast<char>(lead);
-        to[1] = static_cast<char>(trail);
-        to += (lead != 0 && trail != 0) ? 2 : 0;
+        const std::uint32_t pair = kLeadEntries[high] + kTrailEntries[(high << 8 | low) & 0x1FF];
+        to[0] = static_cast<char>(pair & 0xFF);
+        to[1] = static_cast<char>((pair >> 8) & 0xFF);
+        to += (pair & kBothValid) != 0 ? 2 : 0;
     }
     return to;
+}
+
+// Whether [from, to) holds an ESC, eight bytes at a time while there are eight: a byte of the
+// ESC mask turned zero is found with the usual borrow trick, which is exact about whether there
+// is one.
+bool HoldsEscape(const char* from, const char* to) {
+    constexpr std::uint64_t kEach = 0x0101010101010101;
+    for (; to - from >= 8; from += 8) {
+        std::uint64_t bytes;
+        std::memcpy(&bytes, from, sizeof bytes);
+        const std::uint64_t notEscapes = bytes ^ (kEsc * kEach);
+        if (((notEscapes - kEach) & ~notEscapes & 0x80 * kEach) != 0) {
+            return true;
+        }
+    }
+    return std::find(from, to, kEsc) != to;
 }
 
 // Copies text to to, which may overlap it from below.
@@ -158,16 +179,23 @@ void AppendJisAsSjis(std::string_view view, std::string& out) {
     out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
-char* WriteJisAsSjis(const char* text, std::size_t size, char* to) {
+char* WriteJisAsSjis(const char* text, std::size_t size, char* to, bool* pairsOnly) {
     static constexpr std::string_view kStart = "\x1B$B";
     const std::string_view view(text, size);
     // The usual encoded word: one two-byte run from its first byte to a return at its end,
     // with no other escape between, which the walk below would take the same way.
     if (size >= 2 * kStart.size() && view.substr(0, kStart.size()) == kStart) {
         const std::string_view back = view.substr(size - 3);
-        if ((back == "\x1B(B" || back == "\x1B(J") && view.find(kEsc, kStart.size()) == size - 3) {
+        if ((back == "\x1B(B" || back == "\x1B(J") &&
+            !HoldsEscape(text + kStart.size(), text + size - 3)) {
+            if (pairsOnly != nullptr) {
+                *pairsOnly = true;
+            }
             return WritePairs(text + kStart.size(), size - 2 * kStart.size(), to);
         }
+    }
+    if (pairsOnly != nullptr) {
+        *pairsOnly = false;
     }
     std::size_t rest = 0;
     while (rest < size) {

@@ -54,7 +54,8 @@ std::string ConvertJisToSjis(std::string_view text);
 // The same, appended to out.
 void AppendJisAsSjis(std::string_view text, std::string& out);
 // The same, written at to, which has room for size bytes and may be text itself: the
-// conversion never writes ahead of what it reads. Returns the end of what it wrote.
-char* WriteJisAsSjis(const char* text, std::size_t size, char* to);
+// conversion never writes ahead of what it reads. Returns the end of what it wrote; with
+// pairsOnly, also whether that is Shift-JIS pairs alone (the text was one two-byte run).
+char* WriteJisAsSjis(const char* text, std::size_t size, char* to, bool* pairsOnly = nullptr);
 
 }  // namespace tarsel
