@@ -84,6 +84,27 @@ char* WriteGroups(std::string_view text, char* to) {
     return to;
 }
 
+// The final group, less its padding. Padding counts only there, and the third character is
+// looked at only when the fourth one was padding. A padding "=" stands only in bits that the
+// padding drops, so with zero bits in its place a group of the alphabet otherwise still
+// decodes with shifts alone.
+char* WriteLastGroup(const char* group, char* to) {
+    const bool padded = group[3] == '=';
+    const bool twice = padded && group[2] == '=';
+    const std::uint32_t bits = PlacedBits(0, group[0]) | PlacedBits(1, group[1]) |
+                               (twice ? 0 : PlacedBits(2, group[2])) |
+                               (padded ? 0 : PlacedBits(3, group[3]));
+    if ((bits & kStray) != 0) {
+        to = WriteLenientGroup(group, to);
+    } else {
+        to[0] = static_cast<char>(bits >> 16);
+        to[1] = static_cast<char>((bits >> 8) & 0xFF);
+        to[2] = static_cast<char>(bits & 0xFF);
+        to += 3;
+    }
+    return to - (padded ? 1 : 0) - (twice ? 1 : 0);
+}
+
 }  // namespace
 
 std::string DecodeBase64(std::string_view text) {
@@ -102,20 +123,13 @@ void AppendDecodedBase64(std::string_view text, std::string& out) {
 char* WriteDecodedBase64(std::string_view text, char* to, bool* pairsOnly) {
     // The decoded bytes are converted where they were written: the conversion never writes
     // ahead of what it reads, so no buffer stands between the two.
-    char* const end = WriteGroups(text, to);
-    auto size = static_cast<std::size_t>(end - to);
-    // Padding counts only in the final group; the third character is looked at only when the
-    // fourth one was padding.
-    if (size != 0) {
-        const std::size_t last = text.size() / 4 * 4 - 4;
-        if (text[last + 3] == '=') {
-            --size;
-            if (text[last + 2] == '=') {
-                --size;
-            }
-        }
+    const std::size_t groups = text.size() / 4 * 4;
+    char* end = to;
+    if (groups != 0) {
+        end = WriteGroups(text.substr(0, groups - 4), to);
+        end = WriteLastGroup(text.data() + groups - 4, end);
     }
-    return WriteJisAsSjis(to, size, to, pairsOnly);
+    return WriteJisAsSjis(to, static_cast<std::size_t>(end - to), to, pairsOnly);
 }
 
 }  // namespace tarsel

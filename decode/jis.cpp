@@ -91,20 +91,29 @@ char* WritePairs(const char* text, std::size_t size, char* to) {
     return to;
 }
 
-// Whether [from, to) holds an ESC, eight bytes at a time while there are eight: a byte of the
-// ESC mask turned zero is found with the usual borrow trick, which is exact about whether there
-// is one.
-bool HoldsEscape(const char* from, const char* to) {
+// Whether eight bytes hold an ESC: a byte of the ESC mask turned zero is found with the usual
+// borrow trick, which is exact about whether there is one.
+bool HoldsEscape(const char* at) {
     constexpr std::uint64_t kEach = 0x0101010101010101;
-    for (; to - from >= 8; from += 8) {
-        std::uint64_t bytes;
-        std::memcpy(&bytes, from, sizeof bytes);
-        const std::uint64_t notEscapes = bytes ^ (kEsc * kEach);
-        if (((notEscapes - kEach) & ~notEscapes & 0x80 * kEach) != 0) {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, at, sizeof bytes);
+    const std::uint64_t notEscapes = bytes ^ (kEsc * kEach);
+    return ((notEscapes - kEach) & ~notEscapes & 0x80 * kEach) != 0;
+}
+
+// Whether [from, to) holds an ESC: eight bytes at a time when there are eight, the last eight
+// overlapping the ones before.
+bool HoldsEscape(const char* from, const char* to) {
+    constexpr std::ptrdiff_t kWord = sizeof(std::uint64_t);
+    if (to - from < kWord) {
+        return std::find(from, to, kEsc) != to;
+    }
+    for (; to - from > kWord; from += kWord) {
+        if (HoldsEscape(from)) {
             return true;
         }
     }
-    return std::find(from, to, kEsc) != to;
+    return HoldsEscape(to - kWord);
 }
 
 // Copies text to to, which may overlap it from below.
