@@ -510,18 +510,22 @@ char* CopyPlain(const char* from, std::size_t size, char* to) {
 
 // Where the next word's text begins after a word that ends at after: with joinBlanks, past
 // the blanks and tabs before an adjacent whole word (a prefix without its "?=" is plain text).
+// The word found there, and its "?=" (which joining looks for), is kept for the next round.
 template <bool joinBlanks>
-std::size_t NextText(std::string_view value, std::size_t after) {
+std::size_t NextText(std::string_view value, std::size_t after, std::size_t& nextEnd) {
     if constexpr (joinBlanks) {
         std::size_t next = after;
         while (next < value.size() && IsBlank(value[next])) {
             ++next;
         }
-        if (next > after && value.size() - next >= kPrefix.size() && PrefixAt(value, next) &&
-            FindTerminator(value, next + kPrefix.size()) != kNotFound) {
-            return next;
+        if (next > after && value.size() - next >= kPrefix.size() && PrefixAt(value, next)) {
+            nextEnd = FindTerminator(value, next + kPrefix.size());
+            if (nextEnd != kNotFound) {
+                return next;
+            }
         }
     }
+    nextEnd = kNotFound;
     return after;
 }
 
@@ -540,9 +544,11 @@ bool AppendWordByWord(std::string_view value, std::string& out) {
     const std::size_t start = out.size();
     out.resize(start + value.size());
     char* to = out.data() + start;
-    std::size_t from = 0;  // the value before this has been written out
+    std::size_t from = 0;             // the value before this has been written out
+    std::size_t nextEnd = kNotFound;  // the "?=" of a word that joined the one before
     for (; word != kNotFound; word = FindWord(value, from)) {
-        const std::size_t end = FindTerminator(value, word + kPrefix.size());
+        const std::size_t end =
+            nextEnd != kNotFound ? nextEnd : FindTerminator(value, word + kPrefix.size());
         if (end == kNotFound) {
             break;  // cut-off word: the value stays as it is from here on
         }
@@ -557,7 +563,7 @@ bool AppendWordByWord(std::string_view value, std::string& out) {
             out.resize(start);
             return false;
         }
-        from = NextText<joinBlanks>(value, end + kTerminator.size());
+        from = NextText<joinBlanks>(value, end + kTerminator.size(), nextEnd);
     }
     to = CopyPlain(value.data() + from, value.size() - from, to);
     out.resize(static_cast<std::size_t>(to - out.data()));

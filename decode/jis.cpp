@@ -78,8 +78,10 @@ constexpr std::array<std::uint32_t, 512> kTrailEntries = [] {
 
 // JIS pairs to Shift-JIS by position, as AppendPairs does with JisToSjis: every pair is
 // written and the pointer moves on only over a kept one, so the loop carries no branch on the
-// bytes. The write lands at or behind the pair just read.
-char* WritePairs(const char* text, std::size_t size, char* to) {
+// bytes. The write lands at or behind the pair just read. Inlined: a header word has a few
+// pairs, and a call costs as much as they do.
+__attribute__((always_inline)) inline char* WritePairs(const char* text, std::size_t size,
+                                                       char* to) {
     for (std::size_t i = 0; i + 1 < size; i += 2) {
         const auto high = static_cast<unsigned char>(text[i]);
         const auto low = static_cast<unsigned char>(text[i + 1]);
