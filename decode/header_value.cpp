@@ -86,8 +86,9 @@ bool PrefixAt(std::string_view value, std::size_t at) {
 // time in place rather than through a library search per candidate; a text of sixteen bytes
 // or more ends with a block that overlaps the one before instead of a byte-by-byte tail.
 template <typename Matches>
-std::size_t FindByteWhere(std::string_view text, char c, std::size_t from, std::size_t last,
-                          Matches matches) {
+__attribute__((always_inline)) inline std::size_t FindByteWhere(std::string_view text, char c,
+                                                                std::size_t from, std::size_t last,
+                                                                Matches matches) {
 #if defined(__SSE2__)
     constexpr std::size_t kBlock = 16;
     if (text.size() >= kBlock) {
@@ -122,8 +123,11 @@ std::size_t FindByteWhere(std::string_view text, char c, std::size_t from, std::
     return kNotFound;
 }
 
-// Position of the first "?=" at or after from; npos when there is none.
-std::size_t FindTerminator(std::string_view value, std::size_t from) {
+// Position of the first "?=" at or after from; npos when there is none. Inlined with the
+// search below, as is the search for a word: they run a few times a value, and a call costs
+// about as much as a block.
+__attribute__((always_inline)) inline std::size_t FindTerminator(std::string_view value,
+                                                                 std::size_t from) {
     if (value.size() < kTerminator.size() || from > value.size() - kTerminator.size()) {
         return kNotFound;
     }
@@ -131,7 +135,8 @@ std::size_t FindTerminator(std::string_view value, std::size_t from) {
                          [value](std::size_t at) { return value[at + 1] == kTerminator[1]; });
 }
 
-std::size_t FindWord(std::string_view value, std::size_t from) {
+__attribute__((always_inline)) inline std::size_t FindWord(std::string_view value,
+                                                           std::size_t from) {
     if (value.size() < kPrefix.size() || from > value.size() - kPrefix.size()) {
         return kNotFound;
     }
@@ -493,7 +498,8 @@ void CopyInPieces(const char* from, std::size_t size, char* to) {
 // Copies the plain text around words, a few bytes to a few dozen, in pieces instead of through
 // a library call that spends as much on choosing its way as on copying. from and to never
 // overlap.
-char* CopyPlain(const char* from, std::size_t size, char* to) {
+__attribute__((always_inline)) inline char* CopyPlain(const char* from, std::size_t size,
+                                                      char* to) {
     if (size >= 16) {
         CopyInPieces<16>(from, size, to);
     } else if (size >= 8) {
