@@ -12,5 +12,8 @@ namespace tarsel {
 std::string DecodeBase64(std::string_view text);
 // The same, appended to out.
 void AppendDecodedBase64(std::string_view text, std::string& out);
+// The same, written at to, which has room for text.size() / 4 * 3 bytes. Returns the end of
+// what it wrote; with pairsOnly, also whether that is Shift-JIS pairs alone (WriteJisAsSjis).
+char* WriteDecodedBase64(std::string_view text, char* to, bool* pairsOnly = nullptr);
 
 }  // namespace tarsel

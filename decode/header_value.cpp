@@ -29,8 +29,14 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "decode/base64.h"
 #include "decode/case_blind_word.h"
@@ -75,35 +81,122 @@ bool PrefixAt(std::string_view value, std::size_t at) {
     return true;
 }
 
-}  // namespace
-
-std::size_t FindEncodedWord(std::string_view value, std::size_t from) {
-    for (std::size_t at = value.find(kPrefix[0], from);
-         at != kNotFound && value.size() - at >= kPrefix.size();
-         at = value.find(kPrefix[0], at + 1)) {
-        if (PrefixAt(value, at)) {
-            return at;
+// The first place in [from, last] that holds c and satisfies matches; npos when there is none.
+// last lies inside the text. A header value is short, so its bytes are looked at sixteen at a
+// time in place rather than through a library search per candidate; a text of sixteen bytes
+// or more ends with a block that overlaps the one before instead of a byte-by-byte tail.
+template <typename Matches>
+__attribute__((always_inline)) inline std::size_t FindByteWhere(std::string_view text, char c,
+                                                                std::size_t from, std::size_t last,
+                                                                Matches matches) {
+#if defined(__SSE2__)
+    constexpr std::size_t kBlock = 16;
+    if (text.size() >= kBlock) {
+        const __m128i wanted = _mm_set1_epi8(c);
+        for (;;) {
+            const std::size_t block = std::min(from, text.size() - kBlock);
+            const __m128i bytes =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + block));
+            // Shifted so that bit 0 stands for from: the overlap holds nothing new.
+            auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
+            for (mask >>= from - block; mask != 0; mask &= mask - 1) {
+                const std::size_t at = from + static_cast<std::size_t>(std::countr_zero(mask));
+                if (at > last) {
+                    return kNotFound;
+                }
+                if (matches(at)) {
+                    return at;
+                }
+            }
+            if (block + kBlock >= text.size()) {
+                return kNotFound;
+            }
+            from = block + kBlock;
+        }
+    }
+#endif
+    for (; from <= last; ++from) {
+        if (text[from] == c && matches(from)) {
+            return from;
         }
     }
     return kNotFound;
 }
 
+// Position of the first "?=" at or after from; npos when there is none. Inlined with the
+// search below, as is the search for a word: they run a few times a value, and a call costs
+// about as much as a block.
+__attribute__((always_inline)) inline std::size_t FindTerminator(std::string_view value,
+                                                                 std::size_t from) {
+    if (value.size() < kTerminator.size() || from > value.size() - kTerminator.size()) {
+        return kNotFound;
+    }
+    return FindByteWhere(value, kTerminator[0], from, value.size() - kTerminator.size(),
+                         [value](std::size_t at) { return value[at + 1] == kTerminator[1]; });
+}
+
+__attribute__((always_inline)) inline std::size_t FindWord(std::string_view value,
+                                                           std::size_t from) {
+    if (value.size() < kPrefix.size() || from > value.size() - kPrefix.size()) {
+        return kNotFound;
+    }
+    return FindByteWhere(value, kPrefix[0], from, value.size() - kPrefix.size(),
+                         [value](std::size_t at) { return PrefixAt(value, at); });
+}
+
+}  // namespace
+
+std::size_t FindEncodedWord(std::string_view value, std::size_t from) {
+    return FindWord(value, from);
+}
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Whether the value holds a "?=", blanks and "=?": the least that blanks between two words
+// take, and one scan where looking for the words takes several.
+bool MayHaveBlanksBetweenWords(std::string_view value) {
+    constexpr std::size_t kLeast = 5;  // "?= =?"
+    if (value.size() < kLeast) {
+        return false;
+    }
+    const auto joins = [value](std::size_t at) {
+        if (value[at + 1] != kTerminator[1] || !IsBlank(value[at + 2])) {
+            return false;
+        }
+        std::size_t next = at + 3;
+        while (next < value.size() && IsBlank(value[next])) {
+            ++next;
+        }
+        return value.size() - next >= 2 && value[next] == '=' && value[next + 1] == '?';
+    };
+    return FindByteWhere(value, kTerminator[0], 0, value.size() - kLeast, joins) != kNotFound;
+}
+
+}  // namespace
+
 std::string_view WithoutBlanksBetweenWords(std::string_view value, std::string& scratch) {
+    if (!MayHaveBlanksBetweenWords(value)) {
+        return value;
+    }
     std::size_t copied = 0;  // the value before this is in scratch
     for (std::size_t word = FindEncodedWord(value); word != kNotFound;) {
-        const std::size_t end = value.find(kTerminator, word + kPrefix.size());
+        const std::size_t end = FindTerminator(value, word + kPrefix.size());
         if (end == std::string_view::npos) {
             break;
         }
         const std::size_t after = end + kTerminator.size();
         std::size_t next = after;
-        while (next < value.size() && (value[next] == ' ' || value[next] == '\t')) {
+        while (next < value.size() && IsBlank(value[next])) {
             ++next;
         }
         // Only a whole word after the blanks joins: a prefix without its "?=" is plain text.
         if (next > after && next < value.size() && value[next] == kPrefix[0] &&
             value.size() - next >= kPrefix.size() && PrefixAt(value, next) &&
-            value.find(kTerminator, next + kPrefix.size()) != std::string_view::npos) {
+            FindTerminator(value, next + kPrefix.size()) != kNotFound) {
             if (copied == 0) {
                 scratch.clear();
             }
@@ -323,65 +416,178 @@ class Decoder {
     bool exactHasLower_ = false;
 };
 
-// The usual value decodes word by word, left to right: a word whose decoded text holds no "="
-// and no "?" and some byte that is in no case a byte of the prefix can take part in no later
-// prefix or terminator. Such text cannot begin one (no "="), cannot end one (both end in "?"
-// or "="), and cannot lie wholly inside one (a byte that fits nowhere in it). Every later match
-// then lies after the word, in text that stands as the mail wrote it, and the passes come down
-// to one scan. Returns false, with out as it was, once a word's text is not of that kind.
-bool AppendWordByWord(std::string_view value, std::string& out) {
-    // What a byte can be in a prefix or terminator: kEnds for "=" and "?", kInside for the
-    // other bytes of the prefix (in any case), kNowhere for the rest.
-    enum Part : unsigned char { kNowhere, kInside, kEnds };
-    static constexpr auto kParts = [] {
-        std::array<Part, 256> parts{};
-        for (int byte = 0; byte < 256; ++byte) {
-            const char c = Upper(static_cast<char>(byte));
-            Part part = kNowhere;
-            if (c == '=' || c == '?') {
-                part = kEnds;
-            } else if (kPrefix.find(c) != std::string_view::npos) {
-                part = kInside;
-            }
-            parts[static_cast<std::size_t>(byte)] = part;
+// What a byte can be in a prefix or terminator: kEnds for "=" and "?", kInside for the other
+// bytes of the prefix (in any case), kNowhere for the rest; as bits, so that a text's bytes
+// are told apart by or-ing them.
+enum Part : unsigned char { kInside = 0, kNowhere = 1, kEnds = 2 };
+constexpr auto kParts = [] {
+    std::array<unsigned char, 256> parts{};
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = Upper(static_cast<char>(byte));
+        Part part = kNowhere;
+        if (c == '=' || c == '?') {
+            part = kEnds;
+        } else if (kPrefix.find(c) != std::string_view::npos) {
+            part = kInside;
         }
-        return parts;
-    }();
+        parts[static_cast<std::size_t>(byte)] = part;
+    }
+    return parts;
+}();
+
+// Whether decoded text can take part in no later prefix or terminator: it holds no "=" and no
+// "?" and some byte that is in no case a byte of the prefix. Such text cannot begin one (no
+// "="), cannot end one (both end in "?" or "="), and cannot lie wholly inside one (a byte that
+// fits nowhere in it).
+bool IsInertByParts(const char* text, const char* end) {
+    unsigned parts = 0;
+    for (; text != end; ++text) {
+        parts |= kParts[static_cast<unsigned char>(*text)];
+    }
+    return parts == kNowhere;
+}
+
+// Whether any of eight bytes is "=" or "?". The two differ in bit 1 alone: with it set, both
+// become "?" and no other byte does, and a byte of the "?" mask turned zero is found with the
+// usual borrow trick, which is exact about whether there is one.
+bool HasEnds(std::uint64_t bytes) {
+    constexpr std::uint64_t kEach = 0x0101010101010101;
+    const std::uint64_t notEnds = (bytes | 2 * kEach) ^ ('?' * kEach);
+    return ((notEnds - kEach) & ~notEnds & 0x80 * kEach) != 0;
+}
+
+std::uint64_t EightBytesAt(const char* at) {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, at, sizeof bytes);
+    return bytes;
+}
+
+// The same, eight bytes at a time for text of eight bytes or more (the last eight overlapping
+// the ones before): a decoded word is mostly Shift-JIS, whose lead bytes lie above 0x7F and so
+// fit nowhere in a prefix, and whose bytes are never "=" or "?".
+bool IsInert(const char* text, const char* end) {
+    constexpr std::size_t kWord = sizeof(std::uint64_t);
+    if (end - text < static_cast<std::ptrdiff_t>(kWord)) {
+        return IsInertByParts(text, end);
+    }
+    std::uint64_t high = 0;
+    const auto inert = [&high](std::uint64_t bytes) {
+        high |= bytes & 0x8080808080808080;
+        return !HasEnds(bytes);
+    };
+    for (const char* at = text; end - at > static_cast<std::ptrdiff_t>(kWord); at += kWord) {
+        if (!inert(EightBytesAt(at))) {
+            return false;
+        }
+    }
+    if (!inert(EightBytesAt(end - kWord))) {
+        return false;
+    }
+    return high != 0 || IsInertByParts(text, end);
+}
+
+// Copies size bytes, at least kPiece, in pieces of kPiece, the last overlapping the one before.
+template <std::size_t kPiece>
+void CopyInPieces(const char* from, std::size_t size, char* to) {
+    for (std::size_t at = 0; at + kPiece < size; at += kPiece) {
+        std::memcpy(to + at, from + at, kPiece);
+    }
+    std::memcpy(to + size - kPiece, from + size - kPiece, kPiece);
+}
+
+// Copies the plain text around words, a few bytes to a few dozen, in pieces instead of through
+// a library call that spends as much on choosing its way as on copying. from and to never
+// overlap.
+__attribute__((always_inline)) inline char* CopyPlain(const char* from, std::size_t size,
+                                                      char* to) {
+    if (size >= 16) {
+        CopyInPieces<16>(from, size, to);
+    } else if (size >= 8) {
+        CopyInPieces<8>(from, size, to);
+    } else if (size >= 4) {
+        CopyInPieces<4>(from, size, to);
+    } else {
+        for (std::size_t at = 0; at < size; ++at) {
+            to[at] = from[at];
+        }
+    }
+    return to + size;
+}
+
+// Where the next word's text begins after a word that ends at after: with joinBlanks, past
+// the blanks and tabs before an adjacent whole word (a prefix without its "?=" is plain text).
+// The word found there, and its "?=" (which joining looks for), is kept for the next round.
+template <bool joinBlanks>
+std::size_t NextText(std::string_view value, std::size_t after, std::size_t& nextEnd) {
+    if constexpr (joinBlanks) {
+        std::size_t next = after;
+        while (next < value.size() && IsBlank(value[next])) {
+            ++next;
+        }
+        if (next > after && value.size() - next >= kPrefix.size() && PrefixAt(value, next)) {
+            nextEnd = FindTerminator(value, next + kPrefix.size());
+            if (nextEnd != kNotFound) {
+                return next;
+            }
+        }
+    }
+    nextEnd = kNotFound;
+    return after;
+}
+
+// The usual value decodes word by word, left to right, when every word's text is inert: every
+// later match then lies after the word, in text that stands as the mail wrote it, and the
+// passes come down to one scan. The value is written straight into out, which is sized for it
+// once (a word's text is never longer than the word). Returns false, with out as it was, once
+// a word's text is not inert.
+template <bool joinBlanks>
+bool AppendWordByWord(std::string_view value, std::string& out) {
+    std::size_t word = FindWord(value, 0);
+    if (word == kNotFound) {
+        out.append(value);  // nothing decoded can make a word: the value as it is
+        return true;
+    }
     const std::size_t start = out.size();
-    std::size_t from = 0;  // the value before this has been written out
-    for (std::size_t word = FindEncodedWord(value, 0); word != kNotFound;
-         word = FindEncodedWord(value, from)) {
-        const std::size_t end = value.find(kTerminator, word + kPrefix.size());
-        if (end == std::string_view::npos) {
+    out.resize(start + value.size());
+    char* to = out.data() + start;
+    std::size_t from = 0;             // the value before this has been written out
+    std::size_t nextEnd = kNotFound;  // the "?=" of a word that joined the one before
+    for (; word != kNotFound; word = FindWord(value, from)) {
+        const std::size_t end =
+            nextEnd != kNotFound ? nextEnd : FindTerminator(value, word + kPrefix.size());
+        if (end == kNotFound) {
             break;  // cut-off word: the value stays as it is from here on
         }
-        out.append(value.substr(from, word - from));
-        const std::size_t decoded = out.size();
-        AppendDecodedBase64(value.substr(word + kPrefix.size(), end - word - kPrefix.size()), out);
-        bool ends = false;
-        bool nowhere = false;
-        for (const char c : std::string_view(out).substr(decoded)) {
-            const Part part = kParts[static_cast<unsigned char>(c)];
-            ends = ends || part == kEnds;
-            nowhere = nowhere || part == kNowhere;
-        }
-        if (ends || !nowhere) {
+        to = CopyPlain(value.data() + from, word - from, to);
+        const std::size_t text = word + kPrefix.size();
+        char* const decoded = to;
+        bool pairsOnly = false;
+        to = WriteDecodedBase64(value.substr(text, end - text), to, &pairsOnly);
+        // Shift-JIS pairs are inert once there is one: a lead byte lies above 0x7F, and no
+        // byte of a pair is "=" or "?".
+        if (pairsOnly ? to == decoded : !IsInert(decoded, to)) {
             out.resize(start);
             return false;
         }
-        from = end + kTerminator.size();
+        from = NextText<joinBlanks>(value, end + kTerminator.size(), nextEnd);
     }
-    out.append(value.substr(from));
+    to = CopyPlain(value.data() + from, value.size() - from, to);
+    out.resize(static_cast<std::size_t>(to - out.data()));
     return true;
 }
 
 }  // namespace
 
 void AppendDecodedHeaderValue(std::string_view value, std::string& out) {
-    // Without a word the value is copied in one go: nothing decoded can make one.
-    out.reserve(out.size() + value.size());  // a word's text is never longer than the word
-    if (!AppendWordByWord(value, out)) {
+    if (!AppendWordByWord<false>(value, out)) {
         out += Decoder(std::string(value)).Run();
+    }
+}
+
+void AppendDecodedJoinedValue(std::string_view value, std::string& out) {
+    if (!AppendWordByWord<true>(value, out)) {
+        thread_local std::string joined;
+        out += Decoder(std::string(WithoutBlanksBetweenWords(value, joined))).Run();
     }
 }
 

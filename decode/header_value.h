@@ -18,6 +18,9 @@ void AppendDecodedHeaderValue(std::string_view value, std::string& out);
 // when there are none, else the joined value written to scratch.
 std::string_view WithoutBlanksBetweenWords(std::string_view value, std::string& scratch);
 
+// AppendDecodedHeaderValue of WithoutBlanksBetweenWords of the value, in one scan.
+void AppendDecodedJoinedValue(std::string_view value, std::string& out);
+
 // Position of the first "=?ISO-2022-JP?B?" at or after from, letters matched in any case;
 // npos when there is none.
 std::size_t FindEncodedWord(std::string_view text, std::size_t from = 0);

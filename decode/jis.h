@@ -10,13 +10,13 @@ namespace tarsel {
 bool IsSjisLeadByte(unsigned char byte);
 
 // A byte of a JIS X 0208 pair: 0x21..0x7E.
-inline bool IsJisByte(unsigned byte) {
+constexpr bool IsJisByte(unsigned byte) {
     return byte >= 0x21 && byte <= 0x7E;
 }
 
 // JIS X 0208 code (high byte << 8 | low byte) to its Shift-JIS code; 0 when either byte lies
 // outside 0x21..0x7E. Inline: it runs once a character in every text loop.
-inline unsigned JisToSjis(unsigned jisCode) {
+constexpr unsigned JisToSjis(unsigned jisCode) {
     const unsigned high = jisCode >> 8;
     const unsigned low = jisCode & 0xFF;
     if (!IsJisByte(high) || !IsJisByte(low)) {
@@ -53,5 +53,9 @@ void ConvertJisPairs(std::string& segment);
 std::string ConvertJisToSjis(std::string_view text);
 // The same, appended to out.
 void AppendJisAsSjis(std::string_view text, std::string& out);
+// The same, written at to, which has room for size bytes and may be text itself: the
+// conversion never writes ahead of what it reads. Returns the end of what it wrote; with
+// pairsOnly, also whether that is Shift-JIS pairs alone (the text was one two-byte run).
+char* WriteJisAsSjis(const char* text, std::size_t size, char* to, bool* pairsOnly = nullptr);
 
 }  // namespace tarsel

@@ -95,6 +95,25 @@ TEST(DecodeBase64Test, DecodesLongWordsAsTheRulesSay) {
     }
 }
 
+// Every last group over letters, padding and stray bytes, after none, one and two whole groups
+// and before the characters of an incomplete group: padding stands for zero bits only where
+// the lenient arithmetic would drop what it gives.
+TEST(DecodeBase64Test, DecodesEveryLastGroupAsTheRulesSay) {
+    const char chars[] = {'A', 'z', '/', '=', '\n', '\x80', '?'};
+    for (const std::string before : {"", "GyRC", "YWJjGyRC"}) {
+        for (const std::string after : {"", "Y", "YW", "YW="}) {
+            for (int group = 0; group < 7 * 7 * 7 * 7; ++group) {
+                std::string text = before;
+                for (int place = 0, rest = group; place < 4; ++place, rest /= 7) {
+                    text += chars[rest % 7];
+                }
+                text += after;
+                ASSERT_EQ(DecodeBase64(text), literal::DecodeBase64Literally(text)) << text;
+            }
+        }
+    }
+}
+
 TEST(DecodeBase64Test, ReturnsForArbitraryBytes) {
     std::mt19937 random(20240611);
     for (int round = 0; round < 20000; ++round) {

@@ -144,6 +144,53 @@ TEST(DecodeHeaderValueTest, SearchesDecodedTextAgain) {
     });
 }
 
+// The one scan that leaves out the blanks between words and decodes gives what the two steps
+// give, and exactly these bytes.
+TEST(DecodeHeaderValueTest, JoinsAdjacentWordsInTheSameScan) {
+    const std::string jis = Word("\x1B$B\x24\x22\x1B(B");
+    const std::vector<Case> cases = {
+        {"plain", "Re: abc", "Re: abc"},
+        {"a prefix's start alone", "a =? b", "a =? b"},
+        {"blank", Word("ab") + " " + Word("cd"), "abcd"},
+        {"blanks and tabs", jis + " \t " + jis + "\t" + Word("x"), "\x82\xA0\x82\xA0x"},
+        {"line break is no blank", Word("ab") + "\r\n " + Word("cd"), "ab\r\n cd"},
+        {"text between", Word("ab") + " - " + Word("cd"), "ab - cd"},
+        {"blanks at the end", Word("ab") + "  ", "ab  "},
+        {"next word cut off", Word("ab") + " " + kPrefix + "YWJj", "ab " + kPrefix + "YWJj"},
+        {"decoded text searched again", Word(Word("ab")) + " " + Word("c"), "abc"},
+    };
+    for (const Case& c : cases) {
+        std::string joined;
+        std::string out = "kept";
+        AppendDecodedJoinedValue(c.input, out);
+        EXPECT_EQ(out, "kept" + c.expected) << c.name;
+        EXPECT_EQ(DecodeHeaderValue(WithoutBlanksBetweenWords(c.input, joined)), c.expected)
+            << "two steps: " << c.name;
+    }
+}
+
+// Words, terminators and blanks at every place around the sixteen-byte blocks the value is
+// searched in, and values shorter than a block.
+TEST(DecodeHeaderValueTest, FindsWordsAtEveryPlace) {
+    for (std::size_t before = 0; before <= 18; ++before) {
+        for (std::size_t after = 0; after <= 18; ++after) {
+            for (const std::string between : {"", " ", "x", "?="}) {
+                const std::string input = std::string(before, 'a') + Word("bc") + between +
+                                          Word("d") + std::string(after, '?');
+                std::string joined;
+                std::string out;
+                AppendDecodedJoinedValue(input, out);
+                ASSERT_EQ(DecodeHeaderValue(input), literal::DecodeHeaderValueLiterally(input))
+                    << input;
+                ASSERT_EQ(out, DecodeHeaderValue(WithoutBlanksBetweenWords(input, joined)))
+                    << input;
+            }
+            const std::string cut = std::string(before, '=') + kPrefix.substr(0, after);
+            ASSERT_EQ(DecodeHeaderValue(cut), cut);
+        }
+    }
+}
+
 TEST(DecodeHeaderValueTest, DecodesThousandsOfWords) {
     std::string input;
     std::string expected;

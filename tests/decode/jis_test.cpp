@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/literal_decoders.h"
+
 namespace tarsel {
 namespace {
 
@@ -187,6 +189,25 @@ TEST(ConvertJisToSjisTest, ConvertsSegmentsAndRemovesTheirEscapes) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ConvertJisToSjis(c.input), c.expected) << c.name;
+    }
+}
+
+// A run of up to ten pairs, its bytes taking fewer or more than eight bytes, with an escape or
+// a return at each place: only a run with neither inside is converted as one.
+TEST(ConvertJisToSjisTest, ConvertsRunsWithAnEscapeAnywhere) {
+    for (std::size_t pairs = 0; pairs <= 10; ++pairs) {
+        std::string run;
+        for (std::size_t i = 0; i < pairs; ++i) {
+            run += i % 3 == 2 ? "\x7F\x21" : "\x24\x22";
+        }
+        for (std::size_t at = 0; at <= run.size(); ++at) {
+            for (const std::string& inserted : {std::string("\x1B"), kAscii, kRoman, kStart}) {
+                const std::string input = kStart + run.substr(0, at) + inserted + run.substr(at) +
+                                          (pairs % 2 == 0 ? kAscii : kRoman);
+                ASSERT_EQ(ConvertJisToSjis(input), literal::ConvertJisToSjisLiterally(input))
+                    << pairs << " pairs, at " << at;
+            }
+        }
     }
 }
 
