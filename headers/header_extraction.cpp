@@ -23,8 +23,7 @@ bool IsBlank(char c) {
 
 // Appends the decoded value; a field that is not there adds nothing.
 void AppendDecodedValue(std::string_view value, std::string& out) {
-    thread_local std::string joined;
-    AppendDecodedHeaderValue(WithoutBlanksBetweenWords(value, joined), out);
+    AppendDecodedJoinedValue(value, out);
 }
 
 void WriteHexAddress(std::int64_t offset, std::string& address) {
