@@ -419,32 +419,32 @@ class Decoder {
 // What a byte can be in a prefix or terminator: kEnds for "=" and "?", kInside for the other
 // bytes of the prefix (in any case), kNowhere for the rest; as bits, so that a text's bytes
 // are told apart by or-ing them.
-enum Part : unsigned char { kInside = 0, kNowhere = 1, kEnds = 2 };
-constexpr auto kParts = [] {
-    std::array<unsigned char, 256> parts{};
+enum PrefixRole : unsigned char { kInside = 0, kNowhere = 1, kEnds = 2 };
+constexpr auto kPrefixRoles = [] {
+    std::array<unsigned char, 256> roles{};
     for (int byte = 0; byte < 256; ++byte) {
         const char c = Upper(static_cast<char>(byte));
-        Part part = kNowhere;
+        PrefixRole role = kNowhere;
         if (c == '=' || c == '?') {
-            part = kEnds;
+            role = kEnds;
         } else if (kPrefix.find(c) != std::string_view::npos) {
-            part = kInside;
+            role = kInside;
         }
-        parts[static_cast<std::size_t>(byte)] = part;
+        roles[static_cast<std::size_t>(byte)] = role;
     }
-    return parts;
+    return roles;
 }();
 
 // Whether decoded text can take part in no later prefix or terminator: it holds no "=" and no
 // "?" and some byte that is in no case a byte of the prefix. Such text cannot begin one (no
 // "="), cannot end one (both end in "?" or "="), and cannot lie wholly inside one (a byte that
 // fits nowhere in it).
-bool IsInertByParts(const char* text, const char* end) {
-    unsigned parts = 0;
+bool IsInertByRoles(const char* text, const char* end) {
+    unsigned roles = 0;
     for (; text != end; ++text) {
-        parts |= kParts[static_cast<unsigned char>(*text)];
+        roles |= kPrefixRoles[static_cast<unsigned char>(*text)];
     }
-    return parts == kNowhere;
+    return roles == kNowhere;
 }
 
 // Whether any of eight bytes is "=" or "?". The two differ in bit 1 alone: with it set, both
@@ -468,7 +468,7 @@ std::uint64_t EightBytesAt(const char* at) {
 bool IsInert(const char* text, const char* end) {
     constexpr std::size_t kWord = sizeof(std::uint64_t);
     if (end - text < static_cast<std::ptrdiff_t>(kWord)) {
-        return IsInertByParts(text, end);
+        return IsInertByRoles(text, end);
     }
     std::uint64_t high = 0;
     const auto inert = [&high](std::uint64_t bytes) {
@@ -483,7 +483,7 @@ bool IsInert(const char* text, const char* end) {
     if (!inert(EightBytesAt(end - kWord))) {
         return false;
     }
-    return high != 0 || IsInertByParts(text, end);
+    return high != 0 || IsInertByRoles(text, end);
 }
 
 // Copies size bytes, at least kPiece, in pieces of kPiece, the last overlapping the one before.
