@@ -4,30 +4,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace tarsel {
-namespace {
-
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) std::uint64_t MarkWide(const char* at) {
-    const __m256i cr = _mm256_set1_epi8('\r');
-    const __m256i lf = _mm256_set1_epi8('\n');
-    std::uint64_t marks = 0;
-    for (unsigned half = 0; half < 2; ++half, at += 32) {
-        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-        const __m256i breaks =
-            _mm256_or_si256(_mm256_cmpeq_epi8(bytes, cr), _mm256_cmpeq_epi8(bytes, lf));
-        marks |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(breaks))}
-                 << (32 * half);
-    }
-    return marks;
-}
-#endif
-
-}  // namespace
 
 bool CpuHasWideCompares() {
 #if defined(__x86_64__)
@@ -38,18 +16,11 @@ bool CpuHasWideCompares() {
 #endif
 }
 
-std::uint64_t MarkLineBreaks(std::string_view text, std::size_t base, bool wide) {
+std::uint64_t MarkLineBreaks(std::string_view text, std::size_t base) {
     const std::size_t count = text.size() - base < kMarkWindow ? text.size() - base : kMarkWindow;
     const char* const at = text.data() + base;
     std::size_t i = 0;
     std::uint64_t marks = 0;
-#if defined(__x86_64__)
-    if (wide && count == kMarkWindow) {
-        return MarkWide(at);
-    }
-#else
-    (void)wide;
-#endif
 #if defined(__SSE2__)
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');

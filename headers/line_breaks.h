@@ -19,8 +19,9 @@ inline constexpr std::size_t kMarkWindow = 64;
 // Whether this processor has the 32-byte compares (AVX2) that the marking can use.
 bool CpuHasWideCompares();
 
-// A bit for every CR and every LF among the 64 bytes of text from base (fewer at its end).
-std::uint64_t MarkLineBreaks(std::string_view text, std::size_t base, bool wide);
+// A bit for every CR and every LF among the 64 bytes of text from base (fewer at its end): the
+// marking of a window that the walk's inline markings do not cover.
+std::uint64_t MarkLineBreaks(std::string_view text, std::size_t base);
 
 namespace line_walk {
 
@@ -67,7 +68,7 @@ struct WideMarks {
 #else
 struct NarrowMarks {
     static std::uint64_t Of(const char* at) {
-        return MarkLineBreaks(std::string_view(at, kMarkWindow), 0, false);
+        return MarkLineBreaks(std::string_view(at, kMarkWindow), 0);
     }
 };
 #endif
@@ -79,7 +80,7 @@ template <class Marks, class Line>
     std::size_t start = from;
     for (std::size_t base = from; base < text.size(); base += kMarkWindow) {
         std::uint64_t marks = text.size() - base >= kMarkWindow ? Marks::Of(text.data() + base)
-                                                                : MarkLineBreaks(text, base, false);
+                                                                : MarkLineBreaks(text, base);
         for (; marks != 0; marks &= marks - 1) {
             const std::size_t at = base + static_cast<unsigned>(__builtin_ctzll(marks));
             if (at < start) {
