@@ -123,17 +123,18 @@ std::string_view Cp932Table::Pair(unsigned char lead, unsigned char trail) const
 
 namespace {
 
-// The escape flags of ASCII bytes that stand for themselves: controls and DEL need escaping
-// everywhere, the quote and the backslash in JSON.
+// The escape flags of the ASCII bytes of block that the bits of taken pick, bytes that stand
+// for themselves: controls and DEL need escaping everywhere, the quote and the backslash in
+// JSON.
 #if defined(__SSE2__)
-unsigned AsciiEscapes(__m128i block, unsigned text, unsigned json) {
+unsigned AsciiEscapes(__m128i block, unsigned taken, unsigned text, unsigned json) {
     const __m128i control =
         _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(block, _mm_set1_epi8(0x1F)), block),
                      _mm_cmpeq_epi8(block, _mm_set1_epi8(0x7F)));
     const __m128i quoted = _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('"')),
                                         _mm_cmpeq_epi8(block, _mm_set1_epi8('\\')));
-    return (_mm_movemask_epi8(control) != 0 ? text | json : 0) |
-           (_mm_movemask_epi8(quoted) != 0 ? json : 0);
+    return ((static_cast<unsigned>(_mm_movemask_epi8(control)) & taken) != 0 ? text | json : 0) |
+           ((static_cast<unsigned>(_mm_movemask_epi8(quoted)) & taken) != 0 ? json : 0);
 }
 #endif
 
@@ -151,31 +152,29 @@ char* Cp932Table::Write(std::string_view cp932, char* to, unsigned& escapes) con
         const auto byte = static_cast<unsigned char>(*at);
         if (byte < 0x80 && asciiPlain) {
 #if defined(__SSE2__)
-            // Sixteen ASCII bytes in a row are copied as they are.
-            if (end - at >= 16) {
-                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-                if (_mm_movemask_epi8(block) == 0) {
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), block);
-                    flags |= AsciiEscapes(block, kTextEscapes, kJsonEscapes);
-                    to += 16;
-                    at += 16;
-                    continue;
-                }
-            }
-            // So are eight: the ASCII end of a sender, an address, a date.
+            // The ASCII bytes up to the next other one, sixteen at a time, or eight near the
+            // end: the ASCII ends of a sender, an address, a date, and the ASCII between
+            // Japanese words. All sixteen (or eight) are stored; only the run counts. The room
+            // holds them, as every byte left to read has seven bytes of room.
             if (end - at >= 8) {
-                const __m128i block = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at));
-                if ((_mm_movemask_epi8(block) & 0xFF) == 0) {
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(to), block);
-                    // Looked at twice over, so that only these eight bytes count.
-                    flags |=
-                        AsciiEscapes(_mm_unpacklo_epi64(block, block), kTextEscapes, kJsonEscapes);
-                    to += 8;
-                    at += 8;
-                    continue;
-                }
+                const bool whole = end - at >= 16;
+                const __m128i block = whole ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(at))
+                                            : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at));
+                const unsigned others =
+                    static_cast<unsigned>(_mm_movemask_epi8(block)) | (whole ? 0x10000 : 0x100);
+                const unsigned run = static_cast<unsigned>(__builtin_ctz(others));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to), block);
+                flags |= AsciiEscapes(block, (1u << run) - 1, kTextEscapes, kJsonEscapes);
+                to += run;
+                at += run;
+                continue;
             }
 #endif
+            // One byte standing for itself.
+            *to++ = static_cast<char>(byte);
+            flags |= single_[byte].size;
+            ++at;
+            continue;
         }
         // Both readings are looked up and the right one is picked without a branch: Japanese
         // text mixes pairs and single bytes too irregularly for a branch to be foreseen.
