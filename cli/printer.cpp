@@ -169,20 +169,23 @@ void Printer::JsonString(std::string_view utf8, bool wellFormed) {
     Put('"');
 }
 
-bool Printer::PutPlainCp932(std::string_view cp932, const Cp932Table& table, bool json) {
-    const std::size_t room = Cp932Table::RoomFor(cp932.size());
-    if (room > capacity_ - used_) {
+char* Printer::Room(std::size_t size) {
+    if (size > capacity_ - used_) {
         Flush();
-        if (room > capacity_) {
-            return false;
+        if (size > capacity_) {
+            return nullptr;
         }
     }
-    char* const start = buffer_.get() + used_;
-    const char* const end = table.WriteUtf8Plain(cp932, start, json);
+    return buffer_.get() + used_;
+}
+
+bool Printer::PutPlainCp932(std::string_view cp932, const Cp932Table& table, bool json) {
+    char* const start = Room(Cp932Table::RoomFor(cp932.size()));
+    const char* const end = start != nullptr ? table.WriteUtf8Plain(cp932, start, json) : nullptr;
     if (end == nullptr) {
         return false;
     }
-    used_ += static_cast<std::size_t>(end - start);
+    Keep(end);
     return true;
 }
 
@@ -199,13 +202,21 @@ std::string_view Converted(std::string_view cp932, const Cp932Table& table) {
 void Printer::JsonCp932String(std::string_view cp932, const Cp932Table& table) {
     Put('"');
     if (!PutPlainCp932(cp932, table, true)) {
-        JsonPiece(Converted(cp932, table));
+        Cp932Escaped(cp932, table, true);
     }
     Put('"');
 }
 
 void Printer::Cp932Field(std::string_view cp932, const Cp932Table& table) {
     if (!PutPlainCp932(cp932, table, false)) {
+        Cp932Escaped(cp932, table, false);
+    }
+}
+
+void Printer::Cp932Escaped(std::string_view cp932, const Cp932Table& table, bool json) {
+    if (json) {
+        JsonPiece(Converted(cp932, table));
+    } else {
         Field(Converted(cp932, table), true);
     }
 }

@@ -53,6 +53,15 @@ class Printer {
     // nothing in it needs escaping, the table converts it straight into the output.
     void JsonCp932String(std::string_view cp932, const Cp932Table& table);
     void Cp932Field(std::string_view cp932, const Cp932Table& table);
+    // CP932 text that the table found something to escape in: converted, then escaped as the
+    // inside of a JSON string (json) or as a column (Field).
+    void Cp932Escaped(std::string_view cp932, const Cp932Table& table, bool json);
+
+    // Room for size bytes at the end of the buffer, to be written through the pointer and
+    // kept with Keep (or left, which keeps nothing); null when the buffer cannot hold size.
+    char* Room(std::size_t size);
+    // Keeps what was written from the last Room up to end.
+    void Keep(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
 
     // Writes what is buffered (or appends it to the sink).
     void Flush();

@@ -3,6 +3,8 @@
 #include "cli/result_output.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -74,6 +76,78 @@ void PrintField(Printer& out, const HeaderRow& row, const std::string& text,
     } else {
         out.Field(FieldUtf8(row, text, table != nullptr), !row.utf8);
     }
+}
+
+char* PutText(char* to, std::string_view text) {
+    std::memcpy(to, text.data(), text.size());
+    return to + text.size();
+}
+
+// A literal of the row's frame: its length is known where it is written.
+template <std::size_t N>
+char* PutLiteral(char* to, const char (&text)[N]) {
+    std::memcpy(to, text, N - 1);
+    return to + (N - 1);
+}
+
+// Room for what a row's frame adds to its fields: the JSON names and indents, the position.
+constexpr std::size_t kRowFrame = 160;
+
+// The room for the rest of a row from its field `from` on (0 to 3: the address alone).
+std::size_t RowRoom(const HeaderRow& row, int from) {
+    std::size_t room = kRowFrame + row.address.size();
+    for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
+        room += from-- <= 0 ? Cp932Table::RoomFor(field->size()) : 0;
+    }
+    return room;
+}
+
+// Writes the field at to, in the room there, when nothing in it needs escaping; else keeps
+// what is written up to to and lets the printer escape the field. Returns where the row goes
+// on, with room for the rest of it from the field after.
+char* PutRowField(Printer& out, char* to, const HeaderRow& row, int field, const Cp932Table& table,
+                  bool json) {
+    const std::string& text = field == 0 ? row.sender : field == 1 ? row.subject : row.date;
+    if (char* const end = table.WriteUtf8Plain(text, to, json)) {
+        return end;
+    }
+    out.Keep(to);
+    out.Cp932Escaped(text, table, json);
+    return out.Room(RowRoom(row, field + 1));
+}
+
+// A row of CP932 fields, written into the printer's buffer as the members below would write
+// it, the frame and the fields one after another without a look at the room between them:
+// written member by member, a row cost as much as converting its fields. False, with nothing
+// written, for a row that does not fit the buffer at once.
+bool PutRowAtOnce(Printer& out, bool json, bool first, int position, const HeaderRow& row,
+                  const Cp932Table& table) {
+    char* to = out.Room(RowRoom(row, 0));
+    if (to == nullptr) {
+        return false;
+    }
+    if (json) {
+        to = first ? PutLiteral(to, "\n    {\n      \"position\": ")
+                   : PutLiteral(to, ",\n    {\n      \"position\": ");
+        to = std::to_chars(to, to + kRowFrame, position).ptr;
+        to = PutLiteral(to, ",\n      \"sender\": \"");
+        to = PutRowField(out, to, row, 0, table, true);
+        to = PutLiteral(to, "\",\n      \"subject\": \"");
+        to = PutRowField(out, to, row, 1, table, true);
+        to = PutLiteral(to, "\",\n      \"date\": \"");
+        to = PutRowField(out, to, row, 2, table, true);
+        to = PutLiteral(to, "\",\n      \"address\": \"");
+        to = PutText(to, row.address);
+        out.Keep(PutLiteral(to, "\"\n    }"));
+        return true;
+    }
+    to = std::to_chars(to, to + kRowFrame, position).ptr;
+    for (int field = 0; field < 3; ++field) {
+        to = PutRowField(out, PutLiteral(to, "\t"), row, field, table, false);
+    }
+    to = PutText(PutLiteral(to, "\t"), row.address);
+    out.Keep(PutLiteral(to, "\n"));
+    return true;
 }
 
 // One member of a row: start is its indent, quoted name and colon, written as they are.
@@ -166,7 +240,7 @@ void Listing::Begin(const ArchiveCounts& totals, const std::vector<ArchiveCounts
 }
 
 void Listing::Row(int position, const HeaderRow& row) {
-    PrintRow(out_, rows_ == 0, position, row, {});
+    PrintRow(out_, rows_ == 0, position, row, {}, Table());
     ++rows_;
 }
 
@@ -174,8 +248,9 @@ void Listing::PrintRows(std::string& text, int position, std::span<const HeaderR
                         bool starts, std::string_view file) const {
     Printer out(text);
     bool first = starts;
+    const Cp932Table* const table = Table();
     for (const HeaderRow& row : rows) {
-        PrintRow(out, first, position++, row, file);
+        PrintRow(out, first, position++, row, file, table);
         first = false;
     }
     out.Flush();
@@ -186,9 +261,16 @@ void Listing::TakeRows(std::string_view printed, int rows) {
     rows_ += rows;
 }
 
+const Cp932Table* Listing::Table() const {
+    return table_ ? &Cp932Table::Get() : nullptr;
+}
+
 void Listing::PrintRow(Printer& out, bool first, int position, const HeaderRow& row,
-                       std::string_view file) const {
-    const Cp932Table* const table = table_ ? &Cp932Table::Get() : nullptr;
+                       std::string_view file, const Cp932Table* table) const {
+    if (table != nullptr && !row.utf8 && file.empty() &&
+        PutRowAtOnce(out, json_, first, position, row, *table)) {
+        return;
+    }
     if (json_) {
         out.Own(first ? "\n    {\n" : ",\n    {\n");
         if (!file.empty()) {

@@ -50,8 +50,11 @@ class Listing {
     void JsonMode(const query::Query* query);
     // The three counters as JSON members, each after a comma and lineStart.
     void JsonCounts(std::string_view lineStart, int mails, int hits, int matches);
+    // The conversion table when the texts go through it, else null.
+    const Cp932Table* Table() const;
+    // table: as Table() gives it.
     void PrintRow(Printer& out, bool first, int position, const HeaderRow& row,
-                  std::string_view file) const;
+                  std::string_view file, const Cp932Table* table) const;
 
     Printer& out_;
     bool json_;
