@@ -102,12 +102,8 @@ void AppendHeaderText(std::string_view rawValue, std::string& out) {
             flush();
         }
         pendingCharset = word.charset;
-        if (word.encoding == 'B') {
-            DecodeBase64To(word.text, decoded);
-        } else {
-            DecodeQuotedPrintableTo(word.text, decoded, true);
-        }
-        pending += decoded;
+        pending += word.encoding == 'B' ? DecodeBase64In(word.text, decoded)
+                                        : DecodeQuotedPrintableIn(word.text, decoded, true);
         at = word.end;
         afterWord = true;
     }
