@@ -24,6 +24,30 @@ TEST(TextUtilTest, FindsAnEightBitByteAnywhere) {
     }
 }
 
+TEST(TextUtilTest, ComparesWithoutCaseAtEveryPosition) {
+    // One byte changed at each position of names around the eight bytes compared together:
+    // the other case of a letter is equal, bytes apart by the case bit that are no letters
+    // ("@" and "`", "[" and "{", 8-bit ones) are not, nor are any other two.
+    const struct {
+        char from, to;
+        bool equal;
+    } changes[] = {{'a', 'A', true},  {'z', 'Z', true},        {'@', '`', false},
+                   {'[', '{', false}, {'\xC1', '\xE1', false}, {'-', '\r', false},
+                   {'a', 'b', false}};
+    for (std::size_t size = 1; size <= 17; ++size) {
+        for (std::size_t at = 0; at < size; ++at) {
+            for (const auto& change : changes) {
+                std::string a(size, 'x'), b(size, 'X');
+                a[at] = change.from;
+                b[at] = change.to;
+                EXPECT_EQ(EqualsNoCase(a, b), change.equal) << size << " at " << at;
+                EXPECT_EQ(EqualsNoCase(b, a), change.equal) << size << " at " << at;
+            }
+        }
+    }
+    EXPECT_FALSE(EqualsNoCase("content-type", "content-typ"));
+}
+
 TEST(TextUtilTest, FindsANeedleAtEveryPosition) {
     // Needles short and long, placed at each position of texts around the widths looked at
     // together, behind decoys that share their first and last bytes.
