@@ -93,7 +93,11 @@ inline std::size_t CountOccurrences(std::string_view text, std::string_view need
 // Decoded text shows a NUL as a blank (as the file's own text is shown), so that nothing
 // downstream takes it for the end of the text.
 inline void BlankNuls(std::string& text, std::size_t from = 0) {
-    std::replace(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), '\0', ' ');
+    // Looked for first: text seldom holds one, and memchr passes over it many bytes at a step.
+    if (from < text.size() &&
+        std::memchr(text.data() + from, '\0', text.size() - from) != nullptr) {
+        std::replace(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), '\0', ' ');
+    }
 }
 
 }  // namespace tarsel::mime

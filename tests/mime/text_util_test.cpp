@@ -48,6 +48,24 @@ TEST(TextUtilTest, ComparesWithoutCaseAtEveryPosition) {
     EXPECT_FALSE(EqualsNoCase("content-type", "content-typ"));
 }
 
+TEST(TextUtilTest, BlanksTheNulsFromWhereTheTextWasAdded) {
+    using namespace std::string_literals;
+    const struct {
+        std::string text;
+        std::size_t from;
+        std::string blanked;
+    } cases[] = {
+        {"\0abc"s, 0, " abc"},    {"abc\0"s, 0, "abc "},
+        {"a\0b\0"s, 2, "a\0b "s}, {"a\0bc"s, 2, "a\0bc"s},
+        {"abc"s, 3, "abc"},       {std::string(40, '\0'), 39, std::string(39, '\0') + " "},
+    };
+    for (const auto& c : cases) {
+        std::string text = c.text;
+        BlankNuls(text, c.from);
+        EXPECT_EQ(text, c.blanked) << c.from;
+    }
+}
+
 TEST(TextUtilTest, FindsANeedleAtEveryPosition) {
     // Needles short and long, placed at each position of texts around the widths looked at
     // together, behind decoys that share their first and last bytes.
