@@ -49,6 +49,18 @@ std::size_t Utf8WellFormedPrefix(std::string_view bytes) {
         if (i == bytes.size()) {
             break;
         }
+        // Japanese text is mostly three-byte characters of the plain kind: E1-EC and EE-EF lead
+        // any two continuation bytes.
+        if (bytes.size() - i >= 3) {
+            const auto lead = static_cast<unsigned char>(bytes[i]);
+            const auto second = static_cast<unsigned char>(bytes[i + 1]);
+            const auto third = static_cast<unsigned char>(bytes[i + 2]);
+            if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && (second & 0xC0) == 0x80 &&
+                (third & 0xC0) == 0x80) {
+                i += 3;
+                continue;
+            }
+        }
         const std::size_t n =
             static_cast<unsigned char>(bytes[i]) < 0x80 ? 1 : Utf8Length(bytes.substr(i));
         if (n == 0) {

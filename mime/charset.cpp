@@ -50,9 +50,12 @@ bool KeyOf(std::string_view name, std::string& key, bool* written = nullptr) {
         return false;
     }
     bool punctuated = false, plain = true;
+    // Written through a pointer: a name is read for each part and encoded word.
+    key.resize(name.size());
+    char* k = key.data();
     for (const char c : name) {
         if (IsAsciiAlnum(c)) {
-            key += LowerAscii(c);
+            *k++ = LowerAscii(c);
         } else if (c == '-' || c == '_' || c == '.' || c == ':') {
             punctuated = true;
         } else if (c > ' ' && c < '\x7f') {
@@ -61,6 +64,7 @@ bool KeyOf(std::string_view name, std::string& key, bool* written = nullptr) {
             return false;  // a control, blank or 8-bit byte
         }
     }
+    key.resize(static_cast<std::size_t>(k - key.data()));
     if (written != nullptr) {
         *written = punctuated && plain;
     }
@@ -420,11 +424,10 @@ bool JisRunsStayInBytes(std::string_view text) {
     return !pairs || WholePairs(text.substr(segment));
 }
 
-Charset CharsetOf(std::string_view name) {
-    thread_local std::string key;
-    if (!KeyOf(name, key)) {
-        return Charset::kNone;
-    }
+namespace {
+
+// The charsets read by our own code, by key; kNone for any other.
+Charset OwnCharsetOf(std::string_view key) {
     if (KeyIn(key, {"utf8", "usascii", "ascii", "ansix341968", "cp65001"})) {
         return Charset::kUtf8;
     }
@@ -438,10 +441,36 @@ Charset CharsetOf(std::string_view name) {
     if (KeyIn(key, {"eucjp", "xeucjp", "cseucpkdfmtjapanese", "eucjpms"})) {
         return Charset::kEucJp;
     }
+    return Charset::kNone;
+}
+
+}  // namespace
+
+Charset CharsetOf(std::string_view name) {
+    // An archive names one or two charsets over and over: the last name read by our own code
+    // is taken again as it was written. Names for iconv go to its cache each time, which keeps
+    // their order of use.
+    thread_local std::string lastName;
+    thread_local Charset lastCharset = Charset::kNone;
+    if (lastCharset != Charset::kNone && name == lastName) {
+        return lastCharset;
+    }
+    thread_local std::string key;
+    if (!KeyOf(name, key)) {
+        return Charset::kNone;
+    }
+    if (const Charset own = OwnCharsetOf(key); own != Charset::kNone) {
+        lastName.assign(name);
+        lastCharset = own;
+        return own;
+    }
     return t_converters.ForName(name) == nullptr ? Charset::kNone : Charset::kOther;
 }
 
 bool SameCharsetName(std::string_view a, std::string_view b) {
+    if (a == b) {
+        return true;  // one key, or one name as written when it has none
+    }
     thread_local std::string keyA, keyB;
     return KeyOf(a, keyA) && KeyOf(b, keyB) ? keyA == keyB : EqualsNoCase(Trim(a), Trim(b));
 }
@@ -459,7 +488,16 @@ Charset GuessCharset(std::string_view bytes) {
 
 void AppendUtf8(std::string_view bytes, Charset charset, std::string_view name, std::string& out) {
     if (charset == Charset::kNone) {
-        charset = GuessCharset(bytes);
+        // The guess's own check of the bytes, done once: well-formed UTF-8 goes out as it is.
+        if (FindBytes(bytes, "\x1b$B") == std::string_view::npos) {
+            if (IsValidUtf8(bytes)) {
+                out.append(bytes);
+            } else {
+                Cp932Table::Get().Append(bytes, out);
+            }
+            return;
+        }
+        charset = Charset::kJis;
     }
     switch (charset) {
         case Charset::kUtf8:

@@ -190,12 +190,10 @@ void WalkEntity(std::string_view text, int depth, PartVisitor& visitor, bool inD
     std::string_view bytes = entity.body;
     switch (TransferEncodingOf(info.transferEncoding)) {
         case TransferEncoding::kBase64:
-            DecodeBase64To(bytes, decoded);
-            bytes = decoded;
+            bytes = DecodeBase64In(bytes, decoded);
             break;
         case TransferEncoding::kQuotedPrintable:
-            DecodeQuotedPrintableTo(bytes, decoded);
-            bytes = decoded;
+            bytes = DecodeQuotedPrintableIn(bytes, decoded);
             break;
         case TransferEncoding::kIdentity:
             break;

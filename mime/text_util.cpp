@@ -115,7 +115,17 @@ std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_
         }
     }
 #endif
-    return i + m <= text.size() ? FindWithMemmem(text, needle, i) : std::string_view::npos;
+    // What is left is short (a header value, the end of a text): a call of memmem would cost
+    // more than looking.
+    if (text.size() - i > 16 + kShortNeedle) {
+        return FindWithMemmem(text, needle, i);
+    }
+    for (; i + m <= text.size(); ++i) {
+        if (data[i] == needle[0] && std::memcmp(data + i + 1, needle.data() + 1, m - 1) == 0) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
 }
 
 }  // namespace tarsel::mime

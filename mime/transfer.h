@@ -19,4 +19,11 @@ TransferEncoding TransferEncodingOf(std::string_view value);
 void DecodeBase64To(std::string_view text, std::string& out);
 void DecodeQuotedPrintableTo(std::string_view text, std::string& out, bool header = false);
 
+// The same into the front of buffer, which only grows (its bytes beyond the decoded ones are
+// left as they are): the decoded bytes, a view into buffer. A scan over many parts then never
+// zeroes a part's room before writing it.
+std::string_view DecodeBase64In(std::string_view text, std::string& buffer);
+std::string_view DecodeQuotedPrintableIn(std::string_view text, std::string& buffer,
+                                         bool header = false);
+
 }  // namespace tarsel::mime

@@ -38,6 +38,12 @@ TEST(Utf8Test, MeasuresTheWellFormedStart) {
          "abcdefgh",
          0},  // above U+10FFFF
         {std::string_view("abcdefgh\0abcdefgh", 17), 17},
+        // Three-byte characters at the edges of their leads' ranges.
+        {"\xE1\x80\x80\xEC\xBF\xBF\xEE\x80\x80\xEF\xBF\xBF", 12},
+        {"\xE0\xA0\x80\xED\x9F\xBF", 6},
+        {"\xE0\x9F\xBF", 0},  // overlong
+        {"\xE1\x80\x41", 0},
+        {"\xE1\xC0\x80", 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Utf8WellFormedPrefix(c.bytes), c.prefix) << c.bytes;

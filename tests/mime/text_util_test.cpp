@@ -24,6 +24,48 @@ TEST(TextUtilTest, FindsAnEightBitByteAnywhere) {
     }
 }
 
+TEST(TextUtilTest, ComparesWithoutCaseAtEveryPosition) {
+    // One byte changed at each position of names around the eight bytes compared together:
+    // the other case of a letter is equal, bytes apart by the case bit that are no letters
+    // ("@" and "`", "[" and "{", 8-bit ones) are not, nor are any other two.
+    const struct {
+        char from, to;
+        bool equal;
+    } changes[] = {{'a', 'A', true},  {'z', 'Z', true},        {'@', '`', false},
+                   {'[', '{', false}, {'\xC1', '\xE1', false}, {'-', '\r', false},
+                   {'a', 'b', false}};
+    for (std::size_t size = 1; size <= 17; ++size) {
+        for (std::size_t at = 0; at < size; ++at) {
+            for (const auto& change : changes) {
+                std::string a(size, 'x'), b(size, 'X');
+                a[at] = change.from;
+                b[at] = change.to;
+                EXPECT_EQ(EqualsNoCase(a, b), change.equal) << size << " at " << at;
+                EXPECT_EQ(EqualsNoCase(b, a), change.equal) << size << " at " << at;
+            }
+        }
+    }
+    EXPECT_FALSE(EqualsNoCase("content-type", "content-typ"));
+}
+
+TEST(TextUtilTest, BlanksTheNulsFromWhereTheTextWasAdded) {
+    using namespace std::string_literals;
+    const struct {
+        std::string text;
+        std::size_t from;
+        std::string blanked;
+    } cases[] = {
+        {"\0abc"s, 0, " abc"},    {"abc\0"s, 0, "abc "},
+        {"a\0b\0"s, 2, "a\0b "s}, {"a\0bc"s, 2, "a\0bc"s},
+        {"abc"s, 3, "abc"},       {std::string(40, '\0'), 39, std::string(39, '\0') + " "},
+    };
+    for (const auto& c : cases) {
+        std::string text = c.text;
+        BlankNuls(text, c.from);
+        EXPECT_EQ(text, c.blanked) << c.from;
+    }
+}
+
 TEST(TextUtilTest, FindsANeedleAtEveryPosition) {
     // Needles short and long, placed at each position of texts around the widths looked at
     // together, behind decoys that share their first and last bytes.

@@ -71,6 +71,9 @@ TEST(TransferTest, DecodesBase64Groups) {
         {"TWFu\n\n\n\nTWFuTWFuTWFuTWFuTWFu", "ManManManManManMan"},
         {"////++++////++++", "\xFF\xFF\xFF\xFB\xEF\xBE\xFF\xFF\xFF\xFB\xEF\xBE"},
         {"AAAAAAAAAAAAAAAA9999", std::string_view("\0\0\0\0\0\0\0\0\0\0\0\0\xF7\xDF\x7D", 15)},
+        // The same edges for blocks of thirty-two: a break at the first byte, padding at the last.
+        {"\nTWFuTWFuTWFuTWFuTWFuTWFuTWFuTWFuTWFu", "ManManManManManManManManMan"},
+        {"TWFuTWFuTWFuTWFuTWFuTWFuTWFuTWF=TWFuTWFu", "ManManManManManManManMa"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Base64(c.text), c.bytes) << c.text;
@@ -78,10 +81,10 @@ TEST(TransferTest, DecodesBase64Groups) {
 }
 
 TEST(TransferTest, DecodesBase64AcrossLineBreaks) {
-    // Every length of line and of text around the sixteen characters of a block.
+    // Every length of line and of text around the sixteen and thirty-two characters of a block.
     for (const std::string_view lineEnd : {"\r\n", "\n", " \r\n"}) {
-        for (const std::size_t lineLength : {4u, 15u, 16u, 17u, 60u, 76u}) {
-            for (std::size_t size = 0; size < 80; ++size) {
+        for (const std::size_t lineLength : {4u, 15u, 16u, 17u, 31u, 32u, 33u, 60u, 76u}) {
+            for (std::size_t size = 0; size < 100; ++size) {
                 const std::string bytes = AllBytes(size);
                 EXPECT_EQ(Base64(EncodeBase64(bytes, lineLength, lineEnd)), bytes)
                     << "line " << lineLength << ", size " << size;
