@@ -3,6 +3,7 @@
 #include "cli/result_output.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -93,11 +94,17 @@ char* PutLiteral(char* to, const char (&text)[N]) {
 // Room for what a row's frame adds to its fields: the JSON names and indents, the position.
 constexpr std::size_t kRowFrame = 160;
 
+// A row's three CP932 fields, in the order they are written.
+std::array<const std::string*, 3> RowFields(const HeaderRow& row) {
+    return {&row.sender, &row.subject, &row.date};
+}
+
 // The room for the rest of a row from its field `from` on (0 to 3: the address alone).
 std::size_t RowRoom(const HeaderRow& row, int from) {
     std::size_t room = kRowFrame + row.address.size();
-    for (const std::string* field : {&row.sender, &row.subject, &row.date}) {
-        room += from-- <= 0 ? Cp932Table::RoomFor(field->size()) : 0;
+    const auto fields = RowFields(row);
+    for (int field = from; field < 3; ++field) {
+        room += Cp932Table::RoomFor(fields[static_cast<std::size_t>(field)]->size());
     }
     return room;
 }
@@ -107,7 +114,7 @@ std::size_t RowRoom(const HeaderRow& row, int from) {
 // on, with room for the rest of it from the field after.
 char* PutRowField(Printer& out, char* to, const HeaderRow& row, int field, const Cp932Table& table,
                   bool json) {
-    const std::string& text = field == 0 ? row.sender : field == 1 ? row.subject : row.date;
+    const std::string& text = *RowFields(row)[static_cast<std::size_t>(field)];
     if (char* const end = table.WriteUtf8Plain(text, to, json)) {
         return end;
     }
